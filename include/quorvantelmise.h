@@ -35,11 +35,35 @@ extern "C" {
 /* The library's version text, "1.0.7.20210909". Never null; not to be freed. */
 CP_API const char *CP_Library_Version(void);
 
-/* ---- Ports and transports ------------------------------------------------------------ */
+/* ==== Ports and transports ============================================================= */
 
-/* ---- Printer commands and device protocol -------------------------------------------- */
+/* ---- Port handles, port calls and events --------------------------------------------- */
 
-/* ---- Imaging, text encoding, barcodes and QR codes ----------------------------------- */
+/* ---- Network ports, discovery and provisioning --------------------------------------- */
+
+/* ---- Unavailable transports, device enumeration and logger --------------------------- */
+
+/* ==== Printer commands and device protocol ============================================ */
+
+/* ---- Command objects and receipt text and format commands ---------------------------- */
+
+/* ---- Printer replies, status queries and the framed maintenance protocol ------------- */
+
+/* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
+
+/* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
+
+/* ==== Imaging, text encoding, barcodes and QR codes =================================== */
+
+/* ---- Pixel formats, gray conversion, binarisation, scaling and image loading --------- */
+
+/* ---- Raster commands, JBIG and base64 ------------------------------------------------- */
+
+/* ---- Wide-text encoding conversion ---------------------------------------------------- */
+
+/* ---- One-dimensional barcodes and symbol renderers ------------------------------------ */
+
+/* ---- QR codes ------------------------------------------------------------------------- */
 
 #ifdef __cplusplus
 }
