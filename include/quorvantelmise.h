@@ -61,7 +61,7 @@ CP_API const char *CP_Library_Version(void);
 
 /*
  * Rasters here are 1 bit per dot, 1 = black, the most significant bit leftmost, rows
- * bytes_per_line bytes apart. Sizes are unsigned 64-bit; out-pointers may be null. Returned
+ * bytes_per_line bytes apart. Sizes are size_t; out-pointers may be null. Returned
  * buffers are allocated with malloc and freed by the caller with free. A command whose
  * length, width or line fields cannot hold the given sizes is refused (null, 0 or false,
  * with a reported size of 0) rather than written with a wrapped field; so are empty rasters.
@@ -69,67 +69,67 @@ CP_API const char *CP_Library_Version(void);
 
 /* One GS v 0 command (8 + bytes_per_line * lines bytes). */
 CP_API unsigned char *Quorvantelmise_ImgUtils_GetRasterCmdFromRasterData(
-    uint16_t bytes_per_line, uint16_t lines, const unsigned char *raster, uint64_t *out_size);
+    uint16_t bytes_per_line, uint16_t lines, const unsigned char *raster, size_t *out_size);
 /* Writes one GS v 0 command into dst (null: size only; dst must hold the size). Nonzero on
  * success; the size is reported in any case (0 when refused). */
-CP_API int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(uint64_t bytes_per_line, uint64_t lines,
+CP_API int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(size_t bytes_per_line, size_t lines,
                                                          const unsigned char *raster,
-                                                         unsigned char *dst, uint64_t *out_size);
+                                                         unsigned char *dst, size_t *out_size);
 /* Consecutive GS v 0 commands of at most bank_height lines each. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t bank_height,
-    uint64_t *out_size);
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
+    size_t *out_size);
 /* GS 8 L store command (lines padded with white to a multiple of 8) plus its print trailer. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t *out_size);
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t *out_size);
 /* Run-length codes one line: N then N bytes of (value, count) pairs when N < line_length
  * and N fits a byte, else 0 then the line unchanged. dst null: length only; dst must hold
  * line_length + 1 bytes. Nonzero on success. */
-CP_API int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, uint64_t line_length,
-                                                   unsigned char *dst, uint64_t *out_length);
+CP_API int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, size_t line_length,
+                                                   unsigned char *dst, size_t *out_length);
 /* One US ( P command per line. */
-CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(uint64_t bytes_per_line,
-                                                                      uint64_t lines,
+CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t bytes_per_line,
+                                                                      size_t lines,
                                                                       const unsigned char *raster,
-                                                                      uint64_t *out_size);
+                                                                      size_t *out_size);
 
 /* JBIG (T.85) data of a raster, width dots wide (width <= 8 * bytes_per_line), into dst of
  * capacity bytes. Nonzero when the whole data fitted; the length it needs is reported in
  * any case, so null and 0 ask for the size (and return 0). */
 CP_API int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(
-    uint64_t bytes_per_line, uint64_t width, uint64_t lines, const unsigned char *raster,
-    unsigned char *dst, uint64_t capacity, uint64_t *out_produced);
+    size_t bytes_per_line, size_t width, size_t lines, const unsigned char *raster,
+    unsigned char *dst, size_t capacity, size_t *out_produced);
 /* New buffer holding the JBIG data of the whole raster, or null. */
-CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(uint64_t bytes_per_line,
-                                                                    uint64_t width, uint64_t lines,
+CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(size_t bytes_per_line,
+                                                                    size_t width, size_t lines,
                                                                     const unsigned char *raster,
-                                                                    uint64_t *out_size);
+                                                                    size_t *out_size);
 /* New NUL-terminated base64 text of that JBIG data, or null. */
-CP_API char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(uint64_t bytes_per_line,
-                                                                 uint64_t width, uint64_t lines,
+CP_API char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(size_t bytes_per_line,
+                                                                 size_t width, size_t lines,
                                                                  const unsigned char *raster);
 /* Consecutive US ( J commands, one JBIG image per bank of at most bank_height (<= 255)
  * lines, 8 * bytes_per_line dots wide. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t bank_height,
-    uint64_t *out_size);
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
+    size_t *out_size);
 
 /* Decodes JBIG data into dst of capacity bytes. Nonzero when the image decoded completely
  * and fitted; the decoded length is reported in any case, so null and 0 ask for the size
  * (and return 0). Rows wider than 1365 bytes (two-line template: 2048) are refused. */
 CP_API int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(
-    const unsigned char *bie, uint64_t length, uint64_t *out_bytes_per_line, uint64_t *out_width,
-    uint64_t *out_height, unsigned char *dst, uint64_t capacity, uint64_t *out_produced);
+    const unsigned char *bie, size_t length, size_t *out_bytes_per_line, size_t *out_width,
+    size_t *out_height, unsigned char *dst, size_t capacity, size_t *out_produced);
 /* Nonzero when the data decodes and its width and height are both > 0. */
 CP_API int Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(const unsigned char *bie,
-                                                               uint64_t length,
-                                                               uint64_t *out_width,
-                                                               uint64_t *out_height);
+                                                               size_t length,
+                                                               size_t *out_width,
+                                                               size_t *out_height);
 /* Decodes into width * height 32-bit values, row by row: set_color for black dots,
  * clear_color for white. dst must hold width * height values (ask the size first). */
 CP_API int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(
-    const unsigned char *bie, uint64_t length, uint32_t clear_color, uint32_t set_color,
-    uint32_t *dst, uint64_t *out_width, uint64_t *out_height);
+    const unsigned char *bie, size_t length, uint32_t clear_color, uint32_t set_color,
+    uint32_t *dst, size_t *out_width, size_t *out_height);
 /* The same with 32-bit sizes; width and height are set to 0 on failure. */
 CP_API int CP_Image_DecodeImageSizeFromJBIGData(const unsigned char *bie, unsigned int length,
                                                 unsigned int *out_width,

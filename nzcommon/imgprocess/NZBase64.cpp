@@ -22,9 +22,9 @@ constexpr auto kDecode = MakeDecodeTable();
 
 }  // namespace
 
-uint64_t Encode(const unsigned char *src, uint64_t length, char *dst) {
+size_t Encode(const unsigned char *src, size_t length, char *dst) {
   char *p = dst;
-  uint64_t i = 0;
+  size_t i = 0;
   for (; i + 3 <= length; i += 3) {
     const uint32_t v = uint32_t{src[i]} << 16 | uint32_t{src[i + 1]} << 8 | src[i + 2];
     p[0] = kAlphabet[v >> 18];
@@ -33,7 +33,7 @@ uint64_t Encode(const unsigned char *src, uint64_t length, char *dst) {
     p[3] = kAlphabet[v & 63];
     p += 4;
   }
-  if (const uint64_t rest = length - i) {
+  if (const size_t rest = length - i) {
     const uint32_t v = uint32_t{src[i]} << 16 | (rest == 2 ? uint32_t{src[i + 1]} << 8 : 0);
     p[0] = kAlphabet[v >> 18];
     p[1] = kAlphabet[v >> 12 & 63];
@@ -42,20 +42,20 @@ uint64_t Encode(const unsigned char *src, uint64_t length, char *dst) {
     p += 4;
   }
   *p = '\0';
-  return static_cast<uint64_t>(p - dst);
+  return static_cast<size_t>(p - dst);
 }
 
-bool Decode(const char *src, uint64_t length, unsigned char *dst, uint64_t &decoded) {
+bool Decode(const char *src, size_t length, unsigned char *dst, size_t &decoded) {
   decoded = 0;
   if (length % 4 != 0) return false;
   const void *pad = length ? std::memchr(src, '=', length) : nullptr;
-  const uint64_t end = pad ? static_cast<uint64_t>(static_cast<const char *>(pad) - src) : length;
-  for (uint64_t i = 0; i < end; ++i)
+  const size_t end = pad ? static_cast<size_t>(static_cast<const char *>(pad) - src) : length;
+  for (size_t i = 0; i < end; ++i)
     if (kDecode[static_cast<unsigned char>(src[i])] == kInvalid) return false;
-  uint64_t n = 0;
+  size_t n = 0;
   uint32_t bits = 0;
   int held = 0;
-  for (uint64_t i = 0; i < end; ++i) {
+  for (size_t i = 0; i < end; ++i) {
     bits = (bits << 6 | kDecode[static_cast<unsigned char>(src[i])]) & 0xFFFFFF;
     held += 6;
     if (held >= 8) {
@@ -75,7 +75,7 @@ unsigned int base64_encode(const unsigned char *src, unsigned int length, char *
 }
 
 unsigned int base64_decode(const char *src, unsigned int length, unsigned char *dst) {
-  uint64_t n = 0;
+  size_t n = 0;
   if (!dst || (!src && length) || !qv::base64::Decode(src, length, dst, n)) return 0;
   return static_cast<unsigned int>(n);
 }

@@ -2,18 +2,18 @@
 // base64_decode through include/quorvantelmise.h; these are the 64-bit forms.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 
 namespace qv::base64 {
 
 // Text length of n bytes, without the NUL.
-constexpr uint64_t EncodedLength(uint64_t n) { return (n + 2) / 3 * 4; }
+constexpr size_t EncodedLength(size_t n) { return (n + 2) / 3 * 4; }
 
 // Writes the text and a NUL; returns the text length.
-uint64_t Encode(const unsigned char *src, uint64_t length, char *dst);
+size_t Encode(const unsigned char *src, size_t length, char *dst);
 
 // Decodes up to the first "=" or the end. Returns false (nothing written) when length is
 // not a multiple of 4 or a character before the "=" is outside the alphabet.
-bool Decode(const char *src, uint64_t length, unsigned char *dst, uint64_t &decoded);
+bool Decode(const char *src, size_t length, unsigned char *dst, size_t &decoded);
 
 }  // namespace qv::base64

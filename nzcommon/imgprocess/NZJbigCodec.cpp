@@ -36,10 +36,10 @@ namespace qv::jbig {
 
 namespace {
 
-constexpr uint64_t kMax32 = 0xFFFFFFFF;
-constexpr uint64_t kUsJHeader = 8;
-constexpr uint64_t kMaxUsJBie = 0xFFFF - 3;  // the length field also counts xL xH k
-constexpr uint64_t kMaxUsJLines = 255;
+constexpr size_t kMax32 = 0xFFFFFFFF;
+constexpr size_t kUsJHeader = 8;
+constexpr size_t kMaxUsJBie = 0xFFFF - 3;  // the length field also counts xL xH k
+constexpr size_t kMaxUsJLines = 255;
 
 using OutputFn = void (*)(unsigned char *, size_t, void *);
 
@@ -59,9 +59,9 @@ void GrowOutput(unsigned char *data, size_t length, void *sink) {
   }
 }
 
-bool ValidRaster(uint64_t bytes_per_line, uint64_t width, uint64_t lines,
+bool ValidRaster(size_t bytes_per_line, size_t width, size_t lines,
                  const unsigned char *raster) {
-  uint64_t total = 0;
+  size_t total = 0;
   return raster && width > 0 && lines > 0 && width <= kMax32 && lines <= kMax32 &&
          (width + 7) / 8 <= bytes_per_line && MulSize(bytes_per_line, lines, total);
 }
@@ -69,7 +69,7 @@ bool ValidRaster(uint64_t bytes_per_line, uint64_t width, uint64_t lines,
 // Encodes with every option off (three-line template, no typical prediction, no variable
 // length; stripe height and adaptive-template window at the library's defaults). The
 // library clears padding bits in the rows it is given, so it works on copies.
-bool Encode(uint64_t bytes_per_line, uint64_t width, uint64_t lines, const unsigned char *raster,
+bool Encode(size_t bytes_per_line, size_t width, size_t lines, const unsigned char *raster,
             OutputFn out, void *sink) {
   if (!ValidRaster(bytes_per_line, width, lines, raster)) return false;
   const size_t row = (width + 7) / 8;
@@ -82,7 +82,7 @@ bool Encode(uint64_t bytes_per_line, uint64_t width, uint64_t lines, const unsig
   jbg85_enc_state state;
   jbg85_enc_init(&state, width, lines, out, sink);
   jbg85_enc_options(&state, 0, 0, -1);
-  for (uint64_t y = 0; y < lines; ++y) {
+  for (size_t y = 0; y < lines; ++y) {
     unsigned char *line = rows.data() + y % 3 * row;
     std::memcpy(line, raster + y * bytes_per_line, row);
     unsigned char *prev = y >= 1 ? rows.data() + (y + 2) % 3 * row : nullptr;
@@ -92,7 +92,7 @@ bool Encode(uint64_t bytes_per_line, uint64_t width, uint64_t lines, const unsig
   return true;
 }
 
-bool EncodeToBuffer(uint64_t bytes_per_line, uint64_t width, uint64_t lines,
+bool EncodeToBuffer(size_t bytes_per_line, size_t width, size_t lines,
                     const unsigned char *raster, GrowSink &sink) {
   return Encode(bytes_per_line, width, lines, raster, GrowOutput, &sink) && !sink.failed;
 }
@@ -100,13 +100,13 @@ bool EncodeToBuffer(uint64_t bytes_per_line, uint64_t width, uint64_t lines,
 struct Decoded {
   bool complete = false;
   bool header = false;  // the 20-byte header was read: width and height are known
-  uint64_t width = 0;
-  uint64_t height = 0;
+  size_t width = 0;
+  size_t height = 0;
 };
 
-Decoded Decode(const unsigned char *bie, uint64_t length, JbigSink &sink) {
+Decoded Decode(const unsigned char *bie, size_t length, JbigSink &sink) {
   Decoded d;
-  if (!bie || length == 0 || length > SIZE_MAX) return d;
+  if (!bie || length == 0) return d;
   // The library checks the row width against this buffer and reports an error for wider
   // images, so nothing is written past it.
   unsigned char line_buffer[kDecoderLineBuffer];
@@ -132,11 +132,11 @@ Decoded Decode(const unsigned char *bie, uint64_t length, JbigSink &sink) {
 
 using namespace qv::jbig;
 
-int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(uint64_t bytes_per_line, uint64_t width,
-                                                           uint64_t lines,
+int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(size_t bytes_per_line, size_t width,
+                                                           size_t lines,
                                                            const unsigned char *raster,
-                                                           unsigned char *dst, uint64_t capacity,
-                                                           uint64_t *out_produced) {
+                                                           unsigned char *dst, size_t capacity,
+                                                           size_t *out_produced) {
   JbigSink sink{dst, dst ? capacity : 0, 0, 0};
   if (!Encode(bytes_per_line, width, lines, raster, Quorvantelmise_ImgUtils_output_bie, &sink)) {
     Report(out_produced, 0);
@@ -146,10 +146,10 @@ int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(uint64_t bytes_per_li
   return sink.produced == sink.copied;
 }
 
-unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(uint64_t bytes_per_line,
-                                                             uint64_t width, uint64_t lines,
+unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(size_t bytes_per_line,
+                                                             size_t width, size_t lines,
                                                              const unsigned char *raster,
-                                                             uint64_t *out_size) {
+                                                             size_t *out_size) {
   Report(out_size, 0);
   GrowSink sink;
   if (!EncodeToBuffer(bytes_per_line, width, lines, raster, sink)) return nullptr;
@@ -160,12 +160,12 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(uint64_t bytes_per_
   return bie;
 }
 
-char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(uint64_t bytes_per_line, uint64_t width,
-                                                          uint64_t lines,
+char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(size_t bytes_per_line, size_t width,
+                                                          size_t lines,
                                                           const unsigned char *raster) {
   GrowSink sink;
   if (!EncodeToBuffer(bytes_per_line, width, lines, raster, sink)) return nullptr;
-  uint64_t size = 0;
+  size_t size = 0;
   if (!AddSize(qv::base64::EncodedLength(sink.bytes.size()), 1, size)) return nullptr;
   auto *text = static_cast<char *>(std::malloc(size));
   if (!text) return nullptr;
@@ -174,10 +174,10 @@ char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(uint64_t bytes_per_lin
 }
 
 unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t bank_height,
-    uint64_t *out_size) {
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
+    size_t *out_size) {
   Report(out_size, 0);
-  uint64_t width = 0;
+  size_t width = 0;
   // Width in dots, bank lines and per-bank length all have fixed-size fields.
   if (!raster || bytes_per_line == 0 || lines == 0 || bank_height == 0 ||
       !MulSize(bytes_per_line, 8, width) || width > 0xFFFF ||
@@ -185,14 +185,14 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
     return nullptr;
   GrowSink sink;
   try {
-    for (uint64_t y = 0; y < lines; y += bank_height) {
-      const uint64_t n = std::min(bank_height, lines - y);
+    for (size_t y = 0; y < lines; y += bank_height) {
+      const size_t n = std::min(bank_height, lines - y);
       const size_t at = sink.bytes.size();
       sink.bytes.resize(at + kUsJHeader);
       if (!Encode(bytes_per_line, width, n, raster + y * bytes_per_line, GrowOutput, &sink) ||
           sink.failed)
         return nullptr;
-      const uint64_t bie = sink.bytes.size() - at - kUsJHeader;
+      const size_t bie = sink.bytes.size() - at - kUsJHeader;
       if (bie > kMaxUsJBie) return nullptr;
       unsigned char *head = sink.bytes.data() + at;
       head[0] = 0x1F;
@@ -212,12 +212,12 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
   return cmd;
 }
 
-int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(const unsigned char *bie, uint64_t length,
-                                                           uint64_t *out_bytes_per_line,
-                                                           uint64_t *out_width,
-                                                           uint64_t *out_height,
-                                                           unsigned char *dst, uint64_t capacity,
-                                                           uint64_t *out_produced) {
+int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(const unsigned char *bie, size_t length,
+                                                           size_t *out_bytes_per_line,
+                                                           size_t *out_width,
+                                                           size_t *out_height,
+                                                           unsigned char *dst, size_t capacity,
+                                                           size_t *out_produced) {
   JbigSink sink{dst, dst ? capacity : 0, 0, 0};
   const Decoded d = Decode(bie, length, sink);
   Report(out_width, d.width);
@@ -227,9 +227,9 @@ int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(const unsigned char *
   return d.complete && sink.produced == sink.copied;
 }
 
-int Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(const unsigned char *bie, uint64_t length,
-                                                        uint64_t *out_width,
-                                                        uint64_t *out_height) {
+int Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(const unsigned char *bie, size_t length,
+                                                        size_t *out_width,
+                                                        size_t *out_height) {
   JbigSink sink;
   const Decoded d = Decode(bie, length, sink);
   const bool ok = d.complete && d.width > 0 && d.height > 0;
@@ -238,16 +238,16 @@ int Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(const unsigned char *bie
   return ok;
 }
 
-int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(const unsigned char *bie, uint64_t length,
+int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(const unsigned char *bie, size_t length,
                                                         uint32_t clear_color, uint32_t set_color,
-                                                        uint32_t *dst, uint64_t *out_width,
-                                                        uint64_t *out_height) {
+                                                        uint32_t *dst, size_t *out_width,
+                                                        size_t *out_height) {
   Report(out_width, 0);
   Report(out_height, 0);
   if (!dst) return 0;
   JbigSink query;
   const Decoded size = Decode(bie, length, query);
-  uint64_t dots = 0, bytes = 0;
+  size_t dots = 0, bytes = 0;
   if (!size.complete || !MulSize(size.width, size.height, dots) || !MulSize(dots, 4, bytes))
     return 0;
   // Only what the data actually decoded to is allocated.
@@ -260,11 +260,11 @@ int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(const unsigned char *bie
     std::free(raster);
     return 0;
   }
-  const uint64_t bytes_per_line = fill.produced / d.height;
+  const size_t bytes_per_line = fill.produced / d.height;
   uint32_t *out = dst;
-  for (uint64_t y = 0; y < d.height; ++y) {
+  for (size_t y = 0; y < d.height; ++y) {
     const unsigned char *row = raster + y * bytes_per_line;
-    for (uint64_t x = 0; x < d.width; ++x)
+    for (size_t x = 0; x < d.width; ++x)
       *out++ = row[x / 8] >> (7 - x % 8) & 1 ? set_color : clear_color;
   }
   std::free(raster);
@@ -275,7 +275,7 @@ int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(const unsigned char *bie
 
 int CP_Image_DecodeImageSizeFromJBIGData(const unsigned char *bie, unsigned int length,
                                          unsigned int *out_width, unsigned int *out_height) {
-  uint64_t w = 0, h = 0;
+  size_t w = 0, h = 0;
   const int ok = Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(bie, length, &w, &h);
   if (out_width) *out_width = ok ? static_cast<unsigned int>(w) : 0;
   if (out_height) *out_height = ok ? static_cast<unsigned int>(h) : 0;
@@ -286,7 +286,7 @@ int CP_Image_DecodeRGBAImageFromJBIGData(const unsigned char *bie, unsigned int 
                                          unsigned int clear_color, unsigned int set_color,
                                          unsigned int *dst, unsigned int *out_width,
                                          unsigned int *out_height) {
-  uint64_t w = 0, h = 0;
+  size_t w = 0, h = 0;
   const int ok = Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(bie, length, clear_color,
                                                                      set_color, dst, &w, &h);
   if (out_width) *out_width = ok ? static_cast<unsigned int>(w) : 0;

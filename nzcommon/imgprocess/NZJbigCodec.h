@@ -16,9 +16,9 @@ extern "C" {
 // exactly when produced == copied. A null destination with capacity 0 asks for the size.
 struct JbigSink {
   unsigned char *dst = nullptr;
-  uint64_t capacity = 0;
-  uint64_t copied = 0;
-  uint64_t produced = 0;
+  size_t capacity = 0;
+  size_t copied = 0;
+  size_t produced = 0;
 };
 
 // Encoder output callback; sink is a JbigSink.

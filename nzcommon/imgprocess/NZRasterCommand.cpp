@@ -11,16 +11,16 @@ namespace qv::raster {
 
 namespace {
 
-constexpr uint64_t kMax16 = 0xFFFF;
-constexpr uint64_t kGsV0Header = 8;
-constexpr uint64_t kGs8StoreHeader = 17;
-constexpr uint64_t kGs8Trailer = 9;
-constexpr uint64_t kUsPHeader = 5;
+constexpr size_t kMax16 = 0xFFFF;
+constexpr size_t kGsV0Header = 8;
+constexpr size_t kGs8StoreHeader = 17;
+constexpr size_t kGs8Trailer = 9;
+constexpr size_t kUsPHeader = 5;
 // The printer takes one byte for each run count and for the pair-stream length.
-constexpr uint64_t kMaxRun = 255;
-constexpr uint64_t kMaxPairBytes = 254;
+constexpr size_t kMaxRun = 255;
+constexpr size_t kMaxPairBytes = 254;
 
-void WriteGsV0(unsigned char *dst, uint64_t bytes_per_line, uint64_t lines,
+void WriteGsV0(unsigned char *dst, size_t bytes_per_line, size_t lines,
                const unsigned char *raster) {
   static const unsigned char kHead[] = {0x1D, 0x76, 0x30, 0x00};
   std::memcpy(dst, kHead, sizeof kHead);
@@ -29,27 +29,27 @@ void WriteGsV0(unsigned char *dst, uint64_t bytes_per_line, uint64_t lines,
   std::memcpy(dst + kGsV0Header, raster, bytes_per_line * lines);
 }
 
-unsigned char *Fail(uint64_t *out_size) {
+unsigned char *Fail(size_t *out_size) {
   Report(out_size, 0);
   return nullptr;
 }
 
 // Length of the run of equal bytes starting at line[0], at most limit.
-uint64_t RunLength(const unsigned char *line, uint64_t limit) {
+size_t RunLength(const unsigned char *line, size_t limit) {
   const unsigned char v = line[0];
-  uint64_t n = 1;
+  size_t n = 1;
   while (n < limit && line[n] == v) ++n;
   return n;
 }
 
 }  // namespace
 
-uint64_t RunLengthPairBytes(const unsigned char *line, uint64_t length) {
+size_t RunLengthPairBytes(const unsigned char *line, size_t length) {
   // The coded form is worth it only when shorter than the line, and its length must fit
   // the leading byte.
-  const uint64_t limit = std::min<uint64_t>(length ? length - 1 : 0, kMaxPairBytes);
-  uint64_t pair_bytes = 0;
-  for (uint64_t i = 0; i < length;) {
+  const size_t limit = std::min<size_t>(length ? length - 1 : 0, kMaxPairBytes);
+  size_t pair_bytes = 0;
+  for (size_t i = 0; i < length;) {
     pair_bytes += 2;
     if (pair_bytes > limit) return 0;
     i += RunLength(line + i, std::min(kMaxRun, length - i));
@@ -57,7 +57,7 @@ uint64_t RunLengthPairBytes(const unsigned char *line, uint64_t length) {
   return pair_bytes;
 }
 
-uint64_t WriteRunLengthLine(const unsigned char *line, uint64_t length, uint64_t pair_bytes,
+size_t WriteRunLengthLine(const unsigned char *line, size_t length, size_t pair_bytes,
                             unsigned char *dst) {
   if (pair_bytes == 0) {
     dst[0] = 0;
@@ -66,8 +66,8 @@ uint64_t WriteRunLengthLine(const unsigned char *line, uint64_t length, uint64_t
   }
   dst[0] = static_cast<unsigned char>(pair_bytes);
   unsigned char *p = dst + 1;
-  for (uint64_t i = 0; i < length;) {
-    const uint64_t run = RunLength(line + i, std::min(kMaxRun, length - i));
+  for (size_t i = 0; i < length;) {
+    const size_t run = RunLength(line + i, std::min(kMaxRun, length - i));
     *p++ = line[i];
     *p++ = static_cast<unsigned char>(run);
     i += run;
@@ -82,8 +82,8 @@ using namespace qv::raster;
 unsigned char *Quorvantelmise_ImgUtils_GetRasterCmdFromRasterData(uint16_t bytes_per_line,
                                                                   uint16_t lines,
                                                                   const unsigned char *raster,
-                                                                  uint64_t *out_size) {
-  uint64_t size = 0;
+                                                                  size_t *out_size) {
+  size_t size = 0;
   if (!Quorvantelmise_ImgUtils_RasterDataToRasterCmd(bytes_per_line, lines, raster, nullptr,
                                                      &size) ||
       !raster)
@@ -95,10 +95,10 @@ unsigned char *Quorvantelmise_ImgUtils_GetRasterCmdFromRasterData(uint16_t bytes
   return cmd;
 }
 
-int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(uint64_t bytes_per_line, uint64_t lines,
+int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(size_t bytes_per_line, size_t lines,
                                                   const unsigned char *raster, unsigned char *dst,
-                                                  uint64_t *out_size) {
-  uint64_t data = 0, size = 0;
+                                                  size_t *out_size) {
+  size_t data = 0, size = 0;
   if (bytes_per_line == 0 || lines == 0 || bytes_per_line > kMax16 || lines > kMax16 ||
       !MulSize(bytes_per_line, lines, data) || !AddSize(data, kGsV0Header, size) ||
       (dst && !raster)) {
@@ -111,20 +111,20 @@ int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(uint64_t bytes_per_line, uint6
 }
 
 unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t bank_height,
-    uint64_t *out_size) {
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
+    size_t *out_size) {
   if (!raster || bytes_per_line == 0 || lines == 0 || bank_height == 0 ||
       bytes_per_line > kMax16 || std::min(bank_height, lines) > kMax16)
     return Fail(out_size);
-  const uint64_t banks = lines / bank_height + (lines % bank_height != 0);
-  uint64_t data = 0, size = 0;
+  const size_t banks = lines / bank_height + (lines % bank_height != 0);
+  size_t data = 0, size = 0;
   if (!MulSize(bytes_per_line, lines, data) || !AddSize(data, banks * kGsV0Header, size))
     return Fail(out_size);
   auto *cmd = static_cast<unsigned char *>(std::malloc(size));
   if (!cmd) return Fail(out_size);
   unsigned char *p = cmd;
-  for (uint64_t y = 0; y < lines; y += bank_height) {
-    const uint64_t n = std::min(bank_height, lines - y);
+  for (size_t y = 0; y < lines; y += bank_height) {
+    const size_t n = std::min(bank_height, lines - y);
     WriteGsV0(p, bytes_per_line, n, raster + y * bytes_per_line);
     p += kGsV0Header + n * bytes_per_line;
   }
@@ -133,17 +133,17 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
 }
 
 unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
-    uint64_t bytes_per_line, uint64_t lines, const unsigned char *raster, uint64_t *out_size) {
+    size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t *out_size) {
   // The width field counts dots and the line field is padded up to whole 8-line blocks.
   if (!raster || bytes_per_line == 0 || lines == 0 || bytes_per_line > kMax16 / 8 ||
       lines > (kMax16 & ~7ull))
     return Fail(out_size);
-  const uint64_t rounded = (lines + 7) / 8 * 8;
-  const uint64_t k = bytes_per_line * rounded;
-  const uint64_t size = kGs8StoreHeader + k + kGs8Trailer;
+  const size_t rounded = (lines + 7) / 8 * 8;
+  const size_t k = bytes_per_line * rounded;
+  const size_t size = kGs8StoreHeader + k + kGs8Trailer;
   auto *cmd = static_cast<unsigned char *>(std::malloc(size));
   if (!cmd) return Fail(out_size);
-  const uint64_t p = k + 10;
+  const size_t p = k + 10;
   const unsigned char head[kGs8StoreHeader] = {
       0x1D, 0x38, 0x4C,
       static_cast<unsigned char>(p), static_cast<unsigned char>(p >> 8),
@@ -154,7 +154,7 @@ unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
   static const unsigned char kTrailer[kGs8Trailer] = {0x1D, 0x38, 0x4C, 0x02, 0x00,
                                                       0x00, 0x00, 0x30, 0x02};
   std::memcpy(cmd, head, sizeof head);
-  const uint64_t data = bytes_per_line * lines;
+  const size_t data = bytes_per_line * lines;
   std::memcpy(cmd + kGs8StoreHeader, raster, data);
   std::memset(cmd + kGs8StoreHeader + data, 0, k - data);
   std::memcpy(cmd + kGs8StoreHeader + k, kTrailer, sizeof kTrailer);
@@ -162,24 +162,24 @@ unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
   return cmd;
 }
 
-int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, uint64_t line_length,
-                                            unsigned char *dst, uint64_t *out_length) {
+int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, size_t line_length,
+                                            unsigned char *dst, size_t *out_length) {
   if (!line && line_length) {
     Report(out_length, 0);
     return 0;
   }
-  const uint64_t pair_bytes = RunLengthPairBytes(line, line_length);
-  const uint64_t length = pair_bytes ? pair_bytes + 1 : line_length + 1;
+  const size_t pair_bytes = RunLengthPairBytes(line, line_length);
+  const size_t length = pair_bytes ? pair_bytes + 1 : line_length + 1;
   if (dst) WriteRunLengthLine(line, line_length, pair_bytes, dst);
   Report(out_length, length);
   return 1;
 }
 
-unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(uint64_t bytes_per_line,
-                                                               uint64_t lines,
+unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t bytes_per_line,
+                                                               size_t lines,
                                                                const unsigned char *raster,
-                                                               uint64_t *out_size) {
-  uint64_t worst = 0;
+                                                               size_t *out_size) {
+  size_t worst = 0;
   if (!raster || bytes_per_line == 0 || lines == 0 ||
       !MulSize(bytes_per_line + 1 + kUsPHeader, lines, worst))
     return Fail(out_size);
@@ -190,10 +190,10 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(uint64_t bytes_pe
   } catch (...) {
     return Fail(out_size);
   }
-  uint64_t size = 0;
-  for (uint64_t y = 0; y < lines; ++y) {
-    const uint64_t n = RunLengthPairBytes(raster + y * bytes_per_line, bytes_per_line);
-    const uint64_t coded = n ? n + 1 : bytes_per_line + 1;
+  size_t size = 0;
+  for (size_t y = 0; y < lines; ++y) {
+    const size_t n = RunLengthPairBytes(raster + y * bytes_per_line, bytes_per_line);
+    const size_t coded = n ? n + 1 : bytes_per_line + 1;
     if (coded > kMax16) return Fail(out_size);  // would wrap the 16-bit length
     pair_bytes[y] = static_cast<unsigned char>(n);
     size += kUsPHeader + coded;
@@ -201,11 +201,11 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(uint64_t bytes_pe
   auto *cmd = static_cast<unsigned char *>(std::malloc(size));
   if (!cmd) return Fail(out_size);
   unsigned char *p = cmd;
-  for (uint64_t y = 0; y < lines; ++y) {
+  for (size_t y = 0; y < lines; ++y) {
     p[0] = 0x1F;
     p[1] = 0x28;
     p[2] = 0x50;
-    const uint64_t coded =
+    const size_t coded =
         WriteRunLengthLine(raster + y * bytes_per_line, bytes_per_line, pair_bytes[y], p + 5);
     PutLe16(p + 3, coded);
     p += kUsPHeader + coded;

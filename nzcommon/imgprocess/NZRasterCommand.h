@@ -9,26 +9,26 @@ namespace qv::raster {
 
 // Sizes are computed in 64 bits; anything beyond what malloc could ever hand out is refused
 // before allocating.
-inline bool MulSize(uint64_t a, uint64_t b, uint64_t &out) {
-  return !__builtin_mul_overflow(a, b, &out) && out <= static_cast<uint64_t>(PTRDIFF_MAX);
+inline bool MulSize(size_t a, size_t b, size_t &out) {
+  return !__builtin_mul_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
 }
-inline bool AddSize(uint64_t a, uint64_t b, uint64_t &out) {
-  return !__builtin_add_overflow(a, b, &out) && out <= static_cast<uint64_t>(PTRDIFF_MAX);
+inline bool AddSize(size_t a, size_t b, size_t &out) {
+  return !__builtin_add_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
 }
-inline void PutLe16(unsigned char *p, uint64_t v) {
+inline void PutLe16(unsigned char *p, size_t v) {
   p[0] = static_cast<unsigned char>(v);
   p[1] = static_cast<unsigned char>(v >> 8);
 }
-inline void Report(uint64_t *out, uint64_t v) {
+inline void Report(size_t *out, size_t v) {
   if (out) *out = v;
 }
 
 // Length of the (value, count) pair stream of a line when the coded form applies, else 0
 // (the line goes raw).
-uint64_t RunLengthPairBytes(const unsigned char *line, uint64_t length);
+size_t RunLengthPairBytes(const unsigned char *line, size_t length);
 
 // Writes the coded line (pair_bytes from RunLengthPairBytes); returns its length.
-uint64_t WriteRunLengthLine(const unsigned char *line, uint64_t length, uint64_t pair_bytes,
+size_t WriteRunLengthLine(const unsigned char *line, size_t length, size_t pair_bytes,
                             unsigned char *dst);
 
 }  // namespace qv::raster
