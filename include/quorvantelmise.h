@@ -99,6 +99,23 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t byt
 CP_API int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(
     size_t bytes_per_line, size_t width, size_t lines, const unsigned char *raster,
     unsigned char *dst, size_t capacity, size_t *out_produced);
+/* Output state of the two JBIG callbacks below, for callers that drive jbig85 themselves.
+ * Each callback adds its length to produced and copies while the bytes fit into dst; once
+ * a piece did not fit nothing more is copied. Start with copied = produced = 0; the output
+ * is whole exactly when produced == copied. */
+typedef struct Quorvantelmise_ImgUtils_JbigSink {
+    unsigned char *dst;
+    size_t capacity;
+    size_t copied;
+    size_t produced;
+} Quorvantelmise_ImgUtils_JbigSink;
+struct jbg85_dec_state;
+/* jbig85 encoder output callback; sink is a Quorvantelmise_ImgUtils_JbigSink. */
+CP_API void Quorvantelmise_ImgUtils_output_bie(unsigned char *data, size_t length, void *sink);
+/* jbig85 decoder line callback: appends the line to the sink; returns 0. */
+CP_API int Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(
+    const struct jbg85_dec_state *decoder, unsigned char *line, size_t length,
+    unsigned long line_number, void *sink);
 /* New buffer holding the JBIG data of the whole raster, or null. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(size_t bytes_per_line,
                                                                     size_t width, size_t lines,

@@ -230,7 +230,7 @@ int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(const unsigned char *
 int Quorvantelmise_ImgUtils_DecodeImageSizeFromJBIGData(const unsigned char *bie, size_t length,
                                                         size_t *out_width,
                                                         size_t *out_height) {
-  JbigSink sink;
+  JbigSink sink{};
   const Decoded d = Decode(bie, length, sink);
   const bool ok = d.complete && d.width > 0 && d.height > 0;
   Report(out_width, ok ? d.width : 0);
@@ -245,7 +245,7 @@ int Quorvantelmise_ImgUtils_DecodeRGBAImageFromJBIGData(const unsigned char *bie
   Report(out_width, 0);
   Report(out_height, 0);
   if (!dst) return 0;
-  JbigSink query;
+  JbigSink query{};
   const Decoded size = Decode(bie, length, query);
   size_t dots = 0, bytes = 0;
   if (!size.complete || !MulSize(size.width, size.height, dots) || !MulSize(dots, 4, bytes))

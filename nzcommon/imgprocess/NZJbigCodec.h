@@ -11,23 +11,10 @@ extern "C" {
 #include <jbig85.h>
 }
 
-// Output state shared by the encoder and decoder callbacks. Every callback counts its
-// bytes in produced; they are copied only while they fit, so an operation succeeded
-// exactly when produced == copied. A null destination with capacity 0 asks for the size.
-struct JbigSink {
-  unsigned char *dst = nullptr;
-  size_t capacity = 0;
-  size_t copied = 0;
-  size_t produced = 0;
-};
+#include "quorvantelmise.h"
 
-// Encoder output callback; sink is a JbigSink.
-void Quorvantelmise_ImgUtils_output_bie(unsigned char *data, size_t length, void *sink);
-
-// Decoder line callback: appends the line to the JbigSink; returns 0 (go on).
-int Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(const struct jbg85_dec_state *decoder,
-                                                        unsigned char *line, size_t length,
-                                                        unsigned long line_number, void *sink);
+// The callbacks' output state, declared with them in the public header.
+using JbigSink = Quorvantelmise_ImgUtils_JbigSink;
 
 namespace qv::jbig {
 

@@ -318,3 +318,16 @@ TEST(JbigCodec, RgbaDecodeColoursEachDot) {
                                           0xDEADBEEF};
   EXPECT_EQ(pixels, expected);
 }
+
+// After a piece that did not fit, a later smaller one must not land in its place.
+TEST(JbigCodec, SinkKeepsOnlyAWholePrefix) {
+  unsigned char dst[6] = {0};
+  Quorvantelmise_ImgUtils_JbigSink sink{dst, 5, 0, 0};
+  unsigned char abc[] = {'a', 'b', 'c'}, defg[] = {'d', 'e', 'f', 'g'}, h[] = {'h'};
+  Quorvantelmise_ImgUtils_output_bie(abc, 3, &sink);
+  Quorvantelmise_ImgUtils_output_bie(defg, 4, &sink);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(nullptr, h, 1, 0, &sink), 0);
+  EXPECT_EQ(sink.copied, 3u);
+  EXPECT_EQ(sink.produced, 8u);
+  EXPECT_EQ(Bytes(dst, dst + 6), (Bytes{'a', 'b', 'c', 0, 0, 0}));
+}
