@@ -65,6 +65,39 @@ CP_API const char *CP_Library_Version(void);
 
 /* ---- QR codes ------------------------------------------------------------------------- */
 
+/*
+ * QR symbols are encoded in 8-bit mode from the whole NUL-terminated text. version 0..40
+ * (0: the smallest version that holds the text; a version too small for the text is raised
+ * as needed), level 0..3 = L, M, Q, H (not the CP_QRCodeECC numbering of the printer
+ * commands). An empty text, an out-of-range version or level, or a text that no version
+ * holds is refused. Safe to call from any thread (encoding is serialised).
+ */
+
+/* Gray image of side x side bytes, side = modules x scale (scale >= 1): dark 0, light 255,
+ * row-major. *side (may be null) is written only on success. Null on failure, also for an
+ * image above INT_MAX bytes. Free the image with Quorvantelmise_qrhelper_free. */
+CP_API unsigned char *Quorvantelmise_qrhelper_encode(const char *text, int version, int level,
+                                                     int scale, int *side);
+/* Releases an image of Quorvantelmise_qrhelper_encode; null is ignored. */
+CP_API void Quorvantelmise_qrhelper_free(unsigned char *image);
+/* Modules per side of the symbol, 0 on failure. */
+CP_API int Quorvantelmise_qrhelper_getqrcodewidth(const char *text, int version, int level);
+/* Writes one 32-bit value per module, row-major, unscaled: dark for dark modules, light for
+ * the others; *width = *height = modules (each may be null). Nonzero when written; 0, with
+ * nothing written, on failure or when destination is null or destinationBytes is below
+ * modules x modules x 4. */
+CP_API int Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData(const char *text, int version,
+                                                           int level, uint32_t light,
+                                                           uint32_t dark, uint32_t *destination,
+                                                           int32_t destinationBytes, int *width,
+                                                           int *height);
+/* Same as Quorvantelmise_qrhelper_getqrcodewidth. */
+CP_API int CP_Qrcode_GetQrcodeWidth(const char *text, int version, int level);
+/* Same as Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData. */
+CP_API int CP_Qrcode_GetQrcodeRGBAData(const char *text, int version, int level, uint32_t light,
+                                       uint32_t dark, uint32_t *destination,
+                                       int32_t destinationBytes, int *width, int *height);
+
 #ifdef __cplusplus
 }
 #endif
