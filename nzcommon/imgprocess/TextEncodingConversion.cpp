@@ -55,9 +55,13 @@ void PrintFailed(const char *from, const char *to, int error) {
 // and the number of bytes produced, or null (after printing why, unless the encoding is
 // unknown).
 MallocPtr<char> Convert(const char *from, const char *to, const char *input, size_t inputBytes,
-                        size_t outputBytes, size_t *produced) {
+                        size_t outputBytes, bool inputValid, size_t *produced) {
     IconvHandle cd(to, from);
     if (!cd.valid()) return nullptr;
+    if (!inputValid) {
+        PrintFailed(from, to, EILSEQ);
+        return nullptr;
+    }
     MallocPtr<char> output = ZeroedBuffer<char>(outputBytes);
     if (!output) return nullptr;
 
@@ -92,6 +96,13 @@ std::mutex &LocaleMutex() {
     return *mutex;
 }
 
+// glibc's wide converter writes code points above U+10FFFF as bytes no decoder accepts.
+bool AllUnicode(const wchar_t *text, size_t chars) {
+    for (size_t i = 0; i < chars; ++i)
+        if (text[i] < 0 || text[i] > 0x10FFFF) return false;
+    return true;
+}
+
 bool SetLocaleFromEnvironment() {
     const char *name = std::setlocale(LC_ALL, "");
     return name != nullptr && name[0] != '\0';
@@ -123,7 +134,8 @@ char *iconv_wcstombs(const wchar_t *text, const char *encoding) {
     if (chars > kMaxUnits) return nullptr;
     size_t produced = 0;
     MallocPtr<char> output = Convert(kWideName, encoding, reinterpret_cast<const char *>(text),
-                                     chars * sizeof(wchar_t), (chars + 1) * 4, &produced);
+                                     chars * sizeof(wchar_t), (chars + 1) * 4,
+                                     AllUnicode(text, chars), &produced);
     if (!output) return nullptr;
     auto *result = static_cast<char *>(std::malloc(produced + 1));
     if (result == nullptr) return nullptr;
@@ -139,7 +151,7 @@ wchar_t *iconv_mbstowcs(const char *text, const char *encoding) {
     if (bytes > kMaxUnits) return nullptr;
     size_t produced = 0;
     MallocPtr<char> output =
-        Convert(encoding, kWideName, text, bytes, (bytes + 1) * sizeof(wchar_t), &produced);
+        Convert(encoding, kWideName, text, bytes, (bytes + 1) * sizeof(wchar_t), true, &produced);
     if (!output) return nullptr;
     const auto *wide = reinterpret_cast<const wchar_t *>(output.get());
     const size_t length = wcsnlen(wide, produced / sizeof(wchar_t));
@@ -159,6 +171,7 @@ char *iconv_wcstolocalmbs(const wchar_t *text) {
     if (!buffer) return nullptr;
     std::lock_guard<std::mutex> lock(LocaleMutex());
     if (SetLocaleFromEnvironment()) {
+        if (!AllUnicode(text, chars)) return nullptr;
         const size_t written = std::wcstombs(buffer.get(), text, bufferBytes);
         // A character the locale cannot encode must not come back as a shortened text.
         if (written == static_cast<size_t>(-1) || written >= bufferBytes) return nullptr;
