@@ -44,7 +44,7 @@ unsigned char *NZQRCodeUtils::EncodeGrayImage(const char *text, int version, int
     if (!code) return nullptr;
     const int modules = code->width;
     const long long imageSide = static_cast<long long>(modules) * scale;
-    if (imageSide * imageSide > INT_MAX) return nullptr;
+    if (imageSide > INT_MAX / imageSide) return nullptr;
     const size_t pixels = static_cast<size_t>(imageSide);
     auto *image = static_cast<unsigned char *>(std::malloc(pixels * pixels));
     if (image == nullptr) return nullptr;
