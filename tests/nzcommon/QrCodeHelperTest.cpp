@@ -7,6 +7,7 @@
 #include "nzcommon/imgprocess/NZQRCodeUtils.h"
 #include "quorvantelmise.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -76,9 +77,9 @@ struct EncodeCase {
     std::string bytes;
 };
 
-class WideToNamedEncoding : public testing::TestWithParam<EncodeCase> {};
+class TextEncodingNamed : public testing::TestWithParam<EncodeCase> {};
 
-TEST_P(WideToNamedEncoding, MatchesFixedBytesAndSystemIconv) {
+TEST_P(TextEncodingNamed, MatchesFixedBytesAndSystemIconv) {
     const EncodeCase &c = GetParam();
     std::string printed;
     CharPtr converted;
@@ -100,7 +101,7 @@ TEST_P(WideToNamedEncoding, MatchesFixedBytesAndSystemIconv) {
 void PrintTo(const EncodeCase &c, std::ostream *os) { *os << c.name; }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, WideToNamedEncoding,
+    Cases, TextEncodingNamed,
     testing::Values(
         EncodeCase{"EmptyUtf8", L"", TextEncoding::kUTF8, ""},
         EncodeCase{"EmptyGbk", L"", TextEncoding::kGBK, ""},
@@ -242,7 +243,7 @@ TEST(TextEncoding, PartlyConvertedInputFailsWithTheSecondMessage) {
 }
 
 // The locale forms take the locale from the environment; each test names its own.
-class LocaleConversion : public testing::Test {
+class TextEncodingLocale : public testing::Test {
 protected:
     void SetUp() override {
         if (const char *value = std::getenv("LC_ALL")) savedEnv_ = value;
@@ -263,7 +264,7 @@ private:
     std::string savedLocale_;
 };
 
-TEST_F(LocaleConversion, Utf8LocaleConvertsBothWays) {
+TEST_F(TextEncodingLocale, Utf8LocaleConvertsBothWays) {
     UseLocale("C.UTF-8");
     CharPtr narrow(iconv_wcstolocalmbs(L"a\u4E2D\U0001F600"));
     ASSERT_NE(narrow, nullptr);
@@ -279,7 +280,7 @@ TEST_F(LocaleConversion, Utf8LocaleConvertsBothWays) {
     EXPECT_STREQ(empty.get(), "");
 }
 
-TEST_F(LocaleConversion, TextTheLocaleCannotHoldFailsInsteadOfBeingCut) {
+TEST_F(TextEncodingLocale, TextTheLocaleCannotHoldFailsInsteadOfBeingCut) {
     UseLocale("C");
     CharPtr ascii(iconv_wcstolocalmbs(L"plain"));
     ASSERT_NE(ascii, nullptr);
@@ -292,7 +293,7 @@ TEST_F(LocaleConversion, TextTheLocaleCannotHoldFailsInsteadOfBeingCut) {
     EXPECT_EQ(iconv_wcstolocalmbs((std::wstring(L"a") + wchar_t(0x110000)).c_str()), nullptr);
 }
 
-TEST_F(LocaleConversion, WithoutALocaleBytesAreTheFirst256Characters) {
+TEST_F(TextEncodingLocale, WithoutALocaleBytesAreTheFirst256Characters) {
     UseLocale("xx_NO.SUCH-LOCALE");
     WidePtr wide(iconv_localmbstowcs("a\xE9\xFF"));
     ASSERT_NE(wide, nullptr);
