@@ -1,0 +1,24 @@
+// Decodes rendered barcodes with ZXing-C++ for round-trip tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct DecodedBarcode {
+    bool ok = false;
+    std::string format;
+    std::string text;   // as the reader reports it
+    std::string bytes;  // raw content
+    std::string symbologyId;
+};
+
+struct DecodeOptions {
+    bool code39Extended = false;
+    bool code39Check = false;
+    bool itfCheck = false;
+    bool codabarStartStop = false;
+    bool requireAddOn = false;
+};
+
+// Renders `text` as renderer type `type` and decodes it, padded with a white quiet zone.
+DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const DecodeOptions &options = {});
