@@ -9,19 +9,20 @@
 #include <ZXing/ReadBarcode.h>
 #endif
 
-DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const DecodeOptions &options) {
+namespace {
+
+constexpr int kPad = 40;
+constexpr int kHeight = 40;
+
+// `pixel(x, y)` gives the luminance of the w x h barcode, which is padded with white.
+template <class Pixel>
+DecodedBarcode Decode(int w, int h, Pixel pixel, const DecodeOptions &options) {
     DecodedBarcode out;
 #ifdef QV_HAVE_ZXING
-    int w = 0, h = 0;
-    constexpr int kHeight = 40;
-    unsigned char *rgb = Quorvantelmise_NZBarcodeUtils_GetBarcodeRGBData(type, unit, 0, kHeight, text, &w, &h);
-    if (!rgb) return out;
-    const int pad = 40;
-    const int pw = w + 2 * pad, ph = h + 2 * pad;
+    const int pw = w + 2 * kPad, ph = h + 2 * kPad;
     std::vector<uint8_t> lum(static_cast<size_t>(pw) * ph, 255);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) lum[static_cast<size_t>(y + pad) * pw + x + pad] = rgb[(static_cast<size_t>(y) * w + x) * 3];
-    std::free(rgb);
+        for (int x = 0; x < w; ++x) lum[static_cast<size_t>(y + kPad) * pw + x + kPad] = pixel(x, y);
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::LinearCodes);
     hints.setTryHarder(true);
@@ -38,7 +39,27 @@ DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const Decod
     out.bytes.assign(r.bytes().begin(), r.bytes().end());
     out.symbologyId = r.symbologyIdentifier();
 #else
-    (void)type, (void)text, (void)unit, (void)options;
+    (void)w, (void)h, (void)pixel, (void)options;
 #endif
     return out;
+}
+
+}  // namespace
+
+DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const DecodeOptions &options) {
+    int w = 0, h = 0;
+    unsigned char *rgb = Quorvantelmise_NZBarcodeUtils_GetBarcodeRGBData(type, unit, 0, kHeight, text, &w, &h);
+    if (!rgb) return {};
+    const DecodedBarcode out =
+        Decode(w, h, [&](int x, int y) { return rgb[(static_cast<size_t>(y) * w + x) * 3]; }, options);
+    std::free(rgb);
+    return out;
+}
+
+std::string DecodeModuleBytes(const std::vector<unsigned char> &modules) {
+    const int unit = 2;
+    const DecodedBarcode r = Decode(
+        static_cast<int>(modules.size()) * unit, kHeight,
+        [&](int x, int) { return static_cast<uint8_t>(modules[static_cast<size_t>(x / unit)] ? 0 : 255); }, {});
+    return r.ok && r.format == "Code128" ? r.bytes : std::string();
 }

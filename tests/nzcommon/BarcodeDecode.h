@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct DecodedBarcode {
     bool ok = false;
@@ -19,6 +20,9 @@ struct DecodeOptions {
     bool codabarStartStop = false;
     bool requireAddOn = false;
 };
+
+// Decodes a Code 128 row of one byte per module (non-zero = bar); the raw content, or "".
+std::string DecodeModuleBytes(const std::vector<unsigned char> &modules);
 
 // Renders `text` as renderer type `type` and decodes it, padded with a white quiet zone.
 DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const DecodeOptions &options = {});
