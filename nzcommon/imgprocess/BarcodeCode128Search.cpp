@@ -21,14 +21,6 @@ constexpr int kMinLength = 46;
 enum CodeSet : uint8_t { kA, kB, kC, kSets };
 constexpr int kSwitchTo[kSets] = {101, 100, 99};
 
-struct Step {
-    int32_t prev;
-    int32_t pos;
-    uint32_t modules;  // wide: a long text passes 65535 modules
-    CodeSet set;
-    int8_t value;
-};
-
 int ValueInA(uint8_t b) {
     if (b < 32) return b + 64;
     if (b < 96) return b - 32;
@@ -54,86 +46,136 @@ int ValueInB(uint8_t b) {
 
 bool IsDigitByte(uint8_t b) { return b >= '0' && b <= '9'; }
 
+// Best way found to reach a text position in a code set. Among equal module counts the one
+// with fewer values wins, then the one whose choices come first in the order start C, A, B and
+// successors C before A before B: the choice a breadth-first search over every sequence
+// would make, found here in one pass over the text.
+struct State {
+    uint32_t modules = UINT32_MAX;  // wide: a long text passes 65535 modules
+    uint32_t depth = 0;             // values so far, switches not counted
+    int32_t parent = -1;
+    int32_t jump = -1;  // an ancestor further up, so that comparing two paths takes log steps
+    int8_t value = 0;
+};
+
 class Search {
 public:
-    Search(const uint8_t *text, int len) : text_(text), len_(len), seen_(static_cast<size_t>(len + 1) * kSets, UINT32_MAX) {
-        steps_.reserve(256);
-    }
+    Search(const uint8_t *text, int len) : text_(text), len_(len), states_(static_cast<size_t>(len + 1) * kSets) {}
 
-    // Index of the shortest complete step within `bound` modules, or -1.
-    int Run(int64_t bound) {
-        Add({-1, 0, kModulesPerValue, kC, 105});
-        Add({-1, 0, kModulesPerValue, kA, 103});
-        Add({-1, 0, kModulesPerValue, kB, 104});
-        int best = -1;
-        for (size_t k = 0; k < steps_.size(); ++k) {
-            const Step s = steps_[k];
-            if (s.pos == len_) {
-                if (s.modules < bound || (s.modules == bound && best < 0)) {
-                    best = static_cast<int>(k);
-                    bound = s.modules;
-                }
-                continue;
+    // The best state at the end of the text within `bound` modules, or -1.
+    int32_t Run(int64_t bound) {
+        static constexpr int kStartValue[kSets] = {103, 104, 105};
+        for (int set = 0; set < kSets; ++set) states_[static_cast<size_t>(set)] = {kModulesPerValue, 1, -1, -1, static_cast<int8_t>(kStartValue[set])};
+        for (int pos = 0; pos < len_; ++pos)
+            for (int set = 0; set < kSets; ++set) {
+                const int32_t from = Index(pos, static_cast<CodeSet>(set));
+                if (states_[static_cast<size_t>(from)].modules < bound) Expand(from);
             }
-            if (s.modules < bound) Expand(static_cast<int32_t>(k), s);
+        int32_t best = -1;
+        for (int set = 0; set < kSets; ++set) {
+            const int32_t end = Index(len_, static_cast<CodeSet>(set));
+            const State &s = states_[static_cast<size_t>(end)];
+            if (s.modules > bound) continue;
+            if (best < 0 || Before(s.modules, s.depth, end, states_[static_cast<size_t>(best)], best)) best = end;
         }
         return best;
     }
 
-    const std::vector<Step> &Steps() const { return steps_; }
+    const State &At(int32_t index) const { return states_[static_cast<size_t>(index)]; }
+    static CodeSet SetOf(int32_t index) { return static_cast<CodeSet>(index % kSets); }
 
 private:
-    // A later step at the same text position and code set with no fewer modules cannot lead
-    // anywhere shorter than the earlier one; dropping it keeps the search linear.
-    void Add(const Step &s) {
-        uint32_t &seen = seen_[static_cast<size_t>(s.pos) * kSets + s.set];
-        if (seen <= s.modules) return;
-        seen = s.modules;
-        steps_.push_back(s);
+    static int32_t Index(int pos, CodeSet set) { return pos * kSets + set; }
+    static int PosOf(int32_t index) { return index / kSets; }
+
+    // Order of creation among the successors of one state, and among the start codes.
+    static int SuccessorRank(CodeSet parentSet, CodeSet childSet) {
+        if (childSet == kC) return 0;
+        return parentSet == kC ? (childSet == kA ? 1 : 2) : 1;
+    }
+    static int StartRank(CodeSet set) { return set == kC ? 0 : (set == kA ? 1 : 2); }
+
+    // Whether the path to `a` comes before the path to `b` (distinct states, same depth):
+    // decided where the two paths part. Jump targets depend on the depth only, so both sides
+    // jump alike.
+    bool PathBefore(int32_t a, int32_t b) const {
+        for (;;) {
+            const State &sa = At(a), &sb = At(b);
+            if (sa.parent == sb.parent) {
+                if (sa.parent < 0) return StartRank(SetOf(a)) < StartRank(SetOf(b));
+                return SuccessorRank(SetOf(sa.parent), SetOf(a)) < SuccessorRank(SetOf(sa.parent), SetOf(b));
+            }
+            if (sa.jump != sb.jump) {
+                a = sa.jump;
+                b = sb.jump;
+            } else {
+                a = sa.parent;
+                b = sb.parent;
+            }
+        }
     }
 
-    void Successor(int32_t from, const Step &s, CodeSet set, int value, int consumed) {
-        const uint32_t cost = kModulesPerValue + (set != s.set ? kModulesPerValue : 0);
-        Add({from, s.pos + consumed, s.modules + cost, set, static_cast<int8_t>(value)});
+    // Skew-binary jump pointers: jump over the parent's two jumps when they are equally long.
+    int32_t JumpFor(int32_t parent) const {
+        const int32_t j1 = At(parent).jump;
+        const int32_t j2 = j1 >= 0 ? At(j1).jump : -1;
+        if (j2 >= 0 && At(parent).depth - At(j1).depth == At(j1).depth - At(j2).depth) return j2;
+        return parent;
     }
 
-    void Expand(int32_t from, const Step &s) {
-        const uint8_t b = text_[s.pos];
+    // Whether a path of `modules` and `depth` ending at `path` beats `current`, whose path
+    // ends at `currentPath`; both paths end in the same code set.
+    bool Before(uint32_t modules, uint32_t depth, int32_t path, const State &current, int32_t currentPath) const {
+        if (modules != current.modules) return modules < current.modules;
+        if (depth != current.depth) return depth < current.depth;
+        return path != currentPath && PathBefore(path, currentPath);
+    }
+
+    void Successor(int32_t from, CodeSet set, int value, int consumed) {
+        const State &s = At(from);
+        const uint32_t modules = s.modules + kModulesPerValue + (set != SetOf(from) ? kModulesPerValue : 0);
+        State &next = states_[static_cast<size_t>(Index(PosOf(from) + consumed, set))];
+        if (next.modules != UINT32_MAX && !Before(modules, s.depth + 1, from, next, next.parent)) return;
+        next = {modules, s.depth + 1, from, JumpFor(from), static_cast<int8_t>(value)};
+    }
+
+    void Expand(int32_t from) {
+        const int pos = PosOf(from);
+        const uint8_t b = text_[pos];
         int cValue = -1, cConsumed = 0;
-        if (s.pos + 1 < len_ && IsDigitByte(b) && IsDigitByte(text_[s.pos + 1])) {
-            cValue = (b - '0') * 10 + (text_[s.pos + 1] - '0');
+        if (pos + 1 < len_ && IsDigitByte(b) && IsDigitByte(text_[pos + 1])) {
+            cValue = (b - '0') * 10 + (text_[pos + 1] - '0');
             cConsumed = 2;
         } else if (b == 0xF1) {
             cValue = 102;
             cConsumed = 1;
         }
         const int a = ValueInA(b), bv = ValueInB(b);
-        if (cValue >= 0) Successor(from, s, kC, cValue, cConsumed);
-        switch (s.set) {
+        if (cValue >= 0) Successor(from, kC, cValue, cConsumed);
+        switch (SetOf(from)) {
             case kC:
                 if (cValue >= 0) break;
-                if (a >= 0) Successor(from, s, kA, a, 1);
-                if (bv >= 0) Successor(from, s, kB, bv, 1);
+                if (a >= 0) Successor(from, kA, a, 1);
+                if (bv >= 0) Successor(from, kB, bv, 1);
                 break;
             case kA:
                 if (a >= 0)
-                    Successor(from, s, kA, a, 1);
+                    Successor(from, kA, a, 1);
                 else if (bv >= 0)
-                    Successor(from, s, kB, bv, 1);
+                    Successor(from, kB, bv, 1);
                 break;
             default:
                 if (bv >= 0)
-                    Successor(from, s, kB, bv, 1);
+                    Successor(from, kB, bv, 1);
                 else if (a >= 0)
-                    Successor(from, s, kA, a, 1);
+                    Successor(from, kA, a, 1);
                 break;
         }
     }
 
     const uint8_t *text_;
     int len_;
-    std::vector<Step> steps_;
-    std::vector<uint32_t> seen_;  // fewest modules of a step made so far, per position and set
+    std::vector<State> states_;  // per text position and code set
 };
 
 unsigned char *PutValue(unsigned char *out, uint16_t pattern, int modules) {
@@ -144,17 +186,16 @@ unsigned char *PutValue(unsigned char *out, uint16_t pattern, int modules) {
 int Encode(const uint8_t *text, size_t len, unsigned char *dst, int maxLength) {
     if (len > static_cast<size_t>(INT_MAX / kSets - 1)) return 0;
     Search search(text, static_cast<int>(len));
-    const int best = search.Run(static_cast<int64_t>(maxLength) - kCheckAndStop);
+    const int32_t best = search.Run(static_cast<int64_t>(maxLength) - kCheckAndStop);
     if (best < 0) return 0;
-    const std::vector<Step> &steps = search.Steps();
     std::vector<int32_t> path;
-    for (int32_t k = best; k >= 0; k = steps[static_cast<size_t>(k)].prev) path.push_back(k);
+    for (int32_t k = best; k >= 0; k = search.At(k).parent) path.push_back(k);
     std::vector<int> values;
-    values.reserve(steps[static_cast<size_t>(best)].modules / kModulesPerValue);
+    values.reserve(search.At(best).modules / kModulesPerValue);
     for (size_t i = path.size(); i-- > 0;) {
-        const Step &s = steps[static_cast<size_t>(path[i])];
-        if (!values.empty() && s.set != steps[static_cast<size_t>(path[i + 1])].set) values.push_back(kSwitchTo[s.set]);
-        values.push_back(s.value);
+        const CodeSet set = Search::SetOf(path[i]);
+        if (!values.empty() && set != Search::SetOf(path[i + 1])) values.push_back(kSwitchTo[set]);
+        values.push_back(search.At(path[i]).value);
     }
     int check = values[0];
     unsigned char *out = dst;
