@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 // A received framed packet kept for the framed protocol client: command, parameter and an
 // owned heap copy of the body. Copies are deep.
@@ -28,3 +30,18 @@ public:
     unsigned char* data = nullptr;
     uint64_t length = 0;
 };
+
+// Packets nobody takes (no framed protocol client running) must not pile up for the life
+// of the port. The limit still lets one block transfer wait for 4096 replies (1 MiB of
+// 256-byte flash slices) at once.
+constexpr std::size_t kMaxReceivedProtoPackages = 4096;
+
+// Appends at the back and drops the oldest beyond the limit. The caller holds the list's
+// mutex.
+template <class List>
+void AppendReceivedProtoPackage(List& list, NZReceivedProtoPackage&& package,
+                                std::size_t limit = kMaxReceivedProtoPackages)
+{
+    list.push_back(std::move(package));
+    while (list.size() > limit && !list.empty()) list.pop_front();
+}

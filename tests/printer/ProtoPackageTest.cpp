@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <list>
 #include <string>
 
 #include "ProtoTestBytes.h"
@@ -125,6 +126,21 @@ TEST(ProtoPackage, FirmwareVersionKeepsAtMost255BytesTerminatedAtTheNewLength)
 
     fw.Store(nullptr, 10, 1400);
     EXPECT_STREQ(fw.text, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProtoPackage, ReceivedListDropsTheOldestBeyondItsLimit)
+{
+    std::list<NZReceivedProtoPackage> list;
+    const unsigned char body[3] = {1, 2, 3};
+    for (uint32_t i = 0; i < kMaxReceivedProtoPackages + 10; ++i)
+        AppendReceivedProtoPackage(list, NZReceivedProtoPackage(44, i, body, sizeof body));
+    ASSERT_EQ(list.size(), kMaxReceivedProtoPackages);
+    EXPECT_EQ(list.front().parameter, 10u);
+    EXPECT_EQ(list.back().parameter, kMaxReceivedProtoPackages + 9);
 }
 
 }  // namespace
