@@ -24,11 +24,14 @@
 #include "ports/PtrAutoDeleteManager.h"
 #include "ports/RAZIRxBuffer.h"
 #include "printer/NZProtoHandlerPro.h"
+#include "printer/NZProtoModePrinterFirmwareVersion.h"
+#include "printer/NZReceivedProtoPackage.h"
 #include "printer/PrinterProperty.h"
 #include "printer/RAZISettingPackage.h"
 #include "printer/RUDeruvAdedazi.h"
 #include "printer/VUZudIrazoro.h"
 #include "printer/VelnorHandlerPro.h"
+#include "printer/VelnorModePrinterStatus.h"
 
 // Port type codes kept in IOHandle::portType (the public header names them CP_PortType_*).
 enum : uint32_t {
