@@ -1,0 +1,6 @@
+#pragma once
+
+#include "printer/NZPrinter.h"
+
+// The label printer's command object.
+class RUDeruvAdedazi : public NZPrinter {};
