@@ -117,9 +117,9 @@ TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) {
 }
 
 TEST_F(ReceiptCommands, EveryCallFailsWhenAWriteIsShortOrFails) {
+    // No case writes exactly one byte, so a result of 1 is always short (or too long).
     for (int result : {-1, 1}) {
         for (const WriteCase& c : Cases()) {
-            if (c.writes.size() == 1 && c.writes[0].size() == static_cast<size_t>(result)) continue;
             SCOPED_TRACE(std::string(c.name) + " with write result " + std::to_string(result));
             transport().ClearWrites();
             transport().SetWriteResult(result);
