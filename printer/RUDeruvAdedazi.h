@@ -2,5 +2,5 @@
 
 #include "printer/NZPrinter.h"
 
-// Label commands. Placeholder: no commands yet.
+// The label printer's command object.
 class RUDeruvAdedazi : public NZPrinter {};
