@@ -40,6 +40,168 @@ CP_API const char *CP_Library_Version(void);
 
 /* ---- Port handles, port calls and events --------------------------------------------- */
 
+/*
+ * A handle (void *) names one open port. It is valid from a successful open until the port
+ * is closed; every call refuses a null or unknown handle with its failure value. Up to 100
+ * handles exist at once.
+ */
+
+/* Port type codes. */
+typedef enum CP_PortType {
+    CP_PortType_Com = 1,
+    CP_PortType_Tcp = 2,
+    CP_PortType_Usb = 4,
+    CP_PortType_Lpt = 8,
+    CP_PortType_Udp = 16,
+    CP_PortType_File = 128,
+    CP_PortType_MemoryBuffer = 256,
+    CP_PortType_BtSpp = 512,
+    CP_PortType_BtBle = 2048,
+    CP_PortType_BtBleProtoV2 = 16384,
+    CP_PortType_BtBleProtoV3 = 32768,
+    CP_PortType_BtBleProtoVA = 65536
+} CP_PortType;
+
+/* Serial settings (passed to the port unchanged). */
+typedef enum CP_ComDataBits {
+    CP_ComDataBits_4 = 4,
+    CP_ComDataBits_5 = 5,
+    CP_ComDataBits_6 = 6,
+    CP_ComDataBits_7 = 7,
+    CP_ComDataBits_8 = 8
+} CP_ComDataBits;
+
+typedef enum CP_ComParity {
+    CP_ComParity_NoParity = 0,
+    CP_ComParity_OddParity = 1,
+    CP_ComParity_EvenParity = 2,
+    CP_ComParity_MarkParity = 3,
+    CP_ComParity_SpaceParity = 4
+} CP_ComParity;
+
+typedef enum CP_ComStopBits {
+    CP_ComStopBits_One = 0,
+    CP_ComStopBits_OnePointFive = 1,
+    CP_ComStopBits_Two = 2
+} CP_ComStopBits;
+
+typedef enum CP_ComFlowControl {
+    CP_ComFlowControl_None = 0,
+    CP_ComFlowControl_XonXoff = 1,
+    CP_ComFlowControl_RtsCts = 2,
+    CP_ComFlowControl_DtrDsr = 3
+} CP_ComFlowControl;
+
+/*
+ * Event callbacks. Each gets the value given at registration as private_data. A name or
+ * buffer passed to a callback is valid only during the call. The handle of a closed event
+ * may already be invalid: compare it, or pass it to calls (which refuse it).
+ * Opened and open-failed callbacks run on a new thread per open, closed callbacks on a new
+ * thread per close, written callbacks on the writing thread, received and printer
+ * callbacks on the port's reader thread.
+ */
+typedef void (*CP_OnPortOpenedEvent)(void *handle, const char *name, void *private_data);
+typedef void (*CP_OnPortOpenFailedEvent)(void *handle, const char *name, void *private_data);
+typedef void (*CP_OnPortClosedEvent)(void *handle, void *private_data);
+typedef void (*CP_OnPortWrittenEvent)(void *handle, const unsigned char *buffer,
+                                      unsigned int count, void *private_data);
+typedef void (*CP_OnPortReceivedEvent)(void *handle, const unsigned char *buffer,
+                                       unsigned int count, void *private_data);
+typedef void (*CP_OnPrinterStatusEvent)(void *handle, int64_t printer_error_status,
+                                        int64_t printer_info_status, void *private_data);
+typedef void (*CP_OnPrinterReceivedEvent)(void *handle, unsigned int printer_received_byte_count,
+                                          void *private_data);
+typedef void (*CP_OnPrinterPrintedEvent)(void *handle, unsigned int printer_printed_page_id,
+                                         void *private_data);
+
+/*
+ * Registration. Add is false for a null callback and for one already registered on that
+ * list (the first private_data stays). Remove is false when the callback is not registered.
+ * Callbacks run in registration order, one at a time per kind.
+ */
+CP_API bool CP_Port_AddOnPortOpenedEvent(CP_OnPortOpenedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortOpenFailedEvent(CP_OnPortOpenFailedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortClosedEvent(CP_OnPortClosedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortWrittenEvent(CP_OnPortWrittenEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortReceivedEvent(CP_OnPortReceivedEvent callback, void *private_data);
+CP_API bool CP_Printer_AddOnPrinterStatusEvent(CP_OnPrinterStatusEvent callback, void *private_data);
+CP_API bool CP_Printer_AddOnPrinterReceivedEvent(CP_OnPrinterReceivedEvent callback,
+                                                 void *private_data);
+CP_API bool CP_Printer_AddOnPrinterPrintedEvent(CP_OnPrinterPrintedEvent callback,
+                                                void *private_data);
+CP_API bool CP_Port_RemoveOnPortOpenedEvent(CP_OnPortOpenedEvent callback);
+CP_API bool CP_Port_RemoveOnPortOpenFailedEvent(CP_OnPortOpenFailedEvent callback);
+CP_API bool CP_Port_RemoveOnPortClosedEvent(CP_OnPortClosedEvent callback);
+CP_API bool CP_Port_RemoveOnPortWrittenEvent(CP_OnPortWrittenEvent callback);
+CP_API bool CP_Port_RemoveOnPortReceivedEvent(CP_OnPortReceivedEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterStatusEvent(CP_OnPrinterStatusEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterReceivedEvent(CP_OnPrinterReceivedEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterPrintedEvent(CP_OnPrinterPrintedEvent callback);
+
+/*
+ * Opens. Each returns a handle or NULL, and reports the outcome to the opened or open-failed
+ * callbacks with the name (dest_ip for TCP); a NULL name is refused without an event.
+ * Names are cut to 299 bytes. CP_Port_OpenMemoryBuffer reports no event.
+ */
+CP_API void *CP_Port_OpenCom(const char *name, unsigned int baudrate, CP_ComDataBits data_bits,
+                             CP_ComParity parity, CP_ComStopBits stop_bits,
+                             CP_ComFlowControl flow_control, unsigned int velnormode);
+CP_API void *CP_Port_OpenLpt(const char *name);
+/* Appends to the file, creating it when missing. */
+CP_API void *CP_Port_OpenFile(const char *name);
+CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
+CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
+                             unsigned int timeout, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBle(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoV2(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoV3(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoVA(const char *address, unsigned int velnormode);
+/* A write-only port that keeps up to buffer_size bytes; a write that does not fit whole
+ * fails and stores nothing. */
+CP_API void *CP_Port_OpenMemoryBuffer(unsigned int buffer_size);
+
+/* Serial baud rate: false on every port of this platform. */
+CP_API bool CP_Port_SetComBaudrate(void *handle, unsigned int baudrate);
+
+/* Bluetooth LE V2 packet send times; act only on a V2 port (else false, 0, 0). */
+CP_API bool CP_Port_ClearBtBleProtoV2PacketSendTimesList(void *handle);
+CP_API int CP_Port_GetBtBleProtoV2PacketSendTimesListLength(void *handle);
+CP_API int CP_Port_GetBtBleProtoV2PacketSendTimesListValue(void *handle, int *values, int count);
+
+/* Memory ports only (else NULL, 0, false). The data pointer belongs to the port and is
+ * valid until the port is closed; do not free it. */
+CP_API const unsigned char *CP_Port_GetMemoryBufferDataPointer(void *handle);
+CP_API unsigned int CP_Port_GetMemoryBufferDataLength(void *handle);
+CP_API bool CP_Port_ClearMemoryBufferData(void *handle);
+
+/* Wi-Fi P2P: not available on this platform. */
+CP_API bool CP_Port_WiFiP2P_Connect(const char *name, unsigned int timeout);
+CP_API void CP_Port_WiFiP2P_Disconnect(void);
+CP_API bool CP_Port_WiFiP2P_IsConnected(void);
+
+/* Bytes written, or -1 (bad handle or buffer, port closed, invalid, unwritable). */
+CP_API int CP_Port_Write(void *handle, const unsigned char *buffer, unsigned int count,
+                         unsigned int timeout);
+/* Received bytes gathered within timeout ms (possibly 0), or -1 for a bad handle or buffer or
+ * a negative count. ReadUntilByte also stops after the stop byte, which it includes. */
+CP_API int CP_Port_Read(void *handle, unsigned char *buffer, int count, unsigned int timeout);
+CP_API int CP_Port_ReadUntilByte(void *handle, unsigned char *buffer, int count,
+                                 unsigned int timeout, unsigned char stop_byte);
+/* Received bytes waiting, or -1. */
+CP_API int CP_Port_Available(void *handle);
+/* Discards the received bytes waiting. */
+CP_API bool CP_Port_SkipAvailable(void *handle);
+CP_API bool CP_Port_IsOpened(void *handle);
+/* Opened, and with velnormode on, a printer status frame came recently. */
+CP_API bool CP_Port_IsConnectionValid(void *handle);
+/* Default write timeout (ms) of the printer commands on this port. */
+CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
+/* Closes the port at once, even under other calls; the handle becomes invalid. True when
+ * the handle was valid. */
+CP_API bool CP_Port_Close(void *handle);
+
+
 /* ---- Network ports, discovery and provisioning --------------------------------------- */
 
 /* A network printer found by CP_Port_EnumNetPrinter: the local address its reply arrived on,
@@ -108,6 +270,39 @@ CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t 
 /* ---- One-dimensional barcodes and symbol renderers ------------------------------------ */
 
 /* ---- QR codes ------------------------------------------------------------------------- */
+
+/*
+ * QR symbols are encoded in 8-bit mode from the whole NUL-terminated text. version 0..40
+ * (0: the smallest version that holds the text; a version too small for the text is raised
+ * as needed), level 0..3 = L, M, Q, H (not the CP_QRCodeECC numbering of the printer
+ * commands). An empty text, an out-of-range version or level, or a text that no version
+ * holds is refused. Safe to call from any thread (encoding is serialised).
+ */
+
+/* Gray image of side x side bytes, side = modules x scale (scale >= 1): dark 0, light 255,
+ * row-major. *side (may be null) is written only on success. Null on failure, also for an
+ * image above INT_MAX bytes. Free the image with Quorvantelmise_qrhelper_free. */
+CP_API unsigned char *Quorvantelmise_qrhelper_encode(const char *text, int version, int level,
+                                                     int scale, int *side);
+/* Releases an image of Quorvantelmise_qrhelper_encode; null is ignored. */
+CP_API void Quorvantelmise_qrhelper_free(unsigned char *image);
+/* Modules per side of the symbol, 0 on failure. */
+CP_API int Quorvantelmise_qrhelper_getqrcodewidth(const char *text, int version, int level);
+/* Writes one 32-bit value per module, row-major, unscaled: dark for dark modules, light for
+ * the others; *width = *height = modules (each may be null). Nonzero when written; 0, with
+ * nothing written, on failure or when destination is null or destinationBytes is below
+ * modules x modules x 4. */
+CP_API int Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData(const char *text, int version,
+                                                           int level, uint32_t light,
+                                                           uint32_t dark, uint32_t *destination,
+                                                           int32_t destinationBytes, int *width,
+                                                           int *height);
+/* Same as Quorvantelmise_qrhelper_getqrcodewidth. */
+CP_API int CP_Qrcode_GetQrcodeWidth(const char *text, int version, int level);
+/* Same as Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData. */
+CP_API int CP_Qrcode_GetQrcodeRGBAData(const char *text, int version, int level, uint32_t light,
+                                       uint32_t dark, uint32_t *destination,
+                                       int32_t destinationBytes, int *width, int *height);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,1 @@
+#include "printer/NZPrinter.h"

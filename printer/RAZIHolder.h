@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cwchar>
+
+#include "ports/RAZIBase.h"
+
+// Forwards to the transport it holds (not owned); with none, each operation gives its
+// failure value or does nothing.
+class RAZIHolder {
+public:
+    RAZIHolder() = default;
+    virtual ~RAZIHolder() = default;
+    RAZIHolder(const RAZIHolder&) = delete;
+    RAZIHolder& operator=(const RAZIHolder&) = delete;
+
+    virtual void SetIO(RAZI* io);
+    virtual RAZI* GetIO();
+    virtual bool Open(const char* name);
+    virtual bool OpenA(const char* name);
+    virtual bool OpenW(const wchar_t* name);
+    virtual bool IsOpened();
+    virtual void Close();
+    virtual int BaseWrite(const unsigned char* data, size_t length, unsigned int timeout_ms);
+    virtual int BaseRead(unsigned char* buffer, size_t length, unsigned int timeout_ms);
+    virtual void SkipAvailable();
+    virtual void FlushBuffer();
+    virtual int Write(const unsigned char* data, size_t length, unsigned int timeout_ms);
+    virtual int Read(unsigned char* buffer, size_t length, unsigned int timeout_ms);
+    virtual int ReadUntilByte(unsigned char* buffer, size_t length, unsigned int timeout_ms,
+                              unsigned char stop);
+    virtual int ReadUntilBytes(unsigned char* buffer, size_t length, unsigned int timeout_ms,
+                               const unsigned char* pattern, size_t pattern_length, bool* found);
+    virtual int ReadUntilLength(unsigned char* buffer, size_t length, unsigned int timeout_ms);
+    virtual int WriteUntilLength(const unsigned char* data, size_t length, unsigned int timeout_ms);
+    virtual int QueryOneByteStatus(const unsigned char* command, size_t length,
+                                   unsigned int timeout_ms);
+    virtual int QueryResponse(const unsigned char* command, size_t length, unsigned char* response,
+                              size_t response_length, unsigned int timeout_ms);
+    virtual void SetReadedEvent(RAZIDataHook hook, void* context);
+    virtual void SetWritedEvent(RAZIDataHook hook, void* context);
+    virtual void SetClosedEvent(RAZIClosedHook hook, void* context);
+
+private:
+    RAZI* io_ = nullptr;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "printer/NZPrinter.h"
+
+// Label commands. Placeholder: no commands yet.
+class RUDeruvAdedazi : public NZPrinter {};
