@@ -1,6 +1,5 @@
 #include "ports/NZNetSettings.h"
 
-#include <chrono>
 #include <mutex>
 
 namespace {
@@ -24,13 +23,3 @@ void NZNetSettings::Set(const NZNetSettings &settings) {
     Current() = settings;
 }
 
-uint64_t NZNetSettings_Ticks(uint32_t secondMs) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count();
-    return static_cast<uint64_t>(ms) / (secondMs ? secondMs : 1);
-}
-
-uint32_t NZNetSettings_LimitSeconds(uint32_t timeout_ms) {
-    return (timeout_ms + 999u) / 1000u;
-}

@@ -9,19 +9,12 @@
 #include <string>
 #include <vector>
 
+// The discovery and AirKiss limits count whole seconds of the ports' helper clock
+// (PortTiming::helperSecondMs), which tests shorten with the other port waits.
 struct NZNetTiming {
-    // The discovery and AirKiss limits count whole "seconds" of this length: a limit of
-    // (timeout_ms + 999) / 1000 ticks, a run ending once more than that many tick boundaries
-    // have passed.
-    uint32_t secondMs = 1000;
-
-    // TCP: the graceful close waits this long for the printer to close its side; the wait
-    // counts whole seconds, so 3000 ms waits 3 to 4 s.
-    uint32_t tcpCloseWaitMs = 3000;
-
     // Discovery.
     uint32_t discoveryReceiveTimeoutMs = 50;
-    uint32_t discoveryCycleSleepMs = 5;  // between queries, slept this long ...
+    uint32_t discoveryCycleSleepMs = 5;  // between query rounds, slept this long ...
     uint32_t discoveryCycleSleeps = 50;  // ... this many times, watching the cancel flag
 
     // AirKiss.
@@ -67,7 +60,3 @@ private:
     NZNetSettings saved_;
 };
 
-// Whole-tick clock for the limits above: monotonic milliseconds divided by the tick length.
-uint64_t NZNetSettings_Ticks(uint32_t secondMs);
-// (timeout_ms + 999) / 1000, in unsigned 32-bit arithmetic as the helpers compute it.
-uint32_t NZNetSettings_LimitSeconds(uint32_t timeout_ms);
