@@ -12,6 +12,10 @@
 // The discovery and AirKiss limits count whole seconds of the ports' helper clock
 // (PortTiming::helperSecondMs), which tests shorten with the other port waits.
 struct NZNetTiming {
+    // TCP: the graceful close waits this long for the printer to close its side (counted in
+    // whole helper seconds). A TCP transport takes it when it is constructed.
+    uint32_t tcpCloseWaitMs = 3000;
+
     // Discovery.
     uint32_t discoveryReceiveTimeoutMs = 50;
     uint32_t discoveryCycleSleepMs = 5;  // between query rounds, slept this long ...

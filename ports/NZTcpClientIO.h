@@ -8,6 +8,7 @@
 // TCP client connection to a printer's raw print port. The neutral class opens nothing.
 class NZTcpClientIO : public virtual NZSocketIO {
 public:
+    NZTcpClientIO();
     using RAZIBase::Open;
     virtual bool Open(const char* local_ip, const char* dest_ip, unsigned short dest_port,
                       unsigned int timeout);
@@ -27,7 +28,7 @@ public:
     int BaseReadDirectly(unsigned char* buffer, size_t length, unsigned int timeout_ms) override;
 protected:
     bool gracefulClose = true;
-    unsigned int closeWaitMs = 3000;
+    unsigned int closeWaitMs;  // 3000 unless the network settings say otherwise
 };
 
 class NZTcpClientIO_ios : public NZSocketIO_ios, public NZTcpClientIO {
