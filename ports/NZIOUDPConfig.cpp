@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "ports/NZHexStringUtils.h"
+#include "ports/PortTiming.h"
+#include "ports/RAZIThread.h"
+#include "quorvantelmise.h"
 
 namespace {
 
@@ -96,4 +99,96 @@ NZUDPConfigReply NZIOUDPConfig_MatchReply(const uint8_t *request, size_t request
     if (std::memcmp(reply + reply_mac, request + request_mac, 6) != 0)
         return NZUDPConfigReply::SameKind;
     return NZUDPConfigReply::Match;
+}
+
+bool NZIOUDPConfig::Exchange(const char* local_ip, unsigned short local_port, const char* dest_ip,
+                             unsigned short dest_port, uint32_t resend_ms, uint32_t timeout_ms) {
+    done_.store(false);
+    if (request_.empty()) return false;
+    if (!socket_.OpenNonThreadA(local_ip, local_port, dest_ip, dest_port)) return false;
+    // A receive timeout of 0 would mean no timeout at all.
+    if (resend_ms == 0) resend_ms = 1;
+    socket_.setsockopt_reuseaddr(true);
+    socket_.setsockopt_broadcast(true);
+    socket_.setsockopt_rcvtimeo(resend_ms);
+    socket_.setsockopt_sndtimeo(timeout_ms);
+
+    const int poll_ms = static_cast<int>(GetPortTiming().pollSleepMs);
+    readStart_.fetch_add(1);
+    stopRead_.store(false);
+    if (!RAZIThread::StartThread(&NZIOUDPConfig::readThreadFunc, this)) {
+        readStarted_.fetch_add(1);
+        readFinished_.fetch_add(1);
+        socket_.Close();
+        return false;
+    }
+    while (readStarted_.load() != readStart_.load()) RAZISleep::SleepMs(poll_ms);
+
+    const int64_t start = RAZITimeStamp::GetMonotonicMs();
+    while (RAZITimeStamp::GetMonotonicMs() - start <= static_cast<int64_t>(timeout_ms) &&
+           !done_.load() && socket_.IsOpened()) {
+        const int sent = socket_.Write(request_.data(), request_.size(), timeout_ms);
+        if (sent < static_cast<int>(request_.size())) break;
+        const int64_t sent_at = RAZITimeStamp::GetMonotonicMs();
+        while (RAZITimeStamp::GetMonotonicMs() - sent_at <= static_cast<int64_t>(resend_ms) &&
+               !done_.load() && socket_.IsOpened())
+            RAZISleep::SleepMs(poll_ms);
+    }
+
+    // Wake the reply reader out of its receive and let it finish before the socket closes.
+    stopRead_.store(true);
+    socket_.socket_shutdown();
+    while (readFinished_.load() != readStart_.load()) RAZISleep::SleepMs(poll_ms);
+    socket_.Close();
+    return done_.load();
+}
+
+void NZIOUDPConfig::readThreadFunc(void* raw) {
+    auto* self = static_cast<NZIOUDPConfig*>(raw);
+    self->readStarted_.fetch_add(1);
+    uint8_t buffer[kNZUDPConfigReplyReadLength];
+    const int poll_ms = static_cast<int>(GetPortTiming().pollSleepMs);
+    while (self->socket_.IsOpened() && !self->stopRead_.load()) {
+        const int n = self->socket_.socket_recvfrom(buffer, sizeof buffer, nullptr, nullptr);
+        const NZUDPConfigReply kind =
+            n > 0 ? NZIOUDPConfig_MatchReply(self->request_.data(), self->request_.size(), buffer,
+                                             static_cast<size_t>(n))
+                  : NZUDPConfigReply::Other;
+        if (kind == NZUDPConfigReply::Match) {
+            self->done_.store(true);
+            break;
+        }
+        if (kind == NZUDPConfigReply::Other) RAZISleep::SleepMs(poll_ms);
+    }
+    self->readFinished_.fetch_add(1);
+}
+
+extern "C" CP_API bool CP_UDPBroadcast_ConfigIP(const char* local_ip, uint16_t local_port,
+                                                const char* dest_ip, uint16_t dest_port,
+                                                const char* mac, int mode, const char* ip,
+                                                const char* mask, const char* gateway,
+                                                uint32_t resend_ms, uint32_t timeout_ms) {
+    NZIOUDPConfigIP config;
+    return config.Build(mac, mode, ip, mask, gateway) &&
+           config.Exchange(local_ip, local_port, dest_ip, dest_port, resend_ms, timeout_ms);
+}
+
+extern "C" CP_API bool CP_UDPBroadcast_ConfigName(const char* local_ip, uint16_t local_port,
+                                                  const char* dest_ip, uint16_t dest_port,
+                                                  const char* mac, const char* name,
+                                                  uint32_t resend_ms, uint32_t timeout_ms) {
+    NZIOUDPConfigName config;
+    return config.Build(mac, name) &&
+           config.Exchange(local_ip, local_port, dest_ip, dest_port, resend_ms, timeout_ms);
+}
+
+extern "C" CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char* local_ip,
+                                                            uint16_t local_port,
+                                                            const char* dest_ip,
+                                                            uint16_t dest_port, const char* mac,
+                                                            uint32_t resend_ms,
+                                                            uint32_t timeout_ms) {
+    NZIOUDPConfigConfirm config;
+    return config.Build(mac) &&
+           config.Exchange(local_ip, local_port, dest_ip, dest_port, resend_ms, timeout_ms);
 }
