@@ -32,8 +32,13 @@ struct FakeAirkissPrinter {
         std::vector<uint64_t> lengths;
         std::optional<AirkissDecoded> decoded;
     };
+    static LoopbackUdpPeer::Options Roomy() {
+        LoopbackUdpPeer::Options o;
+        o.receiveBuffer = 4 << 20;
+        return o;
+    }
     std::shared_ptr<State> state = std::make_shared<State>();
-    LoopbackUdpPeer peer;
+    LoopbackUdpPeer peer{Roomy()};
 
     explicit FakeAirkissPrinter(size_t echo_bytes = 20) {
         peer.SetResponder([s = state, echo_bytes](const Datagram &d) {

@@ -21,6 +21,8 @@ LoopbackUdpPeer::LoopbackUdpPeer(Options options) : options_(std::move(options))
     int one = 1;
     if (options_.reuseAddress) ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (options_.broadcast) ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    if (options_.receiveBuffer > 0)
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &options_.receiveBuffer, sizeof options_.receiveBuffer);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(options_.port);

@@ -36,6 +36,7 @@ public:
         uint16_t port = 0;       // 0: ephemeral
         bool reuseAddress = false;
         bool broadcast = false;  // may send to 255.255.255.255 (namespace tests only)
+        int receiveBuffer = 0;   // bytes; 0: the system default. Larger keeps fast senders lossless
     };
     // Called on the peer's thread for each datagram; the returned datagrams go to its sender.
     using Responder = std::function<std::vector<Bytes>(const Datagram &)>;
