@@ -1,6 +1,12 @@
 #include "ports/NZSocketIO.h"
 
+#include <arpa/inet.h>
+#include <cctype>
 #include <cstdlib>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "ports/NZStringUtils.h"
 
@@ -21,3 +27,91 @@ bool NZSocketIO::setsockopt_sndbuf(size_t) { return false; }
 bool NZSocketIO::setsockopt_rcvbuf(size_t) { return false; }
 bool NZSocketIO::setsockopt_rcvtimeo(unsigned int) { return false; }
 bool NZSocketIO::setsockopt_sndtimeo(unsigned int) { return false; }
+
+// ---- NZSocketIO_ios ----------------------------------------------------------------------
+
+namespace {
+
+bool setIntOption(int fd, int level, int option, int value) {
+    return fd >= 0 && ::setsockopt(fd, level, option, &value, sizeof value) == 0;
+}
+
+bool setTimeOption(int fd, int option, unsigned int ms) {
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(ms / 1000);
+    tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv) == 0;
+}
+
+}  // namespace
+
+bool NZSocketIO_ios::ParseAddress(const char* text, uint32_t* address) {
+    if (text == nullptr || *text == '\0') return false;
+    // inet_aton would also take "1.2.3.4 anything".
+    for (const char* p = text; *p; ++p)
+        if (std::isspace(static_cast<unsigned char>(*p))) return false;
+    in_addr a{};
+    if (::inet_aton(text, &a) == 0) return false;
+    *address = a.s_addr;
+    return true;
+}
+
+bool NZSocketIO_ios::IsOpened() { return descriptor_.load() != -1; }
+
+void NZSocketIO_ios::socket_shutdown() {
+    const int fd = descriptor_.load();
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+}
+
+void NZSocketIO_ios::closeDescriptor() {
+    const int fd = descriptor_.exchange(-1);
+    if (fd >= 0) ::close(fd);
+}
+
+void NZSocketIO_ios::BaseClose() {
+    SetCancelRead(true);
+    // A reader blocked in a receive must not be inside it when the descriptor goes.
+    socket_shutdown();
+    StopReadThread();
+    closeDescriptor();
+}
+
+bool NZSocketIO_ios::bind_addr(const char* ip, unsigned short port) {
+    // No address (with a port) binds every local address.
+    uint32_t address = htonl(INADDR_ANY);
+    if (ip != nullptr && *ip != '\0' && !ParseAddress(ip, &address)) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = address;
+    const int fd = descriptor_.load();
+    return fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+bool NZSocketIO_ios::setsockopt_linger(bool on, unsigned int seconds) {
+    linger l{};
+    l.l_onoff = on ? 1 : 0;
+    l.l_linger = static_cast<int>(seconds & 0xFFFF);
+    const int fd = descriptor_.load();
+    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+}
+
+bool NZSocketIO_ios::setsockopt_reuseaddr(bool on) {
+    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0);
+}
+
+bool NZSocketIO_ios::setsockopt_sndbuf(size_t size) {
+    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_SNDBUF, static_cast<int>(size));
+}
+
+bool NZSocketIO_ios::setsockopt_rcvbuf(size_t size) {
+    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_RCVBUF, static_cast<int>(size));
+}
+
+bool NZSocketIO_ios::setsockopt_rcvtimeo(unsigned int ms) {
+    return setTimeOption(descriptor_.load(), SO_RCVTIMEO, ms);
+}
+
+bool NZSocketIO_ios::setsockopt_sndtimeo(unsigned int ms) {
+    return setTimeOption(descriptor_.load(), SO_SNDTIMEO, ms);
+}
