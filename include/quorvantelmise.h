@@ -332,6 +332,146 @@ CP_API int CP_Pos_SetBarcodeReadableTextPosition(void *handle, CP_Pos_BarcodeTex
 
 /* ---- Printer replies, status queries and the framed maintenance protocol ------------- */
 
+/* -- Printer state, status queries and the framed maintenance calls -- */
+
+/*
+ * Printer state. With velnormode on, the printer reports on its own by 8-byte status frames;
+ * the getters return what the last frames of each kind said (all 0 before any came) and
+ * change nothing. Every output pointer may be null. All return false for a null or closed
+ * handle. Timestamps are wall-clock milliseconds of the frame's arrival.
+ */
+CP_API bool CP_Printer_GetPrinterResolutionInfo(void *handle, unsigned int *width_mm,
+                                                unsigned int *height_mm,
+                                                unsigned int *dots_per_mm);
+/* The firmware-version text of the last communication-test reply. *needed = its length + 1;
+ * a non-null buffer of buffer_size > 0 gets it NUL-terminated, cut to buffer_size - 1. */
+CP_API bool CP_Printer_GetPrinterFirmwareVersion(void *handle, char *buffer,
+                                                 unsigned int buffer_size,
+                                                 unsigned int *needed);
+CP_API bool CP_Printer_GetPrinterStatusInfo(void *handle, uint64_t *printer_error_status,
+                                            uint64_t *printer_info_status,
+                                            uint64_t *timestamp_ms);
+CP_API bool CP_Printer_GetPrinterReceivedInfo(void *handle,
+                                              unsigned int *printer_received_byte_count,
+                                              uint64_t *timestamp_ms);
+CP_API bool CP_Printer_GetPrinterPrintedInfo(void *handle, unsigned int *printer_printed_page_id,
+                                             uint64_t *timestamp_ms);
+/* Label print and tear position adjustments in millimetres. False, with nothing written,
+ * until the printer reported its resolution. */
+CP_API bool CP_Printer_GetPrinterLabelPositionAdjustmentInfo(
+    void *handle, double *label_print_position_adjustment,
+    double *label_tear_position_adjustment, uint64_t *timestamp_ms);
+/* Sends the two adjustments (mm) in dots of the reported resolution, each truncated toward
+ * zero and held to -128..127 dots (NaN sends 0); before any resolution report both are 0.
+ * True when the command was written whole. */
+CP_API bool CP_Printer_SetPrinterLabelPositionAdjustmentInfo(
+    void *handle, double label_print_position_adjustment, double label_tear_position_adjustment);
+/* True when the command was written whole. */
+CP_API bool CP_Printer_ClearPrinterBuffer(void *handle);
+CP_API bool CP_Printer_ClearPrinterError(void *handle);
+
+/*
+ * Queries. They discard the received bytes waiting, write to the printer and read its reply
+ * from the received bytes (as CP_Port_Read does): do not read the same port meanwhile.
+ * QueryRTStatus sends DLE EOT 1 to 4 at once and again every 300 ms, and returns the four
+ * status bytes, the first in the lowest byte, or 0 when none came within timeout_ms.
+ * QueryPrintResult asks the printer to confirm everything sent before; true when it did
+ * within timeout_ms (false also when the printer is off line or, with velnormode, reports
+ * an error or stops reporting). A nonzero SetExitQueryCmd flag ends every print-result wait
+ * of the handle at once, and keeps doing so until it is set back to 0.
+ */
+CP_API unsigned int CP_Pos_QueryRTStatus(void *handle, unsigned int timeout_ms);
+CP_API bool CP_Pos_QueryPrintResult(void *handle, unsigned int timeout_ms);
+CP_API bool CP_Pos_SetExitQueryCmd(void *handle, int flag);
+
+/*
+ * Framed maintenance protocol. The calls that wait for replies run only while the handle's
+ * work flag is set (CP_Proto_SetWorkEnabled; the update, flash-read and query calls set it
+ * themselves) and the port is open; clearing the flag from another thread ends them with
+ * false. Failed attempts are tried again after 100 ms, up to tries attempts; tries < 1
+ * sends nothing and fails. Time-outs are in milliseconds. The library sends type 255.
+ */
+
+/* Progress of the firmware update ("WriteData") and flash read ("ReadData"): text is the
+ * percentage done, as "42.67%", or "Canceled". Called on the caller's thread. */
+typedef void (*CP_OnProtoMessage)(const char *name, const char *text, void *private_data);
+
+/* Serial and USB ports do not open on this platform: these return null. */
+CP_API void *CP_Proto_OpenCom(const char *name, unsigned int baudrate, CP_ComDataBits data_bits,
+                              CP_ComParity parity, CP_ComStopBits stop_bits);
+CP_API void *CP_Proto_OpenUsb(const char *name);
+/* A UDP port to the printer, bound to local_ip:local_port when either is given, that takes
+ * received packets without checking their check bytes. Null on failure. */
+CP_API void *CP_Proto_OpenUdp(const char *local_ip, unsigned short local_port,
+                              const char *dest_ip, unsigned short dest_port);
+/* Serial ports only: always false here. */
+CP_API bool CP_Proto_SetComBaudrate(void *handle, unsigned int baudrate);
+CP_API bool CP_Proto_SetWorkEnabled(void *handle, int enable);
+CP_API bool CP_Proto_IsWorkEnabled(void *handle);
+
+/* One request and its reply (same command and parameter). On success copies
+ * min(reply length, reply_capacity) bytes of the reply body to reply and stores the count
+ * in *reply_length (0 when reply or reply_capacity is 0 or the reply has no body). */
+CP_API bool CP_Proto_SendPackageAndRecvResponseWithRetry(
+    void *handle, unsigned char type, unsigned short command, unsigned int parameter,
+    unsigned short body_length, const unsigned char *body, unsigned int write_timeout,
+    unsigned int read_timeout, unsigned int reply_capacity, unsigned char *reply,
+    unsigned int *reply_length, int tries);
+/* Sends data in blocks of block_size (1 to 65535) bytes without waiting between them,
+ * block k with parameter + its offset, then waits until every block was answered. */
+CP_API bool CP_Proto_SendDataWithRetry(void *handle, unsigned char type, unsigned short command,
+                                       unsigned int parameter, unsigned int length,
+                                       const unsigned char *data, unsigned short block_size,
+                                       unsigned int write_timeout, unsigned int read_timeout,
+                                       int tries);
+/* Requests length bytes as slices of 256 (parameter + offset each) and copies the reply
+ * bodies, in order, to buffer up to length bytes; *received_length gets the count. */
+CP_API bool CP_Proto_RecvDataWithRetry(void *handle, unsigned char type, unsigned short command,
+                                       unsigned int parameter, unsigned int write_timeout,
+                                       unsigned int read_timeout, unsigned int length,
+                                       unsigned char *buffer, unsigned int *received_length,
+                                       int tries);
+/* Command 32 with "DEVICE??"; the reply body is the firmware-version text. */
+CP_API bool CP_Proto_CommunicationTest(void *handle, unsigned char type,
+                                       unsigned int write_timeout, unsigned int read_timeout,
+                                       unsigned int reply_capacity, unsigned char *reply,
+                                       unsigned int *reply_length, int tries);
+CP_API bool CP_Proto_ClearParameters(void *handle, unsigned char type, unsigned int write_timeout,
+                                     unsigned int read_timeout, int tries);
+/* Sends "a" every 10 ms until the printer answers "a" (true), or until the work flag is
+ * cleared or the port closes (false). */
+CP_API bool CP_Proto_StopAtBootBySenda(void *handle);
+/* Firmware update: begin, the image in 256-byte blocks with progress and cancel, end. A
+ * nonzero *cancel (may be null) stops before the next block with "Canceled" and false. */
+CP_API bool CP_Proto_UpdateProgramFromData(void *handle, const unsigned char *data,
+                                           unsigned int length, int *cancel,
+                                           CP_OnProtoMessage callback, void *private_data);
+CP_API bool CP_Proto_UpdateProgramFromFile(void *handle, const char *path, int *cancel,
+                                           CP_OnProtoMessage callback, void *private_data);
+/* Reads length bytes of flash from address into buffer, 256 bytes a request. */
+CP_API bool CP_Proto_ReadFlash(void *handle, unsigned int address, unsigned char *buffer,
+                               unsigned int length, int *cancel, CP_OnProtoMessage callback,
+                               void *private_data);
+/* The battery level the printer reports, or -1 when it did not answer within timeout. */
+CP_API int CP_Proto_QueryBatteryLevel(void *handle, unsigned int timeout);
+/* Copies the serial number (not NUL-terminated, cut to capacity) and returns its length, or
+ * -1 when the printer did not answer within timeout. */
+CP_API int CP_Proto_QuerySerialNumber(void *handle, char *buffer, unsigned int capacity,
+                                      unsigned int timeout);
+/* One packet each, no reply awaited; true when written. The two texts with their NULs may
+ * take at most 256 bytes. */
+CP_API bool CP_Proto_SetSystemNameAndSerialNumber(void *handle, const char *name,
+                                                  const char *serial_number);
+CP_API bool CP_Proto_SetBluetoothNameAndPassword(void *handle, const char *name,
+                                                 const char *password);
+/* The 16-byte parameter block: baudrate big-endian, then a byte each of codepage, density,
+ * ASCII font type and line feed, then 16-bit little-endian idle time, power-off time,
+ * maximum length and page length. */
+CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, int codepage,
+                                           int density, int ascii_font_type, int line_feed,
+                                           int idle_time, int power_off_time, int max_length,
+                                           int page_length);
+
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
 
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */

@@ -35,6 +35,9 @@ public:
     bool POS_SetCharacterCodepage(int codepage);
     bool POS_SetMultiByteMode();
     bool POS_SetMultiByteEncoding(int encoding);
+    // 10 05 FF 01 02 and 10 05 01 with 61 zero bytes (defined with the status queries).
+    bool POS_ClearPrinterBuffer();
+    bool POS_ClearPrinterError();
 
 protected:
     static unsigned char Low8(int value) { return static_cast<unsigned char>(value & 0xFF); }
