@@ -1,6 +1,5 @@
 // QR helpers: rendered symbols are decoded back with ZXing-C++ and checked module by module
 // against libqrencode's own matrix.
-#define ZX_USE_UTF8
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 
