@@ -2,8 +2,9 @@
 
 // The hooks every open installs on its active transport, with the handle as context.
 
-// Received data: for now every byte goes to the handle's receive ring (bytes that do not fit
-// are dropped), then the port-received callbacks get the chunk.
+// Received data (printer/PortReadedEvent.cpp): status frames update the handle's records
+// and fire the printer callbacks, framed packets go to the handle's packet list, the other
+// bytes to its receive ring; then the port-received callbacks get the whole chunk.
 void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* context);
 
 // Written data: the port-written callbacks get the caller's bytes.

@@ -65,6 +65,17 @@ public:
         return true;
     }
 
+    // Drops one reference unless it is the last; false (nothing done) when it is. Lets a
+    // thread that the object's destructor would wait for hand the last release elsewhere.
+    bool ReleaseUnlessLast(T* pointer) {
+        if (pointer == nullptr || !usable()) return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        size_t slot = find(pointer);
+        if (slot == capacity_ || counts_[slot] <= 1) return false;
+        --counts_[slot];
+        return true;
+    }
+
     bool IsRegistered(T* pointer) {
         if (pointer == nullptr || !usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
