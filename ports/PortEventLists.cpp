@@ -200,7 +200,12 @@ void Port_ClosedEventOnChildThread(void* raw) {
     auto* handle = static_cast<IOHandle*>(raw);
     // Whoever closes holds a reference (the closing call, or the open's own while the reader's
     // close thread runs), so this AddRef finds the very handle the hook was installed for.
-    if (handle == nullptr || !ptrs().AddRef(handle)) return;
+    if (handle == nullptr) return;
+    if (!ptrs().AddRef(handle)) {
+        // The handle went while its transport was still closing: report, nothing to close.
+        CallPortClosedEventForStructList(handle);
+        return;
+    }
     if (RAZIThread::StartThread(&Port_ClosedEvent, handle)) return;
     // No thread: report here; the handle stays registered until its owner closes it.
     CallPortClosedEventForStructList(handle);

@@ -251,3 +251,55 @@ TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
     EXPECT_FALSE(CP_Port_Close(handle));
     EXPECT_EQ(events.Count(EventKind::Closed, handle), 1u);
 }
+
+namespace {
+
+// A transport whose close (on the reader's close thread) waits at a gate.
+class SlowClose : public qvtest::FakeTransport {
+public:
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+    void BaseClose() override {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+        }
+        FakeTransport::BaseClose();
+    }
+};
+
+}  // namespace
+
+TEST(HandleContract, ApplicationCloseOvertakingFailureCloseWaitsForIt) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    auto slow = std::make_shared<SlowClose>();
+    SlowClose* io = slow.get();
+    void* handle = qvtest::OpenFakeHandle(slow);
+    ASSERT_NE(handle, nullptr);
+    std::weak_ptr<SlowClose> watch = slow;
+    slow.reset();  // the handle owns the transport now
+    io->PushReadInvalid();
+    {
+        std::unique_lock<std::mutex> lock(io->mutex);
+        io->changed.wait(lock, [&] { return io->entered; });
+    }
+    // The failure's close thread is inside BaseClose; the application's close overtakes it.
+    bool closed = false;
+    std::thread closer([&] { closed = CP_Port_Close(handle); });
+    ASSERT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_FALSE(watch.expired());  // the transport outlives its close
+    {
+        std::lock_guard<std::mutex> lock(io->mutex);
+        io->open = true;
+        io->changed.notify_all();
+    }
+    closer.join();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(watch.expired());
+    EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+}

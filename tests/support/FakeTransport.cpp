@@ -11,6 +11,7 @@ FakeTransport::FakeTransport(Mode mode) : mode_(mode) {}
 FakeTransport::~FakeTransport() {
     SetCancelRead(true);
     StopReadThread();
+    StopCloseThread();
 }
 
 bool FakeTransport::Open(const char*) {
