@@ -294,6 +294,16 @@ TEST(TransportHelpers, WriteUntilLengthContinuesAfterShortWrites) {
     EXPECT_EQ(io->WriteUntilLength(data, 5, 100), -1);
 }
 
+TEST(TransportHelpers, ZeroResultsPauseInsteadOfSpinning) {
+    qvtest::ScopedPortTiming timing;  // a helper second of 50 ms: the limit passes after 150 ms
+    auto io = openedSink();
+    for (int i = 0; i < 1000; ++i) io->ScriptWriteShort(0);
+    const unsigned char data[] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(io->WriteUntilLength(data, 5, 100), 0);  // a spinning loop would reach the end of the script
+    EXPECT_GT(io->WriteCount(), 10u);
+    EXPECT_LT(io->WriteCount(), 500u);
+}
+
 TEST(TransportHelpers, QueryOneByteStatusResendsUntilLimit) {
     qvtest::ScopedPortTiming timing;  // reply wait and helper second of 50 ms
     auto io = std::make_shared<FakeTransport>();
