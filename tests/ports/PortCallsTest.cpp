@@ -46,6 +46,11 @@ TEST(FilePort, OpenFileAppendsAndOpenNewTruncates) {
     EXPECT_EQ(io.Read(&byte, 1, 10), -1);
     io.Close();
     EXPECT_EQ(dir.ReadFile("out.bin"), "ne");
+    const std::wstring wide_path(path.begin(), path.end());
+    ASSERT_TRUE(io.OpenAppendW(wide_path.c_str()));
+    EXPECT_EQ(io.Write(data + 2, 1, 10), 1);
+    io.Close();
+    EXPECT_EQ(dir.ReadFile("out.bin"), "new");
     EXPECT_FALSE(io.OpenAppendW(L""));  // an empty path does not open
     EXPECT_EQ(io.Write(data, 1, 10), -1);
 }
