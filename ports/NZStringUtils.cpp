@@ -100,11 +100,21 @@ char* NZStringUtils::nzutils_wcstombs_local(const wchar_t* text) {
     size_t length = std::wcslen(text);
     locale_t locale = environmentLocale();
     if (locale == static_cast<locale_t>(0)) {
+        // One byte per character; a character beyond one byte fails rather than being cut.
         auto* narrow = static_cast<char*>(std::calloc(length + 1, 1));
         if (narrow == nullptr) return nullptr;
-        for (size_t i = 0; i < length; ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
+        for (size_t i = 0; i < length; ++i) {
+            if (text[i] < 0 || text[i] > 0xFF) {
+                std::free(narrow);
+                return nullptr;
+            }
+            narrow[i] = static_cast<char>(text[i]);
+        }
         return narrow;
     }
+    // glibc writes code points beyond U+10FFFF as bytes that no decoder accepts.
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] < 0 || text[i] > 0x10FFFF) return nullptr;
     std::lock_guard<std::mutex> serialised(conversionMutex());
     ScopedThreadLocale scoped(locale);
     size_t needed = std::wcstombs(nullptr, text, 0);
