@@ -15,6 +15,7 @@
 #include "QueryTestPort.h"
 #include "ports/RAZIThread.h"
 #include "printer/ProtoClient.h"
+#include "support/LoopbackTcpPrinter.h"
 #include "support/LoopbackUdpPeer.h"
 #include "support/TempDir.h"
 
@@ -479,6 +480,18 @@ TEST_F(ProtoClient, UdpOpenTakesRepliesWithoutCheckingThem) {
 
     EXPECT_EQ(CP_Proto_OpenUdp(nullptr, 0, nullptr, 9), nullptr);
     EXPECT_EQ(CP_Proto_OpenUdp(nullptr, 0, "not an address", 9), nullptr);
+}
+
+TEST_F(ProtoClient, OverTheLoopbackTcpPrinter) {
+    qvtest::LoopbackTcpPrinter printer;
+    printer.AddReply(qvtest::EncodeProtoPacket(0xFF, 63, 86, {}),
+                     Cat({Text("noise"), qvtest::EncodeProtoPacket(0xFF, 63, 86,
+                                                                   Cat({Bytes(4, 0), Text("55")}))}));
+    void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(CP_Proto_QueryBatteryLevel(h, 2000), 55);
+    EXPECT_EQ(printer.Received(), qvtest::EncodeProtoPacket(0xFF, 63, 86, {}));
+    CP_Port_Close(h);
 }
 
 TEST_F(ProtoClient, SerialAndUsbDoNotOpenHere) {
