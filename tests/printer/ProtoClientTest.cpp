@@ -174,9 +174,9 @@ TEST_F(ProtoClient, RepliesRightWrongDroppedCorruptedOrLate) {
         {"dropped", {Answer::Drop}, 40, false, 2, 0},
         {"corrupted header check", {Answer::BadHeaderCheck}, 40, false, 2, 0},
         {"corrupted body check", {Answer::BadBodyCheck}, 40, false, 2, 0},
-        {"dropped, then right on the retry", {Answer::Drop, Answer::Right}, 40, true, 2, 0},
+        {"dropped, then right on the retry", {Answer::Drop, Answer::Right}, 100, true, 2, 0},
         {"late, within the read time-out", {Answer::Late}, 1000, true, 1, 0},
-        {"late beyond the time-out, then right", {Answer::Late, Answer::Right}, 40, true, 2, -1u},
+        {"late beyond the time-out, then right", {Answer::Late, Answer::Right}, 100, true, 2, -1u},
     };
     for (const Case& c : cases) {
         ProtoPort p;
@@ -216,7 +216,7 @@ TEST_F(ProtoClient, SendDataRetriesAllBlocksAndRefusesBlockSizeZero) {
     const Bytes data = Image(600);
     p.printer.SetHandler(Script({Answer::Right, Answer::Drop, Answer::Right}));
     ASSERT_TRUE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, 600, data.data(), 256, 500,
-                                           40, 2));
+                                           100, 2));
     EXPECT_EQ(p.printer.Requests().size(), 6u) << Describe(Requests(p.printer));
 
     p.port.transport().ClearWrites();
@@ -260,7 +260,7 @@ TEST_F(ProtoClient, FirmwareUpdateSendsBlocksWithProgress) {
 
 TEST_F(ProtoClient, FirmwareUpdateCancelAndFailures) {
     const Bytes image = Image(600);
-    printerTiming.Set([](PrinterTiming& t) { t.protoTransferReadTimeoutMs = 30; });
+    printerTiming.Set([](PrinterTiming& t) { t.protoTransferReadTimeoutMs = 60; });
     {
         ProtoPort p;  // cancelled before the call: only the begin command goes out
         int cancel = 1;
@@ -348,7 +348,6 @@ TEST_F(ProtoClient, FirmwareUpdateFromFile) {
 }
 
 TEST_F(ProtoClient, ReadFlash) {
-    printerTiming.Set([](PrinterTiming& t) { t.protoTransferReadTimeoutMs = 30; });
     {
         ProtoPort p;
         CP_Proto_SetWorkEnabled(p.handle(), 0);  // the call sets it itself
