@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CommandTestFixture.h"
+#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 
 namespace {
@@ -163,9 +164,13 @@ TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
 }
 
 TEST_F(ReceiptCommands, NullAndClosedHandlesAreRefused) {
-    void* closed = OpenRecordingHandle();
+    // Without events no closed-event thread holds the handle: the close destroys it.
+    auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
+    ASSERT_TRUE(transport->Open());
+    void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
     ASSERT_NE(closed, nullptr);
     ASSERT_EQ(CP_Port_Close(closed), 1);
+    ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
     for (const WriteCase& c : Cases()) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.call(nullptr), 0);
