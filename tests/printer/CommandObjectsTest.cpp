@@ -88,7 +88,7 @@ TEST_F(CommandObjectsOnHandle, OpenGivesEveryHolderTheTransportAndAnHour) {
     EXPECT_EQ(writes().back().timeout_ms, 3600000u);
 }
 
-TEST_F(CommandObjectsOnHandle, DefaultWriteTimeoutReachesReceiptAndLabelCommands) {
+TEST_F(CommandObjectsOnHandle, DefaultWriteTimeoutReachesReceiptAndLabelPrinters) {
     ASSERT_EQ(CP_Port_SetDefaultWriteTimeout(handle(), 1500), 1);
     EXPECT_EQ(ioHandle().labelPrinter.GetIODefaultTimeout(), 1500u);
     ASSERT_EQ(CP_Pos_FeedDot(handle(), 300), 1);
