@@ -254,8 +254,8 @@ CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t 
 
 /* ---- Command objects and receipt text and format commands ---------------------------- */
 
-/* Receipt enumerations. The library sends these values to the printer cut to a byte and
- * gives them no meaning of its own (except the documented alignment values). */
+/* Receipt enumerations: values the library sends to the printer cut to a byte, giving them
+ * no meaning of its own. */
 typedef int32_t CP_CharacterSet;       /* ESC R parameter */
 typedef int32_t CP_CharacterCodepage;  /* ESC t parameter */
 typedef int32_t CP_MultiByteEncoding;  /* ESC 9 parameter */
@@ -271,8 +271,9 @@ typedef int32_t CP_Pos_BarcodeTextPrintPosition; /* GS H parameter */
 
 /* Every call below takes a handle from an open call and returns 1 when the whole command
  * was written through the port with the handle's default write timeout, else 0 (also for a
- * null or closed handle). Integer arguments go to the printer as their low byte, or as
- * their low 16 bits, least significant byte first, where a command takes 16 bits. */
+ * null or closed handle). A call that sends several writes returns 1 only when every one
+ * was written whole. Integer arguments go to the printer as their low byte, or as their low
+ * 16 bits, least significant byte first, where a command takes 16 bits. */
 
 /* Text. PrintText writes the bytes of str before its NUL, unchanged (no line feed).
  * PrintTextInBytes writes exactly length bytes of data (NULs included); a negative length

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 
 #include "printer/RAZIHolder.h"
 

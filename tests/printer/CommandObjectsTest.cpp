@@ -44,20 +44,35 @@ TEST(CommandObjectHolder, NewPrinterObjectsWriteWithTenMinutes) {
     EXPECT_EQ(RUDeruvAdedazi().GetIODefaultTimeout(), 600000u);
 }
 
+// Counts the two calls the fake itself does not record.
+class CountingTransport : public FakeTransport {
+public:
+    CountingTransport() : FakeTransport(Mode::Unthreaded) {}
+    using FakeTransport::SkipAvailable;
+    void SkipAvailable() override { ++skips; }
+    void FlushBuffer() override { ++flushes; }
+    int skips = 0;
+    int flushes = 0;
+};
+
 TEST(CommandObjectHolder, ForwardsToTheHeldTransport) {
-    RecordingTransport transport;
+    CountingTransport transport;
+    ASSERT_TRUE(transport.Open());
     VUZudIrazoro holder;
     holder.SetIO(&transport);
     EXPECT_EQ(holder.GetIO(), &transport);
-    transport.ScriptWriteResults({2});
+    EXPECT_TRUE(holder.IsOpened());
+    transport.ScriptWriteShort(2);
     const unsigned char command[] = {0x1B, 0x40, 0x00};
     EXPECT_EQ(holder.Write(command, 3, 1234), 2);
-    ASSERT_EQ(transport.Writes().size(), 1u);
-    EXPECT_EQ(transport.Writes()[0].timeout_ms, 1234u);
+    ASSERT_EQ(transport.WriteLog().size(), 1u);
+    EXPECT_EQ(transport.WriteLog()[0].timeout_ms, 1234u);
     holder.SkipAvailable();
     holder.FlushBuffer();
-    EXPECT_EQ(transport.SkipAvailableCalls(), 1);
-    EXPECT_EQ(transport.FlushBufferCalls(), 1);
+    EXPECT_EQ(transport.skips, 1);
+    EXPECT_EQ(transport.flushes, 1);
+    holder.Close();
+    EXPECT_EQ(transport.BaseCloseCount(), 1);
 }
 
 class CommandObjectsOnHandle : public CommandTest {};
@@ -70,15 +85,15 @@ TEST_F(CommandObjectsOnHandle, OpenGivesEveryHolderTheTransportAndAnHour) {
     EXPECT_EQ(h.posPrinter.GetIODefaultTimeout(), 3600000u);
     EXPECT_EQ(h.labelPrinter.GetIODefaultTimeout(), 3600000u);
     ASSERT_EQ(CP_Pos_ResetPrinter(handle()), 1);
-    EXPECT_EQ(transport().Writes().back().timeout_ms, 3600000u);
+    EXPECT_EQ(writes().back().timeout_ms, 3600000u);
 }
 
-TEST_F(CommandObjectsOnHandle, DefaultWriteTimeoutReachesReceiptAndLabelCommands) {
+TEST_F(CommandObjectsOnHandle, DefaultWriteTimeoutReachesReceiptAndLabelPrinters) {
     ASSERT_EQ(CP_Port_SetDefaultWriteTimeout(handle(), 1500), 1);
     EXPECT_EQ(ioHandle().labelPrinter.GetIODefaultTimeout(), 1500u);
     ASSERT_EQ(CP_Pos_FeedDot(handle(), 300), 1);
     ASSERT_EQ(CP_Pos_PrintText(handle(), "x"), 1);
-    for (const RecordedWrite& write : transport().Writes()) EXPECT_EQ(write.timeout_ms, 1500u);
+    for (const WriteRecord& write : writes()) EXPECT_EQ(write.timeout_ms, 1500u);
     EXPECT_EQ(CP_Port_SetDefaultWriteTimeout(nullptr, 1500), 0);
 }
 

@@ -65,9 +65,9 @@ TEST_F(PrinterPropertyCache, WholeWriteStoresTheFullArguments) {
 
 TEST_F(PrinterPropertyCache, ShortOrFailedWriteLeavesItUnchanged) {
     for (int result : {-1, 0, 2}) {
-        transport().SetWriteResult(result);
         for (const CacheCase& c : kCacheCases) {
             SCOPED_TRACE(std::string(c.name) + " with write result " + std::to_string(result));
+            ScriptWriteResults(result, 1);
             EXPECT_EQ(c.call(handle()), 0);
             EXPECT_EQ(Fields(ioHandle().printerProperty), kDefaults);
         }

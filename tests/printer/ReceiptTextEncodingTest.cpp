@@ -56,7 +56,7 @@ TEST_F(ReceiptTextEncoding, WritesTheSystemConversionInOneWrite) {
         ASSERT_EQ(Bytes(expected->begin(), expected->begin() + 2), c.leading);
         transport().ClearWrites();
         EXPECT_EQ(c.call(handle(), c.text), 1);
-        ExpectWrites(transport().Writes(), {*expected});
+        ExpectWrites(writes(), {*expected});
     }
 }
 
@@ -65,7 +65,7 @@ TEST_F(ReceiptTextEncoding, EmptyTextWritesNothingAndSucceeds) {
         SCOPED_TRACE(c.encoding);
         transport().ClearWrites();
         EXPECT_EQ(c.call(handle(), L""), 1);
-        ExpectWrites(transport().Writes(), {{}});
+        ExpectWrites(writes(), {{}});
     }
 }
 
@@ -76,12 +76,12 @@ TEST_F(ReceiptTextEncoding, UnrepresentableTextSendsNothing) {
         const wchar_t* text = c.call == CP_Pos_PrintTextInUTF8 ? L"ok \xD800" : L"ok \U0001F600";
         ASSERT_FALSE(SystemIconv(text, c.encoding).has_value());
         EXPECT_EQ(c.call(handle(), text), 0);
-        EXPECT_TRUE(transport().Writes().empty());
+        EXPECT_TRUE(writes().empty());
     }
 }
 
 TEST_F(ReceiptTextEncoding, FailedWriteOfConvertedTextIsReported) {
-    transport().SetWriteResult(1);
+    ScriptWriteResults(1, 1);
     EXPECT_EQ(CP_Pos_PrintTextInGBK(handle(), L"\u4e2d\u6587"), 0);
 }
 
