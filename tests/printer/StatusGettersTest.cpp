@@ -207,15 +207,24 @@ TEST_F(StatusFreshness, VelnorModeNeedsARecentStatusFrame) {
     EXPECT_TRUE(CP_Port_IsConnectionValid(velnor.handle()));
 }
 
-TEST_F(StatusFreshness, TcpPortsAllowTenSeconds) {
+TEST_F(StatusFreshness, TcpPortsReportFramesAndAllowTenSeconds) {
     qvtest::LoopbackTcpPrinter printer;
     qvtest::CallbackRecorder events;
     void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 1);
     ASSERT_NE(h, nullptr);
-    const uint8_t zeros[5] = {};
-    printer.Send(qvtest::LoopbackTcpPrinter::StatusFrame(zeros, 0));
+    const uint8_t resolution[5] = {0, 0, 12, 72, 200};
+    const uint8_t status[5] = {0, 0x01, 0x02};
+    printer.Send(Cat({qvtest::LoopbackTcpPrinter::StatusFrame(resolution, 1),
+                      qvtest::LoopbackTcpPrinter::StatusFrame(status, 0)}));
     ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::PrinterStatus, h, 1,
                                      std::chrono::seconds(5)));
+    unsigned width = 0, height = 0, dots = 0;
+    uint64_t error = 0, info = 0;
+    EXPECT_TRUE(CP_Printer_GetPrinterResolutionInfo(h, &width, &height, &dots));
+    EXPECT_EQ((std::vector<unsigned>{width, height, dots}), (std::vector<unsigned>{72, 200, 12}));
+    EXPECT_TRUE(CP_Printer_GetPrinterStatusInfo(h, &error, &info, nullptr));
+    EXPECT_EQ(error, 0x02u);
+    EXPECT_EQ(info, 0x01u);
     EXPECT_TRUE(CP_Port_IsConnectionValid(h));
     AgeLastStatus(h, 9800);
     EXPECT_TRUE(CP_Port_IsConnectionValid(h));
