@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -52,6 +53,13 @@ locale_t environmentLocale() {
     return locale.get();
 }
 
+// glibc shares its conversion tables between threads behind locks the thread sanitizer
+// cannot see; one lock around our conversions keeps them ordered (they are short).
+std::mutex& conversionMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
 class ScopedThreadLocale {
 public:
     explicit ScopedThreadLocale(locale_t locale) : previous_(uselocale(locale)) {}
@@ -74,6 +82,7 @@ wchar_t* NZStringUtils::nzutils_mbstowcs_local(const char* text) {
         for (size_t i = 0; i < length; ++i) wide[i] = static_cast<unsigned char>(text[i]);
         return wide;
     }
+    std::lock_guard<std::mutex> serialised(conversionMutex());
     ScopedThreadLocale scoped(locale);
     size_t needed = std::mbstowcs(nullptr, text, 0);
     if (needed == static_cast<size_t>(-1)) return nullptr;
@@ -91,11 +100,22 @@ char* NZStringUtils::nzutils_wcstombs_local(const wchar_t* text) {
     size_t length = std::wcslen(text);
     locale_t locale = environmentLocale();
     if (locale == static_cast<locale_t>(0)) {
+        // One byte per character; a character beyond one byte fails rather than being cut.
         auto* narrow = static_cast<char*>(std::calloc(length + 1, 1));
         if (narrow == nullptr) return nullptr;
-        for (size_t i = 0; i < length; ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
+        for (size_t i = 0; i < length; ++i) {
+            if (text[i] < 0 || text[i] > 0xFF) {
+                std::free(narrow);
+                return nullptr;
+            }
+            narrow[i] = static_cast<char>(text[i]);
+        }
         return narrow;
     }
+    // glibc writes code points beyond U+10FFFF as bytes that no decoder accepts.
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] < 0 || text[i] > 0x10FFFF) return nullptr;
+    std::lock_guard<std::mutex> serialised(conversionMutex());
     ScopedThreadLocale scoped(locale);
     size_t needed = std::wcstombs(nullptr, text, 0);
     if (needed == static_cast<size_t>(-1)) return nullptr;

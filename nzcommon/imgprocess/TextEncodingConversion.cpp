@@ -1,15 +1,15 @@
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 
+#include "ports/NZStringUtils.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <memory>
-#include <mutex>
 #include <new>
 
 namespace {
@@ -90,22 +90,11 @@ MallocPtr<char> Convert(const char *from, const char *to, const char *input, siz
     return output;
 }
 
-// setlocale is not safe against itself or the locale conversions on other threads.
-std::mutex &LocaleMutex() {
-    static std::mutex *const mutex = new std::mutex;
-    return *mutex;
-}
-
 // glibc's wide converter writes code points above U+10FFFF as bytes no decoder accepts.
 bool AllUnicode(const wchar_t *text, size_t chars) {
     for (size_t i = 0; i < chars; ++i)
         if (text[i] < 0 || text[i] > 0x10FFFF) return false;
     return true;
-}
-
-bool SetLocaleFromEnvironment() {
-    const char *name = std::setlocale(LC_ALL, "");
-    return name != nullptr && name[0] != '\0';
 }
 
 }  // namespace
@@ -162,46 +151,11 @@ wchar_t *iconv_mbstowcs(const char *text, const char *encoding) {
     return result;
 }
 
-char *iconv_wcstolocalmbs(const wchar_t *text) {
-    if (text == nullptr) return nullptr;
-    const size_t chars = std::wcslen(text);
-    if (chars > kMaxUnits) return nullptr;
-    const size_t bufferBytes = (chars + 1) * 4;
-    MallocPtr<char> buffer = ZeroedBuffer<char>(bufferBytes);
-    if (!buffer) return nullptr;
-    std::lock_guard<std::mutex> lock(LocaleMutex());
-    if (SetLocaleFromEnvironment()) {
-        if (!AllUnicode(text, chars)) return nullptr;
-        const size_t written = std::wcstombs(buffer.get(), text, bufferBytes);
-        // A character the locale cannot encode must not come back as a shortened text.
-        if (written == static_cast<size_t>(-1) || written >= bufferBytes) return nullptr;
-    } else {
-        for (size_t i = 0; i < chars; ++i) {
-            if (text[i] < 0 || text[i] > 0xFF) return nullptr;
-            buffer.get()[i] = static_cast<char>(text[i]);
-        }
-    }
-    return strdup_local(buffer.get());
-}
+// The locale forms share the port layer's per-thread environment locale, so the
+// application's own locale is never changed.
+char *iconv_wcstolocalmbs(const wchar_t *text) { return NZStringUtils::nzutils_wcstombs_local(text); }
 
-wchar_t *iconv_localmbstowcs(const char *text) {
-    if (text == nullptr) return nullptr;
-    const size_t bytes = std::strlen(text);
-    if (bytes > kMaxUnits) return nullptr;
-    const size_t bufferChars = bytes + 1;
-    MallocPtr<wchar_t> buffer = ZeroedBuffer<wchar_t>(bufferChars);
-    if (!buffer) return nullptr;
-    std::lock_guard<std::mutex> lock(LocaleMutex());
-    if (SetLocaleFromEnvironment()) {
-        const size_t written = std::mbstowcs(buffer.get(), text, bufferChars);
-        if (written == static_cast<size_t>(-1) || written >= bufferChars) return nullptr;
-    } else {
-        // Bytes as the characters U+0000..U+00FF, so they survive the way back.
-        for (size_t i = 0; i < bytes; ++i)
-            buffer.get()[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
-    }
-    return wcsdup_local(buffer.get());
-}
+wchar_t *iconv_localmbstowcs(const char *text) { return NZStringUtils::nzutils_mbstowcs_local(text); }
 
 char *iconv_utftolocalmbs(const char *text) {
     MallocPtr<wchar_t> wide(iconv_mbstowcs(text, "UTF-8"));

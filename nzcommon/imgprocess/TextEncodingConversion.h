@@ -13,9 +13,8 @@
 // An unknown encoding name fails silently. Nothing else prints.
 //
 // Every char* / wchar_t* returned is a new NUL-terminated malloc'd buffer, freed with free.
-// All functions are safe to call from any thread, except that the locale forms set the
-// process locale from the environment (setlocale(LC_ALL, "")), as the C library's own
-// locale users expect.
+// All functions are safe to call from any thread. The locale forms convert under the
+// locale the environment names, built per thread; the process locale is left alone.
 #pragma once
 
 #include <iconv.h>
