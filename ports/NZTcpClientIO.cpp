@@ -60,25 +60,23 @@ int NZTcpClientIO::BaseReadDirectly(unsigned char* buffer, size_t length,
 // ---- NZTcpClientIO_ios -------------------------------------------------------------------
 
 bool NZTcpClientIO_ios::connectWithin(int fd, const sockaddr_in& to, unsigned int timeout_ms) {
-    const auto* address = reinterpret_cast<const sockaddr*>(&to);
-    if (timeout_ms == 0) {
-        int r;
-        do {
-            r = ::connect(fd, address, sizeof to);
-        } while (r != 0 && errno == EINTR);
-        return r == 0;
-    }
-    // Unreachable printers must not hold an open for the system's minutes of SYN retries.
+    // Unreachable printers must not hold an open for the system's minutes of SYN retries;
+    // a timeout of 0 leaves the limit to the system.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return false;
-    bool connected = ::connect(fd, address, sizeof to) == 0;
+    bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    // After EINTR the attempt goes on in the background, as after EINPROGRESS.
     if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
         const int64_t deadline = RAZITimeStamp::GetMonotonicMs() + timeout_ms;
         for (;;) {
-            const int64_t left = deadline - RAZITimeStamp::GetMonotonicMs();
-            if (left <= 0) break;
+            int wait_ms = -1;
+            if (timeout_ms != 0) {
+                const int64_t left = deadline - RAZITimeStamp::GetMonotonicMs();
+                if (left <= 0) break;
+                wait_ms = static_cast<int>(std::min<int64_t>(left, INT_MAX));
+            }
             pollfd p{fd, POLLOUT, 0};
-            const int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+            const int r = ::poll(&p, 1, wait_ms);
             if (r < 0 && errno == EINTR) continue;
             if (r > 0) {
                 int error = 0;

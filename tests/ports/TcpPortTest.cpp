@@ -307,10 +307,13 @@ TEST_F(TcpPort, LocalAddressIsBound) {
     ASSERT_EQ(::getsockname(tcp.descriptor(), reinterpret_cast<sockaddr *>(&local), &len), 0);
     EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     tcp.Close();
+    // A timeout of 0 leaves the connect's limit to the system.
+    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 0));
+    tcp.Close();
     // A local address that cannot be bound fails before any connection attempt.
     ASSERT_FALSE(tcp.Open("192.0.2.1", LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
     EXPECT_EQ(tcp.descriptor(), -1);
-    EXPECT_EQ(printer.ConnectionCount(), 1u);
+    EXPECT_EQ(printer.ConnectionCount(), 2u);
 }
 
 TEST_F(TcpPort, ConnectGivesUpAtTheOpenTimeout) {
