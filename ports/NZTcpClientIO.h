@@ -10,6 +10,8 @@ class NZTcpClientIO : public virtual NZSocketIO {
 public:
     NZTcpClientIO();
     using RAZIBase::Open;
+    using RAZI::OpenA;
+    using RAZI::OpenW;
     virtual bool Open(const char* local_ip, const char* dest_ip, unsigned short dest_port,
                       unsigned int timeout);
     virtual bool OpenA(const char* local_ip, const char* dest_ip, unsigned short dest_port,

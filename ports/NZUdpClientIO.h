@@ -10,6 +10,8 @@
 class NZUdpClientIO : public virtual NZSocketIO {
 public:
     using RAZIBase::Open;
+    using RAZI::OpenA;
+    using RAZI::OpenW;
     virtual bool Open(const char* local_ip, unsigned short local_port, const char* dest_ip,
                       unsigned short dest_port);
     virtual bool OpenA(const char* local_ip, unsigned short local_port, const char* dest_ip,
