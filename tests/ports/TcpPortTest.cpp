@@ -241,6 +241,31 @@ TEST_F(TcpPort, StalledPrinterTimesTheWriteOut) {
     EXPECT_TRUE(CP_Port_Close(h));
 }
 
+TEST_F(TcpPort, CloseWakesAWriterStuckOnAStalledPrinter) {
+    LoopbackTcpPrinter::Options options;
+    options.receiveBuffer = 4096;
+    LoopbackTcpPrinter printer(options);
+    NZNetSettings settings = NZNetSettings::Get();
+    settings.timing.tcpCloseWaitMs = 50;  // the stalled printer never answers the half-close
+    NZNetSettingsOverride net(settings);
+    void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(printer.WaitForConnections(1, 2000));
+    printer.StopReading();
+    ASSERT_TRUE(printer.Sync());
+    const Bytes data(64 << 20, 0x55);
+    std::atomic<int> written{-2};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread writer([&] { written = CP_Port_Write(h, data.data(), static_cast<unsigned>(data.size()), 20000); });
+    ASSERT_TRUE(WaitUntil([&] { return !printer.Received().empty() || ElapsedMs(start) > 300; }, 2000));
+    testing::internal::CaptureStdout();
+    CP_Port_Close(h);  // must not wait for the 20 s send timeout
+    writer.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_LT(ElapsedMs(start), 3000);
+    EXPECT_LT(written.load(), static_cast<int>(data.size()));
+}
+
 TEST_F(TcpPort, InterruptedReceivesKeepTheConnection) {
     // Receives with a timeout end with EINTR when a signal arrives, whatever SA_RESTART says.
     static std::atomic<int> delivered{0};
