@@ -98,7 +98,8 @@ typedef enum CP_ComFlowControl {
  * may already be invalid: compare it, or pass it to calls (which refuse it).
  * Opened and open-failed callbacks run on a new thread per open, closed callbacks on a new
  * thread per close, written callbacks on the writing thread, received and printer
- * callbacks on the port's reader thread.
+ * callbacks on the port's reader thread. When no thread can be created, opened, open-failed
+ * and closed callbacks run on the calling thread instead.
  */
 typedef void (*CP_OnPortOpenedEvent)(void *handle, const char *name, void *private_data);
 typedef void (*CP_OnPortOpenFailedEvent)(void *handle, const char *name, void *private_data);

@@ -8,7 +8,18 @@ IOHandle::IOHandle() {
     statusFreshnessTcpMs = timing.statusFreshnessTcpMs;
 }
 
-IOHandle::~IOHandle() = default;
+IOHandle::~IOHandle() {
+    // A reader or close thread may still be finishing a close (a failure's close thread that
+    // the application's close overtook): wait for them before any member is destroyed.
+    NZThreadIO* const threaded[] = {&comIO, &usbIO, &usbVidPidIO, &usbProductSerialIO, &tcpIO,
+                                    &udpIO, &btSppIO, &bleIO, &bleV2IO, &bleV3IO, &bleVAIO, &lptIO,
+                                    dynamic_cast<NZThreadIO*>(injectedTransport.get())};
+    for (NZThreadIO* io : threaded) {
+        if (io == nullptr) continue;
+        io->StopReadThread();
+        io->StopCloseThread();
+    }
+}
 
 PtrAutoDeleteManager<IOHandle>& ptrs() {
     // Never destroyed: detached threads may still release handles while the process exits.

@@ -13,6 +13,8 @@ using ComFlowControl = int;
 class NZComIO : public virtual NZThreadIO {
 public:
     using RAZIBase::Open;
+    using RAZI::OpenA;
+    using RAZI::OpenW;
     virtual bool Open(const char* name, int baudrate, ComDataBits data_bits, ComParity parity,
                       ComStopBits stop_bits, ComFlowControl flow_control);
     virtual bool OpenA(const char* name, int baudrate, ComDataBits data_bits, ComParity parity,

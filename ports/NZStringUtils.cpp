@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -52,6 +53,13 @@ locale_t environmentLocale() {
     return locale.get();
 }
 
+// glibc shares its conversion tables between threads behind locks the thread sanitizer
+// cannot see; one lock around our conversions keeps them ordered (they are short).
+std::mutex& conversionMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
 class ScopedThreadLocale {
 public:
     explicit ScopedThreadLocale(locale_t locale) : previous_(uselocale(locale)) {}
@@ -74,6 +82,7 @@ wchar_t* NZStringUtils::nzutils_mbstowcs_local(const char* text) {
         for (size_t i = 0; i < length; ++i) wide[i] = static_cast<unsigned char>(text[i]);
         return wide;
     }
+    std::lock_guard<std::mutex> serialised(conversionMutex());
     ScopedThreadLocale scoped(locale);
     size_t needed = std::mbstowcs(nullptr, text, 0);
     if (needed == static_cast<size_t>(-1)) return nullptr;
@@ -96,6 +105,7 @@ char* NZStringUtils::nzutils_wcstombs_local(const wchar_t* text) {
         for (size_t i = 0; i < length; ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
         return narrow;
     }
+    std::lock_guard<std::mutex> serialised(conversionMutex());
     ScopedThreadLocale scoped(locale);
     size_t needed = std::wcstombs(nullptr, text, 0);
     if (needed == static_cast<size_t>(-1)) return nullptr;

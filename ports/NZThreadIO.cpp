@@ -33,10 +33,10 @@ int NZThreadIO::BaseRead(unsigned char* buffer, size_t length, unsigned int time
     if (buffer == nullptr) return -1;
     WholeSecondDeadline deadline(timeout_ms);
     size_t count = 0;
-    while (!stop_read_.load()) {
+    for (;;) {
         if (!IsReaderRunning() || !IsOpened() || IsInvalid() || IsUnreadable() || IsCancelRead())
             return -1;
-        if (deadline.Passed() || count == length) break;
+        if (stop_read_.load() || deadline.Passed() || count == length) break;
         if (ring_->TryPopFront(&buffer[count])) {
             ++count;
         } else {

@@ -50,89 +50,101 @@ private:
     std::list<std::pair<Callback, void*>> entries_;
 };
 
-// Built once and never destroyed: detached event threads may fire them during exit.
-template <typename Callback>
-EventList<Callback>& list() {
+// Several kinds share a callback type, so each list is keyed by its kind.
+enum class Kind { Opened, OpenFailed, Closed, Written, Received, Status, PrinterReceived, Printed };
+
+template <Kind kind, typename Callback>
+EventList<Callback>& eventList() {
+    // Built once and never destroyed: detached event threads may fire them during exit.
     static auto* instance = new EventList<Callback>;
     return *instance;
 }
 
+auto& openedList() { return eventList<Kind::Opened, CP_OnPortOpenedEvent>(); }
+auto& openFailedList() { return eventList<Kind::OpenFailed, CP_OnPortOpenFailedEvent>(); }
+auto& closedList() { return eventList<Kind::Closed, CP_OnPortClosedEvent>(); }
+auto& writtenList() { return eventList<Kind::Written, CP_OnPortWrittenEvent>(); }
+auto& receivedList() { return eventList<Kind::Received, CP_OnPortReceivedEvent>(); }
+auto& statusList() { return eventList<Kind::Status, CP_OnPrinterStatusEvent>(); }
+auto& printerReceivedList() { return eventList<Kind::PrinterReceived, CP_OnPrinterReceivedEvent>(); }
+auto& printedList() { return eventList<Kind::Printed, CP_OnPrinterPrintedEvent>(); }
+
 }  // namespace
 
 bool AddPortOpenedEventToStructList(CP_OnPortOpenedEvent callback, void* private_data) {
-    return list<CP_OnPortOpenedEvent>().Add(callback, private_data);
+    return openedList().Add(callback, private_data);
 }
 bool AddPortOpenFailedEventToStructList(CP_OnPortOpenFailedEvent callback, void* private_data) {
-    return list<CP_OnPortOpenFailedEvent>().Add(callback, private_data);
+    return openFailedList().Add(callback, private_data);
 }
 bool AddPortClosedEventToStructList(CP_OnPortClosedEvent callback, void* private_data) {
-    return list<CP_OnPortClosedEvent>().Add(callback, private_data);
+    return closedList().Add(callback, private_data);
 }
 bool AddPortWrittenEventToStructList(CP_OnPortWrittenEvent callback, void* private_data) {
-    return list<CP_OnPortWrittenEvent>().Add(callback, private_data);
+    return writtenList().Add(callback, private_data);
 }
 bool AddPortReceivedEventToStructList(CP_OnPortReceivedEvent callback, void* private_data) {
-    return list<CP_OnPortReceivedEvent>().Add(callback, private_data);
+    return receivedList().Add(callback, private_data);
 }
 bool AddPrinterStatusEventToStructList(CP_OnPrinterStatusEvent callback, void* private_data) {
-    return list<CP_OnPrinterStatusEvent>().Add(callback, private_data);
+    return statusList().Add(callback, private_data);
 }
 bool AddPrinterReceivedEventToStructList(CP_OnPrinterReceivedEvent callback, void* private_data) {
-    return list<CP_OnPrinterReceivedEvent>().Add(callback, private_data);
+    return printerReceivedList().Add(callback, private_data);
 }
 bool AddPrinterPrintedEventToStructList(CP_OnPrinterPrintedEvent callback, void* private_data) {
-    return list<CP_OnPrinterPrintedEvent>().Add(callback, private_data);
+    return printedList().Add(callback, private_data);
 }
 
 bool RemovePortOpenedEventFromStructList(CP_OnPortOpenedEvent callback) {
-    return list<CP_OnPortOpenedEvent>().Remove(callback);
+    return openedList().Remove(callback);
 }
 bool RemovePortOpenFailedEventFromStructList(CP_OnPortOpenFailedEvent callback) {
-    return list<CP_OnPortOpenFailedEvent>().Remove(callback);
+    return openFailedList().Remove(callback);
 }
 bool RemovePortClosedEventFromStructList(CP_OnPortClosedEvent callback) {
-    return list<CP_OnPortClosedEvent>().Remove(callback);
+    return closedList().Remove(callback);
 }
 bool RemovePortWrittenEventFromStructList(CP_OnPortWrittenEvent callback) {
-    return list<CP_OnPortWrittenEvent>().Remove(callback);
+    return writtenList().Remove(callback);
 }
 bool RemovePortReceivedEventFromStructList(CP_OnPortReceivedEvent callback) {
-    return list<CP_OnPortReceivedEvent>().Remove(callback);
+    return receivedList().Remove(callback);
 }
 bool RemovePrinterStatusEventFromStructList(CP_OnPrinterStatusEvent callback) {
-    return list<CP_OnPrinterStatusEvent>().Remove(callback);
+    return statusList().Remove(callback);
 }
 bool RemovePrinterReceivedEventFromStructList(CP_OnPrinterReceivedEvent callback) {
-    return list<CP_OnPrinterReceivedEvent>().Remove(callback);
+    return printerReceivedList().Remove(callback);
 }
 bool RemovePrinterPrintedEventFromStructList(CP_OnPrinterPrintedEvent callback) {
-    return list<CP_OnPrinterPrintedEvent>().Remove(callback);
+    return printedList().Remove(callback);
 }
 
 void CallPortOpenedEventForStructList(void* handle, const char* name) {
-    list<CP_OnPortOpenedEvent>().Call(handle, name);
+    openedList().Call(handle, name);
 }
 void CallPortOpenFailedEventForStructList(void* handle, const char* name) {
-    list<CP_OnPortOpenFailedEvent>().Call(handle, name);
+    openFailedList().Call(handle, name);
 }
-void CallPortClosedEventForStructList(void* handle) { list<CP_OnPortClosedEvent>().Call(handle); }
+void CallPortClosedEventForStructList(void* handle) { closedList().Call(handle); }
 void CallPortWrittenEventForStructList(void* handle, const unsigned char* data,
                                        unsigned int count) {
-    list<CP_OnPortWrittenEvent>().Call(handle, data, count);
+    writtenList().Call(handle, data, count);
 }
 void CallPortReceivedEventForStructList(void* handle, const unsigned char* data,
                                         unsigned int count) {
-    list<CP_OnPortReceivedEvent>().Call(handle, data, count);
+    receivedList().Call(handle, data, count);
 }
 void CallPrinterStatusEventForStructList(void* handle, int64_t printer_error_status,
                                          int64_t printer_info_status) {
-    list<CP_OnPrinterStatusEvent>().Call(handle, printer_error_status, printer_info_status);
+    statusList().Call(handle, printer_error_status, printer_info_status);
 }
 void CallPrinterReceivedEventForStructList(void* handle, unsigned int printer_received_byte_count) {
-    list<CP_OnPrinterReceivedEvent>().Call(handle, printer_received_byte_count);
+    printerReceivedList().Call(handle, printer_received_byte_count);
 }
 void CallPrinterPrintedEventForStructList(void* handle, unsigned int printer_printed_page_id) {
-    list<CP_OnPrinterPrintedEvent>().Call(handle, printer_printed_page_id);
+    printedList().Call(handle, printer_printed_page_id);
 }
 
 namespace {
@@ -188,7 +200,12 @@ void Port_ClosedEventOnChildThread(void* raw) {
     auto* handle = static_cast<IOHandle*>(raw);
     // Whoever closes holds a reference (the closing call, or the open's own while the reader's
     // close thread runs), so this AddRef finds the very handle the hook was installed for.
-    if (handle == nullptr || !ptrs().AddRef(handle)) return;
+    if (handle == nullptr) return;
+    if (!ptrs().AddRef(handle)) {
+        // The handle went while its transport was still closing: report, nothing to close.
+        CallPortClosedEventForStructList(handle);
+        return;
+    }
     if (RAZIThread::StartThread(&Port_ClosedEvent, handle)) return;
     // No thread: report here; the handle stays registered until its owner closes it.
     CallPortClosedEventForStructList(handle);

@@ -59,10 +59,11 @@ void* FinishOpen(std::unique_ptr<IOHandle> owned, RAZI* transport, uint32_t port
 }
 
 bool ClosePortHandle(IOHandle* handle) {
+    // Claimed before closing: the closed-event thread that the close starts may run first.
+    const bool first = !handle->openReferenceDropped.exchange(true);
     if (handle->activeTransport != nullptr) handle->activeTransport->Close();
-    if (handle->openReferenceDropped.exchange(true)) return false;
-    ptrs().Release(handle);
-    return true;
+    if (first) ptrs().Release(handle);
+    return first;
 }
 
 void* OpenHandleOnTransport(std::shared_ptr<RAZI> transport, uint32_t port_type,

@@ -71,6 +71,14 @@ public:
         return find(pointer) != capacity_;
     }
 
+    // The reference count of a registered pointer, else 0.
+    uint64_t RefCount(T* pointer) {
+        if (pointer == nullptr || !usable()) return 0;
+        std::lock_guard<std::mutex> lock(mutex_);
+        size_t slot = find(pointer);
+        return slot == capacity_ ? 0 : counts_[slot];
+    }
+
     size_t RegisteredCount() {
         if (!usable()) return 0;
         std::lock_guard<std::mutex> lock(mutex_);

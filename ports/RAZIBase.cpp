@@ -167,6 +167,13 @@ bool RAZI::OpenW(const wchar_t* name) {
     return opened;
 }
 
+namespace {
+
+// A transport that answers 0 at once must not make a helper loop spin.
+void pauseAfterNothing() { RAZISleep::SleepMs(static_cast<int>(GetPortTiming().pollSleepMs)); }
+
+}  // namespace
+
 int RAZI::ReadUntilByte(unsigned char* buffer, size_t length, unsigned int timeout_ms,
                         unsigned char stop) {
     if (buffer == nullptr) return -1;
@@ -180,6 +187,8 @@ int RAZI::ReadUntilByte(unsigned char* buffer, size_t length, unsigned int timeo
         if (r == 1) {
             ++count;
             if (buffer[count - 1] == stop) return static_cast<int>(count);
+        } else {
+            pauseAfterNothing();
         }
     }
 }
@@ -215,6 +224,7 @@ int RAZI::ReadUntilLength(unsigned char* buffer, size_t length, unsigned int tim
         if (deadline.Passed()) return static_cast<int>(count);
         int r = Read(buffer + count, length - count, timeout_ms);
         if (r < 0) return r;
+        if (r == 0) pauseAfterNothing();
         count += static_cast<size_t>(r);
     }
 }
@@ -228,6 +238,7 @@ int RAZI::WriteUntilLength(const unsigned char* data, size_t length, unsigned in
         if (deadline.Passed()) return static_cast<int>(count);
         int w = Write(data + count, length - count, timeout_ms);
         if (w < 0) return w;
+        if (w == 0) pauseAfterNothing();
         count += static_cast<size_t>(w);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
 RAZIRxBuffer::RAZIRxBuffer() : RAZIRxBuffer(kDefaultSize) {}
@@ -52,7 +53,7 @@ bool RAZIRxBuffer::TryPopFront(unsigned char* byte) {
 void RAZIRxBuffer::PushBack(unsigned char byte) {
     while (!TryPushBack(byte)) {
         if (size_ == 0) return;
-        RAZISleep::SleepMs(1);
+        RAZISleep::SleepMs(static_cast<int>(GetPortTiming().pollSleepMs));
     }
 }
 
@@ -60,7 +61,7 @@ unsigned char RAZIRxBuffer::PopFront() {
     unsigned char byte = 0;
     while (!TryPopFront(&byte)) {
         if (size_ == 0) return 0;
-        RAZISleep::SleepMs(1);
+        RAZISleep::SleepMs(static_cast<int>(GetPortTiming().pollSleepMs));
     }
     return byte;
 }

@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <time.h>
 
+#include <atomic>
 #include <new>
 
 #include "ports/PortTiming.h"
@@ -15,10 +16,22 @@ struct ThreadRecord {
     void* argument;
 };
 
+std::atomic<int> g_failing_starts{0};
+
+bool consumeInjectedFailure() {
+    int pending = g_failing_starts.load();
+    while (pending > 0) {
+        if (g_failing_starts.compare_exchange_weak(pending, pending - 1)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
+void RAZIThread::FailNextStartsForTesting(int count) { g_failing_starts.store(count); }
+
 bool RAZIThread::StartThread(ThreadFunction function, void* argument) {
-    if (function == nullptr) return false;
+    if (function == nullptr || consumeInjectedFailure()) return false;
     auto* record = new (std::nothrow) ThreadRecord{function, argument};
     if (record == nullptr) return false;
     pthread_attr_t attributes;

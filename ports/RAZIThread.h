@@ -11,6 +11,9 @@ public:
     // created; function is then never called.
     static bool StartThread(ThreadFunction function, void* argument);
 
+    // Test-only: the next count starts fail as if no thread could be created.
+    static void FailNextStartsForTesting(int count);
+
 private:
     static void* ThreadRoutine(void* record);
 };

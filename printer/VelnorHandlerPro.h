@@ -35,9 +35,8 @@ struct VelnorModePrinterPositionAdjustment {
 // Frame assembler. Placeholder: holds its buffer; frames are not yet recognised.
 class VelnorHandlerPro {
 public:
-    void ResetReceived() { count_ = 0; }
+    void ResetReceived() { count = 0; }
 
-private:
-    uint8_t frame_[8] = {};
-    uint32_t count_ = 0;
+    uint8_t frame[8] = {};
+    uint32_t count = 0;
 };

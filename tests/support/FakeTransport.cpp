@@ -11,6 +11,7 @@ FakeTransport::FakeTransport(Mode mode) : mode_(mode) {}
 FakeTransport::~FakeTransport() {
     SetCancelRead(true);
     StopReadThread();
+    StopCloseThread();
 }
 
 bool FakeTransport::Open(const char*) {
@@ -50,6 +51,11 @@ void FakeTransport::ScriptWriteFail() {
 void FakeTransport::ScriptWriteInvalid() {
     std::lock_guard<std::mutex> lock(mutex_);
     write_script_.push_back({WriteStep::Invalid, 0});
+}
+
+void FakeTransport::AnswerNextWrite(Bytes reply) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back(std::move(reply));
 }
 
 void FakeTransport::pushRead(ReadStep step) {
@@ -128,6 +134,7 @@ int FakeTransport::BaseReadCalls() const {
 
 void FakeTransport::BaseClose() {
     SetCancelRead(true);
+    { std::lock_guard<std::mutex> lock(mutex_); }  // a reader between its check and its wait
     changed_.notify_all();
     StopReadThread();
     {
@@ -154,6 +161,10 @@ int FakeTransport::BaseWrite(const unsigned char* data, size_t length, unsigned 
             case WriteStep::Invalid: result = -1; invalid = true; break;
         }
         writes_.push_back({Bytes(data, data + length), result, timeout_ms});
+        if (!answers_.empty()) {
+            if (!answers_.front().empty()) read_script_.push_back({ReadStep::Chunk, answers_.front()});
+            answers_.pop_front();
+        }
     }
     if (invalid) SetInvalid(true);
     changed_.notify_all();

@@ -53,6 +53,10 @@ public:
     void ScriptWriteFail();               // -1, no flag
     void ScriptWriteInvalid();            // -1 and the port turns invalid
 
+    // Replies: each BaseWrite takes the next queued reply (if any) and, after recording the
+    // write, queues it as a read chunk, as a printer answering a query would.
+    void AnswerNextWrite(Bytes reply);
+
     // Read script, consumed one entry per BaseReadDirectly.
     void PushRead(Bytes chunk);           // delivered as one chunk (cut to the read length)
     void PushReadFailure();               // -1, no flag
@@ -97,6 +101,7 @@ private:
     bool open_result_ = true;
     std::deque<WriteStep> write_script_;
     std::deque<ReadStep> read_script_;
+    std::deque<Bytes> answers_;
     std::vector<WriteRecord> writes_;
     int base_close_count_ = 0;
     int base_read_calls_ = 0;
