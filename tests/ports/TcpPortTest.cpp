@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "NetTestWait.h"
+#include "TcpUdpTestWait.h"
 #include "ports/IOHandle.h"
 #include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"

@@ -3,8 +3,8 @@
 
 #include <functional>
 
-#include "NetTestBytes.h"
-#include "NetTestWait.h"
+#include "UdpTestBytes.h"
+#include "TcpUdpTestWait.h"
 #include "quorvantelmise.h"
 #include "support/LoopbackUdpPeer.h"
 #include "support/NetNamespace.h"

@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <thread>
 
-#include "NetTestWait.h"
+#include "TcpUdpTestWait.h"
 #include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "ports/NZUdpClientIO.h"
