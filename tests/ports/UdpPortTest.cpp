@@ -179,6 +179,19 @@ TEST_F(UdpPort, BindFailureClosesAtOnce) {
     ASSERT_TRUE(udp.OpenNonThread(nullptr, 0, "127.0.0.1", peer.Port()));
     EXPECT_EQ(LocalPort(udp.descriptor()), 0);  // no bind without a local address or port
     udp.Close();
+    // A port without an address binds every local address.
+    NZUdpClientIO_ios probe;
+    ASSERT_TRUE(probe.OpenNonThread("127.0.0.1", 0, "127.0.0.1", peer.Port()));
+    probe.socket_sendto(reinterpret_cast<const unsigned char *>("x"), 1, htonl(INADDR_LOOPBACK), peer.Port());
+    const uint16_t port = LocalPort(probe.descriptor());
+    probe.Close();
+    ASSERT_TRUE(udp.OpenNonThread(nullptr, port, "127.0.0.1", peer.Port()));
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(udp.descriptor(), reinterpret_cast<sockaddr *>(&a), &len);
+    EXPECT_EQ(a.sin_addr.s_addr, htonl(INADDR_ANY));
+    EXPECT_EQ(ntohs(a.sin_port), port);
+    udp.Close();
 }
 
 TEST_F(UdpPort, ReceiveErrorOtherThanTimeoutClosesThePort) {
