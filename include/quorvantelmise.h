@@ -205,6 +205,53 @@ CP_API bool CP_Port_Close(void *handle);
 
 /* ---- Network ports, discovery and provisioning --------------------------------------- */
 
+/* A network printer found by CP_Port_EnumNetPrinter: the local address its reply arrived on,
+ * its MAC address ("AA-BB-CC-DD-EE-FF"), its IPv4 address and its name (the address when it
+ * reports none). The texts are valid during the call only. Called on discovery threads, several
+ * at once when several local addresses receive replies. */
+typedef void (*CP_OnNetPrinterDiscovered)(const char *local_ip, const char *discovered_mac,
+                                          const char *discovered_ip, const char *discovered_name,
+                                          const void *private_data);
+
+/* Broadcasts discovery queries from every local IPv4 address and reports each recognised reply
+ * until timeout_ms (counted in whole seconds, rounded up) has passed or *cancel becomes
+ * non-zero. Blocks the caller, and returns only after the last callback has returned; cancel
+ * may be null. A printer is reported every time it answers, once per local address its reply
+ * arrives on. A null callback returns at once. */
+CP_API void CP_Port_EnumNetPrinter(unsigned int timeout_ms, int *cancel,
+                                   CP_OnNetPrinterDiscovered on_discovered,
+                                   const void *private_data);
+
+/* Gives a printer the Wi-Fi network name and password by AirKiss. Blocks until the printer
+ * answers (1), or timeout_ms (whole seconds, rounded up) passes or the run is cancelled (0).
+ * Null texts give 0. One run at a time: a second caller waits for the first. */
+CP_API int CP_Airkiss_ConfigWireless(const char *ssid, const char *password,
+                                     unsigned int timeout_ms);
+/* Ends the running AirKiss run soon; a cancel given while none runs is forgotten. */
+CP_API void CP_Airkiss_CancelConfig(void);
+
+/* Network configuration of the printer interface with the MAC address mac ("AA-BB-CC-DD-EE-FF")
+ * by UDP, from local_ip:local_port (no local address and port 0: any) to dest_ip:dest_port.
+ * Each call resends its request every resend_ms (at least 1 ms) until the interface answers
+ * (true) or timeout_ms passes (false). A MAC or address text that does not convert, or a
+ * null text, gives false and sends nothing. mode 0 sends the mode bytes 80 08, any other
+ * value 00 0C. */
+CP_API bool CP_UDPBroadcast_ConfigIP(const char *local_ip, uint16_t local_port,
+                                     const char *dest_ip, uint16_t dest_port, const char *mac,
+                                     int mode, const char *ip, const char *mask,
+                                     const char *gateway, uint32_t resend_ms,
+                                     uint32_t timeout_ms);
+/* Sets the interface's name (at most 127 bytes are sent). */
+CP_API bool CP_UDPBroadcast_ConfigName(const char *local_ip, uint16_t local_port,
+                                       const char *dest_ip, uint16_t dest_port, const char *mac,
+                                       const char *name, uint32_t resend_ms, uint32_t timeout_ms);
+/* Makes the interface take the new settings. */
+CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t local_port,
+                                                 const char *dest_ip, uint16_t dest_port,
+                                                 const char *mac, uint32_t resend_ms,
+                                                 uint32_t timeout_ms);
+
+
 /* ---- Unavailable transports, device enumeration and logger --------------------------- */
 
 /* ==== Printer commands and device protocol ============================================ */
