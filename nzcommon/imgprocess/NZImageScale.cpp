@@ -1,0 +1,201 @@
+#include "nzcommon/imgprocess/NZImageScale.h"
+
+#include <cstring>
+#include <vector>
+
+#include "nzcommon/imgprocess/NZImageBuffer.h"
+
+using nzimg::MallocPtr;
+using nzimg::MulSize;
+
+extern "C" {
+
+CP_API double Quorvantelmise_ImgUtils_SinXDivX(double x) {
+    const double a = -1;
+    const double t = x < 0 ? -x : x;
+    if (t <= 1) return (a + 2) * t * t * t - (a + 3) * t * t + 1;
+    if (t <= 2) return a * t * t * t - 5 * a * t * t + 8 * a * t - 4 * a;
+    return 0;
+}
+
+CP_API unsigned char Quorvantelmise_ImgUtils_border_color(double value) {
+    if (value <= 0) return 0;
+    if (value >= 255) return 255;
+    return static_cast<unsigned char>(value);
+}
+
+} // extern "C"
+
+namespace {
+
+// Where one destination coordinate samples: four clamped taps, their weights and
+// whether each tap was clamped (BGRA alpha ignores clamped taps).
+struct Axis {
+    size_t tap[4];
+    double w[4];
+    bool clamped[4];
+};
+
+long FloorOf(double s) {
+    long i = static_cast<long>(s);
+    if (i > s) --i;
+    return i;
+}
+
+std::vector<Axis> MakeAxis(size_t src, size_t dst) {
+    std::vector<Axis> axis(dst);
+    const double f = static_cast<double>(src) / static_cast<double>(dst);
+    for (size_t d = 0; d < dst; ++d) {
+        const double s = (d + 0.4999999) * f - 0.5;
+        const long i = FloorOf(s);
+        const double u = s - i;
+        Axis &a = axis[d];
+        a.w[0] = Quorvantelmise_ImgUtils_SinXDivX(1 + u);
+        a.w[1] = Quorvantelmise_ImgUtils_SinXDivX(u);
+        a.w[2] = Quorvantelmise_ImgUtils_SinXDivX(1 - u);
+        a.w[3] = Quorvantelmise_ImgUtils_SinXDivX(2 - u);
+        for (int k = 0; k < 4; ++k) {
+            const long c = i - 1 + k;
+            a.clamped[k] = c < 0 || c >= static_cast<long>(src);
+            a.tap[k] = c < 0 ? 0 : c >= static_cast<long>(src) ? src - 1 : static_cast<size_t>(c);
+        }
+    }
+    return axis;
+}
+
+// Separable evaluation: the inner (column) sums of one source row are the same doubles
+// whichever destination row uses them, so each is computed once and reused; the result
+// per channel is sum over rows of wy * (sum over columns of wx * tap), in that order.
+template <int CH> class Scaler {
+public:
+    Scaler(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh)
+        : sw_(sw), src_(src), dw_(dw), dh_(dh), xs_(MakeAxis(sw, dw)), ys_(MakeAxis(sh, dh)) {
+        for (auto &row : rows_) row.assign(dw_ * CH, 0.0);
+        srcRow_.assign(sw_ * CH, 0.0);
+    }
+
+    void Run(unsigned char *dst) {
+        const size_t n = dw_ * CH;
+        for (size_t y = 0; y < dh_; ++y) {
+            const Axis &ay = ys_[y];
+            const double *h[4];
+            Rows(ay, h);
+            unsigned char *out = dst + y * n;
+            const double w0 = ay.w[0], w1 = ay.w[1], w2 = ay.w[2], w3 = ay.w[3];
+            const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
+            for (size_t i = 0; i < n; ++i) {
+                const double s = w0 * h0[i] + w1 * h1[i] + w2 * h2[i] + w3 * h3[i] + 0.5;
+                out[i] = s <= 0 ? 0 : s >= 255 ? 255 : static_cast<unsigned char>(s);
+            }
+            if constexpr (CH == 4) {
+                // Taps of clamped rows carry no alpha.
+                if (ay.clamped[0] || ay.clamped[1] || ay.clamped[2] || ay.clamped[3]) {
+                    for (size_t x = 0; x < dw_; ++x) {
+                        double s = 0;
+                        for (int k = 0; k < 4; ++k) s = s + ay.w[k] * (ay.clamped[k] ? 0.0 : h[k][x * 4 + 3]);
+                        out[x * 4 + 3] = Quorvantelmise_ImgUtils_border_color(s + 0.5);
+                    }
+                }
+            }
+        }
+    }
+
+private:
+    // The inner sums of the four source rows of one destination row, reusing those
+    // already computed for the previous destination rows.
+    void Rows(const Axis &ay, const double *h[4]) {
+        ++stamp_;
+        bool found[4] = {false, false, false, false};
+        for (int k = 0; k < 4; ++k)
+            for (int s = 0; s < 4; ++s)
+                if (rowOf_[s] == static_cast<long>(ay.tap[k])) {
+                    used_[s] = stamp_;
+                    h[k] = rows_[s].data();
+                    found[k] = true;
+                    break;
+                }
+        for (int k = 0; k < 4; ++k) {
+            if (found[k]) continue;
+            int slot = 0;
+            while (used_[slot] == stamp_) ++slot; // at most four rows are in use
+            Fill(slot, ay.tap[k]);
+            used_[slot] = stamp_;
+            h[k] = rows_[slot].data();
+            for (int j = k + 1; j < 4; ++j)
+                if (!found[j] && ay.tap[j] == ay.tap[k]) {
+                    h[j] = h[k];
+                    found[j] = true;
+                }
+        }
+    }
+
+    void Fill(int slot, size_t sy) {
+        rowOf_[slot] = static_cast<long>(sy);
+        const unsigned char *s = src_ + sy * sw_ * CH;
+        double *row = srcRow_.data();
+        for (size_t i = 0; i < sw_ * CH; ++i) row[i] = s[i];
+        double *h = rows_[slot].data();
+        for (size_t x = 0; x < dw_; ++x) {
+            const Axis &ax = xs_[x];
+            const double *t0 = row + ax.tap[0] * CH, *t1 = row + ax.tap[1] * CH;
+            const double *t2 = row + ax.tap[2] * CH, *t3 = row + ax.tap[3] * CH;
+            for (int c = 0; c < CH; ++c)
+                h[x * CH + c] = ax.w[0] * t0[c] + ax.w[1] * t1[c] + ax.w[2] * t2[c] + ax.w[3] * t3[c];
+            if constexpr (CH == 4) {
+                double a = 0;
+                for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : row[ax.tap[k] * CH + 3]);
+                h[x * CH + 3] = a;
+            }
+        }
+    }
+
+    size_t sw_;
+    const unsigned char *src_;
+    size_t dw_, dh_;
+    std::vector<Axis> xs_, ys_;
+    std::vector<double> rows_[4];
+    std::vector<double> srcRow_;
+    long rowOf_[4] = {-1, -1, -1, -1};
+    unsigned long used_[4] = {0, 0, 0, 0};
+    unsigned long stamp_ = 0;
+};
+
+template <int CH>
+unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh) {
+    size_t size, src_size;
+    if (!MulSize(dw, dh, CH, &size) || !MulSize(sw, sh, CH, &src_size)) return nullptr;
+    if (size > nzimg::kMaxBufferBytes) return nullptr;
+    // An empty destination is still a buffer the caller frees.
+    unsigned char *dst = static_cast<unsigned char *>(std::calloc(size ? size : 1, 1));
+    if (!dst) return nullptr;
+    if (size == 0 || src_size == 0) return dst;
+    if (!src) {
+        std::free(dst);
+        return nullptr;
+    }
+    try {
+        Scaler<CH>(sw, sh, src, dw, dh).Run(dst);
+    } catch (...) { // allocation of the working rows
+        std::free(dst);
+        return nullptr;
+    }
+    return dst;
+}
+
+} // namespace
+
+extern "C" {
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ScaleRGB888Image(size_t src_width, size_t src_height,
+                                                               const unsigned char *src, size_t dst_width,
+                                                               size_t dst_height) {
+    return Scale<3>(src_width, src_height, src, dst_width, dst_height);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ScaleBGRA8888Image(size_t src_width, size_t src_height,
+                                                                 const unsigned char *src, size_t dst_width,
+                                                                 size_t dst_height) {
+    return Scale<4>(src_width, src_height, src, dst_width, dst_height);
+}
+
+} // extern "C"
