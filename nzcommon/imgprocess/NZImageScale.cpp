@@ -1,7 +1,12 @@
 #include "nzcommon/imgprocess/NZImageScale.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 
@@ -63,6 +68,35 @@ std::vector<Axis> MakeAxis(size_t src, size_t dst) {
     return axis;
 }
 
+// Byte values as doubles: a load instead of a conversion with its false dependency.
+struct ByteDoubles {
+    double v[256];
+    constexpr ByteDoubles() : v() {
+        for (int i = 0; i < 256; ++i) v[i] = i;
+    }
+};
+constexpr ByteDoubles kByteDouble;
+
+void ToDoubles(const unsigned char *s, size_t n, double *d) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i w[2] = {_mm_unpacklo_epi8(b, zero), _mm_unpackhi_epi8(b, zero)};
+        for (int h = 0; h < 2; ++h) {
+            const __m128i q[2] = {_mm_unpacklo_epi16(w[h], zero), _mm_unpackhi_epi16(w[h], zero)};
+            for (int k = 0; k < 2; ++k) {
+                double *o = d + i + h * 8 + k * 4;
+                _mm_storeu_pd(o, _mm_cvtepi32_pd(q[k]));
+                _mm_storeu_pd(o + 2, _mm_cvtepi32_pd(_mm_srli_si128(q[k], 8)));
+            }
+        }
+    }
+#endif
+    for (; i < n; ++i) d[i] = s[i];
+}
+
 // Separable evaluation: the inner (column) sums of one source row are the same doubles
 // whichever destination row uses them, so each is computed once and reused; the result
 // per channel is sum over rows of wy * (sum over columns of wx * tap), in that order.
@@ -70,8 +104,21 @@ template <int CH> class Scaler {
 public:
     Scaler(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh)
         : sw_(sw), src_(src), dw_(dw), dh_(dh), xs_(MakeAxis(sw, dw)), ys_(MakeAxis(sh, dh)) {
-        for (auto &row : rows_) row.assign(dw_ * CH, 0.0);
-        srcRow_.assign(sw_ * CH, 0.0);
+        // Only the source columns some tap reads are converted to doubles; taps are
+        // renumbered into that compact row.
+        std::vector<size_t> slot(sw_, SIZE_MAX);
+        for (const Axis &a : xs_)
+            for (size_t t : a.tap) slot[t] = 0;
+        for (size_t c = 0; c < sw_; ++c)
+            if (slot[c] == 0) {
+                slot[c] = cols_.size();
+                cols_.push_back(c);
+            }
+        for (Axis &a : xs_)
+            for (size_t &t : a.tap) t = slot[t];
+        allColumns_ = cols_.size() == sw_;
+        for (auto &row : rows_) row.assign(dw_ * CH + 1, 0.0);
+        compact_.assign(cols_.size() * CH + 2, 0.0);
     }
 
     void Run(unsigned char *dst) {
@@ -81,12 +128,7 @@ public:
             const double *h[4];
             Rows(ay, h);
             unsigned char *out = dst + y * n;
-            const double w0 = ay.w[0], w1 = ay.w[1], w2 = ay.w[2], w3 = ay.w[3];
-            const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
-            for (size_t i = 0; i < n; ++i) {
-                const double s = w0 * h0[i] + w1 * h1[i] + w2 * h2[i] + w3 * h3[i] + 0.5;
-                out[i] = s <= 0 ? 0 : s >= 255 ? 255 : static_cast<unsigned char>(s);
-            }
+            Vertical(ay.w, h, n, out);
             if constexpr (CH == 4) {
                 // Taps of clamped rows carry no alpha.
                 if (ay.clamped[0] || ay.clamped[1] || ay.clamped[2] || ay.clamped[3]) {
@@ -101,6 +143,28 @@ public:
     }
 
 private:
+    static void Vertical(const double *w, const double *const *h, size_t n, unsigned char *out) {
+        const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
+        size_t i = 0;
+#if defined(__SSE2__)
+        const __m128d w0 = _mm_set1_pd(w[0]), w1 = _mm_set1_pd(w[1]), w2 = _mm_set1_pd(w[2]), w3 = _mm_set1_pd(w[3]);
+        const __m128d half = _mm_set1_pd(0.5), lo = _mm_setzero_pd(), hi = _mm_set1_pd(255);
+        for (; i + 2 <= n; i += 2) {
+            __m128d s = _mm_mul_pd(w0, _mm_loadu_pd(h0 + i));
+            s = _mm_add_pd(s, _mm_mul_pd(w1, _mm_loadu_pd(h1 + i)));
+            s = _mm_add_pd(s, _mm_mul_pd(w2, _mm_loadu_pd(h2 + i)));
+            s = _mm_add_pd(s, _mm_mul_pd(w3, _mm_loadu_pd(h3 + i)));
+            s = _mm_add_pd(s, half);
+            // Clamping first, then truncating, is border_color.
+            const __m128i v = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(s, lo), hi));
+            out[i] = static_cast<unsigned char>(_mm_cvtsi128_si32(v));
+            out[i + 1] = static_cast<unsigned char>(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
+        }
+#endif
+        for (; i < n; ++i)
+            out[i] = Quorvantelmise_ImgUtils_border_color(w[0] * h0[i] + w[1] * h1[i] + w[2] * h2[i] + w[3] * h3[i] + 0.5);
+    }
+
     // The inner sums of the four source rows of one destination row, reusing those
     // already computed for the previous destination rows.
     void Rows(const Axis &ay, const double *h[4]) {
@@ -132,19 +196,43 @@ private:
     void Fill(int slot, size_t sy) {
         rowOf_[slot] = static_cast<long>(sy);
         const unsigned char *s = src_ + sy * sw_ * CH;
-        double *row = srcRow_.data();
-        for (size_t i = 0; i < sw_ * CH; ++i) row[i] = s[i];
+        double *row = compact_.data();
+        if (allColumns_) {
+            ToDoubles(s, sw_ * CH, row);
+        } else {
+            for (size_t j = 0; j < cols_.size(); ++j) {
+                const unsigned char *p = s + cols_[j] * CH;
+                double *o = row + j * CH;
+                o[0] = kByteDouble.v[p[0]], o[1] = kByteDouble.v[p[1]], o[2] = kByteDouble.v[p[2]];
+                if constexpr (CH == 4) o[3] = kByteDouble.v[p[3]];
+            }
+        }
         double *h = rows_[slot].data();
         for (size_t x = 0; x < dw_; ++x) {
             const Axis &ax = xs_[x];
             const double *t0 = row + ax.tap[0] * CH, *t1 = row + ax.tap[1] * CH;
             const double *t2 = row + ax.tap[2] * CH, *t3 = row + ax.tap[3] * CH;
-            for (int c = 0; c < CH; ++c)
-                h[x * CH + c] = ax.w[0] * t0[c] + ax.w[1] * t1[c] + ax.w[2] * t2[c] + ax.w[3] * t3[c];
+            double *o = h + x * CH;
+#if defined(__SSE2__)
+            // Channel pairs side by side; each lane is one channel's sum in order.
+            const __m128d w0 = _mm_set1_pd(ax.w[0]), w1 = _mm_set1_pd(ax.w[1]);
+            const __m128d w2 = _mm_set1_pd(ax.w[2]), w3 = _mm_set1_pd(ax.w[3]);
+            for (int c = 0; c + 2 <= CH; c += 2) {
+                __m128d a = _mm_mul_pd(w0, _mm_loadu_pd(t0 + c));
+                a = _mm_add_pd(a, _mm_mul_pd(w1, _mm_loadu_pd(t1 + c)));
+                a = _mm_add_pd(a, _mm_mul_pd(w2, _mm_loadu_pd(t2 + c)));
+                a = _mm_add_pd(a, _mm_mul_pd(w3, _mm_loadu_pd(t3 + c)));
+                _mm_storeu_pd(o + c, a);
+            }
+            if constexpr (CH % 2 == 1)
+                o[CH - 1] = ax.w[0] * t0[CH - 1] + ax.w[1] * t1[CH - 1] + ax.w[2] * t2[CH - 1] + ax.w[3] * t3[CH - 1];
+#else
+            for (int c = 0; c < CH; ++c) o[c] = ax.w[0] * t0[c] + ax.w[1] * t1[c] + ax.w[2] * t2[c] + ax.w[3] * t3[c];
+#endif
             if constexpr (CH == 4) {
                 double a = 0;
                 for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : row[ax.tap[k] * CH + 3]);
-                h[x * CH + 3] = a;
+                o[3] = a;
             }
         }
     }
@@ -153,8 +241,10 @@ private:
     const unsigned char *src_;
     size_t dw_, dh_;
     std::vector<Axis> xs_, ys_;
+    std::vector<size_t> cols_;
+    bool allColumns_ = false;
     std::vector<double> rows_[4];
-    std::vector<double> srcRow_;
+    std::vector<double> compact_;
     long rowOf_[4] = {-1, -1, -1, -1};
     unsigned long used_[4] = {0, 0, 0, 0};
     unsigned long stamp_ = 0;

@@ -240,9 +240,9 @@ TEST(ImagePixels, AlignedCopyFillsAroundTheSource) {
 }
 
 TEST(ImagePixels, RgbToBgra) {
-    const Bytes rgb = {1, 2, 3, 4, 5, 6, 0, 7, 8, 9, 0};
-    EXPECT_BYTES_EQ((Bytes{3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255}),
-                    Take(Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(rgb.data(), 2, 2, 7), 12));
+    const Bytes rgb = {1, 2, 3, 4, 5, 6, 0, 7, 8, 9, 10, 11, 12};
+    EXPECT_BYTES_EQ((Bytes{3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255}),
+                    Take(Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(rgb.data(), 2, 2, 7), 16));
 }
 
 TEST(ImagePixels, BitReversal) {
