@@ -52,6 +52,9 @@ bool BmpReader::ReadHeaders() {
     if (!U32(&infoSize_) || !U32(&width) || !U32(&height) || !U16(&planes) || !U16(&bpp_) || !U32(&compression))
         return false;
     (void)file_size, (void)reserved, (void)planes;
+    // Shorter (OS/2 core) headers hold 16-bit fields at other offsets: reading them as
+    // these would decode garbage. stb_image reads them correctly.
+    if (infoSize_ < 40) return false;
     width_ = static_cast<int32_t>(width);
     height_ = static_cast<int32_t>(height);
     if (width_ <= 0 || height_ == 0 || compression != 0) return false;
@@ -60,7 +63,6 @@ bool BmpReader::ReadHeaders() {
     absHeight_ = height_ < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(height_)) : static_cast<uint64_t>(height_);
     rowBytes_ = (static_cast<uint64_t>(width_) * bpp_ + 31) / 32 * 4;
     if (bpp_ <= 8) {
-        if (infoSize_ < 20) return false; // the palette would overlap the fields just read
         if (!Skip(uint64_t{infoSize_} - 20)) return false;
         const uint32_t colours = 1u << bpp_;
         if (uint64_t{colours} * 4 > length_ - pos_) return false;

@@ -161,11 +161,31 @@ TEST(ImageBmp, HostileHeadersAreDeclined) {
         {"pixel offset past the end", patch32(good, 10, 100000)},
         {"pixel offset near 4 GiB", patch32(good, 10, 0xFFFFFFF0u)},
         {"info size below the fields read", with(Palette(8, false), [](Bmp &b) { b.info_size = 12; })},
+        {"info size 36", with(Rgb24(false), [](Bmp &b) { b.info_size = 36; })},
         {"info size near 4 GiB", patch32(Palette(8, false).Encode(), 14, 0xFFFFFFF0u)},
         {"palette shorter than 2^bpp", with(Palette(8, false), [](Bmp &b) { b.palette.resize(6); })},
         {"bitfields", with(Rgb24(false), [](Bmp &b) { b.compression = 3; })},
     };
     for (const Case &c : cases) EXPECT_FALSE(OwnReader(c.data).ok) << c.name;
+}
+
+TEST(ImageBmp, CoreHeaderBmpIsLeftToStbImage) {
+    // 12-byte header: 16-bit width, height, planes and bits per pixel. Read with the
+    // 40-byte layout it would be garbage.
+    Bytes d = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 24, 0};
+    const Bytes row = {0, 0, 255, 255, 0, 0, 0, 0}; // red, blue, padding
+    d.insert(d.end(), row.begin(), row.end());
+    imgtest::Put32(d, 2, static_cast<uint32_t>(d.size()));
+    EXPECT_FALSE(OwnReader(d).ok);
+    const Decoded s = SizeQuery(d);
+    EXPECT_TRUE(s.ok);
+    EXPECT_EQ(s.w, 2);
+    EXPECT_EQ(s.h, 1);
+    size_t size = 0, bpl = 0, w = 0, h = 0;
+    // Red (gray 76) is white and blue (29) black against the dither entries 0 and 128.
+    EXPECT_BYTES_EQ((Bytes{0x40}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                            d.data(), d.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
+                                        1));
 }
 
 TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
@@ -208,8 +228,7 @@ TEST(ImageBmp, SixteenAndThirtyTwoBitGoToStbImage) {
         EXPECT_EQ(s.w, 2);
         EXPECT_EQ(s.h, 1);
         EXPECT_TRUE(s.bpp == 24 || s.bpp == 32) << s.bpp;
-        // Red is gray 76 and blue 29: both below the dither entries 0 and 128? Only
-        // blue (29 <= 128) is black in row 0.
+        // Red (gray 76) is white and blue (29) black against the dither entries 0 and 128.
         size_t size = 0, bpl = 0, w = 0, h = 0;
         EXPECT_BYTES_EQ((Bytes{0x40}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
                                                 data.data(), data.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
