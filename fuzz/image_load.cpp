@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // gigabytes) on a few bytes that claim a huge picture.
     int iw = 0, ih = 0, ic = 0;
     if (size <= INT32_MAX && stbi_info_from_memory(data, static_cast<int>(size), &iw, &ih, &ic) &&
-        static_cast<int64_t>(iw) * ih > (1 << 20))
+        std::llabs(static_cast<int64_t>(iw) * ih) > (1 << 20)) // top-down BMPs report a negative height
         return 0;
     int bpp = 0, w = 0, h = 0;
     if (!Quorvantelmise_ImgUtils_GetImageSizeFromData(data, size, &bpp, &w, &h)) return 0;

@@ -212,7 +212,9 @@ CP_API void Quorvantelmise_ImgUtils_AddValueToImagePixel(int width, int height, 
 CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, const double *src, double *dst) {
     if (width <= 0 || height <= 0 || !src || !dst) return;
     const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
-    if (src != dst) std::memmove(dst, src, w * h * sizeof(double));
+    size_t bytes;
+    if (!MulSize(w, h, sizeof(double), &bytes)) return;
+    if (src != dst) std::memmove(dst, src, bytes);
     for (size_t y = 0; y < h; ++y) {
         double *r0 = dst + y * w;
         double *r1 = y + 1 < h ? r0 + w : nullptr;

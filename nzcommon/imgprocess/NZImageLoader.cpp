@@ -1,6 +1,7 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -14,6 +15,45 @@ using nzimg::MallocPtr;
 using nzimg::MulSize;
 using nzimg::SetOut;
 
+namespace {
+
+uint32_t Le(const unsigned char *p, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+// stb_image decodes an uncompressed BMP whose rows are missing as zero (black) pixels,
+// and sizes it by the header alone: a few hundred bytes can claim a gigabyte. A BMP that
+// cannot hold its rows is refused before it gets there.
+bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
+    if (length < 2 || data[0] != 'B' || data[1] != 'M') return true; // not a BMP
+    if (length < 26) return false;
+    const uint32_t info = Le(data + 14, 4);
+    uint64_t w, h, bpp;
+    uint32_t compression = 0;
+    if (info == 12) { // core header: 16-bit fields
+        w = Le(data + 18, 2), h = Le(data + 20, 2), bpp = Le(data + 24, 2);
+    } else {
+        if (length < 34) return false;
+        const int32_t sw = static_cast<int32_t>(Le(data + 18, 4)), sh = static_cast<int32_t>(Le(data + 22, 4));
+        w = sw < 0 ? uint64_t(-int64_t{sw}) : uint64_t(sw);
+        h = sh < 0 ? uint64_t(-int64_t{sh}) : uint64_t(sh);
+        bpp = Le(data + 28, 2);
+        compression = Le(data + 30, 4);
+    }
+    if (compression != 0 && compression != 3 && compression != 6) return true; // left to stb_image
+    const uint64_t row = (w * bpp + 31) / 32 * 4; // w < 2^32, bpp < 2^16: no wrap
+    // Rows start at the pixel offset; a file whose offset points inside its headers still
+    // cannot start them before the headers end.
+    const uint64_t offset = Le(data + 10, 4), headers = 14 + uint64_t{info};
+    const uint64_t start = offset > headers ? offset : headers;
+    if (start > length) return false;
+    return row == 0 || h <= (length - start) / row;
+}
+
+} // namespace
+
 namespace nzimg {
 
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
@@ -24,7 +64,7 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
-    if (length > INT_MAX) return false;
+    if (length > INT_MAX || !BmpRowsCanBePresent(data, length)) return false;
     int channels = 0;
     stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 3);
     if (!pixels) return false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
@@ -122,13 +123,14 @@ TEST(ImageBmp, EveryDepthTopDownAndBottomUp) {
     EXPECT_EQ(four.size(), 14u + 40u + 64u + 8u);
 }
 
-// Only the own reader: stb_image, tried next, fills missing BMP bytes with zeros.
 TEST(ImageBmp, TruncatedDataIsDeclinedAtEveryLength) {
     for (const Bmp &bmp : {Palette(8, false), Rgb24(true), Mono(false)}) {
         const Bytes data = bmp.Encode();
         for (size_t n = 0; n < data.size(); ++n) {
             const Bytes prefix(data.begin(), data.begin() + n);
             ASSERT_FALSE(OwnReader(prefix).ok) << "length " << n << " of " << data.size();
+            // stb_image, tried next, would fill the missing rows with black.
+            ASSERT_FALSE(SizeQuery(prefix).ok) << "length " << n;
         }
     }
 }
@@ -167,6 +169,27 @@ TEST(ImageBmp, HostileHeadersAreDeclined) {
         {"bitfields", with(Rgb24(false), [](Bmp &b) { b.compression = 3; })},
     };
     for (const Case &c : cases) EXPECT_FALSE(OwnReader(c.data).ok) << c.name;
+}
+
+TEST(ImageBmp, HeadersClaimingMoreRowsThanTheDataHoldsAreRefused) {
+    // A few hundred bytes claiming a 2293762 x 163 picture; 16- and 32-bit ones short of rows.
+    Bmp big = Rgb24(true);
+    big.width = 2293762;
+    big.height = -163;
+    Bmp b32;
+    b32.width = 64;
+    b32.height = 64;
+    b32.bpp = 32;
+    b32.rows = {Bytes(256, 0x80)};
+    Bmp b16 = b32;
+    b16.bpp = 16;
+    for (const Bmp &b : {big, b32, b16}) {
+        const Bytes data = b.Encode();
+        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp;
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data.data(), data.size(), CP_ImageBinarizationMethod_Dithering,
+                                                                                   nullptr, nullptr, nullptr, nullptr),
+                  nullptr);
+    }
 }
 
 TEST(ImageBmp, CoreHeaderBmpIsLeftToStbImage) {
