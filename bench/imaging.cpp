@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
+#include <algorithm>
 
 #include "quorvantelmise.h"
 
@@ -100,6 +101,80 @@ template <int CH> void Scale(benchmark::State &state) {
 void BM_ScaleRgb(benchmark::State &state) { Scale<3>(state); }
 void BM_ScaleBgra(benchmark::State &state) { Scale<4>(state); }
 
+// Baselines in the same run: the documented arithmetic written plainly, dot by dot.
+void BM_Baseline_GrayPlain(benchmark::State &state) {
+    const Size s = kSizes[state.range(0)];
+    const auto px = Pixels(s.w, s.h, 3);
+    for (auto _ : state) {
+        auto *g = static_cast<unsigned char *>(std::calloc(s.w * s.h, 1));
+        for (size_t i = 0; i < s.w * s.h; ++i)
+            g[i] = static_cast<unsigned char>(static_cast<int>(0.299 * px[i * 3] + 0.587 * px[i * 3 + 1] + 0.114 * px[i * 3 + 2]));
+        benchmark::DoNotOptimize(g);
+        std::free(g);
+    }
+    Rate(state, s.w * s.h);
+}
+
+void BM_Baseline_ErrorDiffusionPlain(benchmark::State &state) {
+    const Size s = kSizes[state.range(0)];
+    const auto gray = Pixels(s.w, s.h, 1);
+    const int w = static_cast<int>(s.w), h = static_cast<int>(s.h);
+    std::vector<double> img(s.w * s.h);
+    for (auto _ : state) {
+        for (size_t i = 0; i < img.size(); ++i) img[i] = gray[i];
+        for (int y = 0; y < h; ++y) {
+            const int d = y % 2 == 0 ? 1 : -1;
+            for (int i = 0; i < w; ++i) {
+                const int x = d > 0 ? i : w - 1 - i;
+                double &v = img[static_cast<size_t>(y) * w + x];
+                const double err = v < 128 ? v : v - 255;
+                v = v < 128 ? 0 : 255;
+                const int taps[12][3] = {{d, 0, 6}, {2 * d, 0, 4}, {-2, 1, 3}, {2, 1, 3}, {-1, 1, 5}, {1, 1, 5},
+                                         {0, 1, 6}, {-2, 2, 1},    {2, 2, 1},  {-1, 2, 3}, {1, 2, 3},  {0, 2, 4}};
+                for (const auto &t : taps)
+                    Quorvantelmise_ImgUtils_AddValueToImagePixel(w, h, img.data(), x + t[0], y + t[1], err * t[2] / 44);
+            }
+        }
+        benchmark::DoNotOptimize(img.data());
+    }
+    Rate(state, s.w * s.h);
+}
+
+void BM_Baseline_ScalePlain(benchmark::State &state) {
+    const Size s = kSizes[state.range(0)];
+    const long sw = static_cast<long>(s.w), sh = static_cast<long>(s.h);
+    const long dw = state.range(1), dh = state.range(2);
+    const auto px = Pixels(s.w, s.h, 3);
+    std::vector<unsigned char> out(static_cast<size_t>(dw * dh * 3));
+    auto S = Quorvantelmise_ImgUtils_SinXDivX;
+    for (auto _ : state) {
+        const double fx = double(sw) / dw, fy = double(sh) / dh;
+        for (long y = 0; y < dh; ++y)
+            for (long x = 0; x < dw; ++x) {
+                const double sx = (x + 0.4999999) * fx - 0.5, sy = (y + 0.4999999) * fy - 0.5;
+                long ix = static_cast<long>(sx), iy = static_cast<long>(sy);
+                ix -= ix > sx, iy -= iy > sy;
+                const double u = sx - ix, v = sy - iy;
+                const double wx[4] = {S(1 + u), S(u), S(1 - u), S(2 - u)}, wy[4] = {S(1 + v), S(v), S(1 - v), S(2 - v)};
+                for (int c = 0; c < 3; ++c) {
+                    double sum = 0;
+                    for (int r = 0; r < 4; ++r) {
+                        const long ry = std::min(std::max(iy - 1 + r, 0L), sh - 1);
+                        double inner = 0;
+                        for (int k = 0; k < 4; ++k) {
+                            const long cx = std::min(std::max(ix - 1 + k, 0L), sw - 1);
+                            inner = inner + wx[k] * px[static_cast<size_t>(ry * sw + cx) * 3 + c];
+                        }
+                        sum = sum + wy[r] * inner;
+                    }
+                    out[static_cast<size_t>(y * dw + x) * 3 + c] = Quorvantelmise_ImgUtils_border_color(sum + 0.5);
+                }
+            }
+        benchmark::DoNotOptimize(out.data());
+    }
+    Rate(state, static_cast<size_t>(dw * dh));
+}
+
 void Sizes(benchmark::internal::Benchmark *b) { b->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond); }
 
 void ScaleArgs(benchmark::internal::Benchmark *b) {
@@ -120,4 +195,7 @@ BENCHMARK(BM_MeanThreshold)->Apply(Sizes);
 BENCHMARK(BM_ErrorDiffusion)->Apply(Sizes);
 BENCHMARK(BM_FloydSteinbergInteger)->Apply(Sizes);
 BENCHMARK(BM_ScaleRgb)->Apply(ScaleArgs);
+BENCHMARK(BM_Baseline_GrayPlain)->Apply(Sizes);
+BENCHMARK(BM_Baseline_ErrorDiffusionPlain)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_ScalePlain)->Args({0, 384, 1600})->Args({1, 576, 383})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleBgra)->Args({0, 384, 1600})->Args({1, 576, 383})->Unit(benchmark::kMillisecond);

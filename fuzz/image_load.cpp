@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // gigabytes) on a few bytes that claim a huge picture.
     int iw = 0, ih = 0, ic = 0;
     if (size <= INT32_MAX && stbi_info_from_memory(data, static_cast<int>(size), &iw, &ih, &ic) &&
-        std::llabs(static_cast<int64_t>(iw) * ih) > (1 << 20)) // top-down BMPs report a negative height
+        std::llabs(static_cast<int64_t>(iw) * ih) > (1 << 16)) // top-down BMPs report a negative height
         return 0;
     int bpp = 0, w = 0, h = 0;
     if (!Quorvantelmise_ImgUtils_GetImageSizeFromData(data, size, &bpp, &w, &h)) return 0;
-    if (static_cast<int64_t>(w) * h > (1 << 20)) return 0;
+    if (static_cast<int64_t>(w) * h > (1 << 16)) return 0;
     const auto method = static_cast<CP_ImageBinarizationMethod>(size % 3);
     size_t out_size = 0, bpl = 0, ow = 0, oh = 0;
     unsigned char *r = Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data, size, method, &out_size, &bpl, &ow, &oh);

@@ -10,7 +10,6 @@
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 
-using nzimg::MallocPtr;
 using nzimg::MulSize;
 
 extern "C" {
@@ -117,6 +116,11 @@ public:
         for (Axis &a : xs_)
             for (size_t &t : a.tap) t = slot[t];
         allColumns_ = cols_.size() == sw_;
+#if defined(__SSE2__)
+        pairs_.resize(dw_ * 8);
+        for (size_t x = 0; x < dw_; ++x)
+            for (int k = 0; k < 8; ++k) pairs_[x * 8 + k] = xs_[x].w[k / 2];
+#endif
         for (auto &row : rows_) row.assign(dw_ * CH + 1, 0.0);
         compact_.assign(cols_.size() * CH + 2, 0.0);
     }
@@ -149,16 +153,20 @@ private:
 #if defined(__SSE2__)
         const __m128d w0 = _mm_set1_pd(w[0]), w1 = _mm_set1_pd(w[1]), w2 = _mm_set1_pd(w[2]), w3 = _mm_set1_pd(w[3]);
         const __m128d half = _mm_set1_pd(0.5), lo = _mm_setzero_pd(), hi = _mm_set1_pd(255);
-        for (; i + 2 <= n; i += 2) {
-            __m128d s = _mm_mul_pd(w0, _mm_loadu_pd(h0 + i));
-            s = _mm_add_pd(s, _mm_mul_pd(w1, _mm_loadu_pd(h1 + i)));
-            s = _mm_add_pd(s, _mm_mul_pd(w2, _mm_loadu_pd(h2 + i)));
-            s = _mm_add_pd(s, _mm_mul_pd(w3, _mm_loadu_pd(h3 + i)));
+        auto two = [&](size_t j) {
+            __m128d s = _mm_mul_pd(w0, _mm_loadu_pd(h0 + j));
+            s = _mm_add_pd(s, _mm_mul_pd(w1, _mm_loadu_pd(h1 + j)));
+            s = _mm_add_pd(s, _mm_mul_pd(w2, _mm_loadu_pd(h2 + j)));
+            s = _mm_add_pd(s, _mm_mul_pd(w3, _mm_loadu_pd(h3 + j)));
             s = _mm_add_pd(s, half);
             // Clamping first, then truncating, is border_color.
-            const __m128i v = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(s, lo), hi));
-            out[i] = static_cast<unsigned char>(_mm_cvtsi128_si32(v));
-            out[i + 1] = static_cast<unsigned char>(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(s, lo), hi));
+        };
+        for (; i + 8 <= n; i += 8) {
+            const __m128i a = _mm_unpacklo_epi64(two(i), two(i + 2));
+            const __m128i b = _mm_unpacklo_epi64(two(i + 4), two(i + 6));
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), bytes);
         }
 #endif
         for (; i < n; ++i)
@@ -215,8 +223,9 @@ private:
             double *o = h + x * CH;
 #if defined(__SSE2__)
             // Channel pairs side by side; each lane is one channel's sum in order.
-            const __m128d w0 = _mm_set1_pd(ax.w[0]), w1 = _mm_set1_pd(ax.w[1]);
-            const __m128d w2 = _mm_set1_pd(ax.w[2]), w3 = _mm_set1_pd(ax.w[3]);
+            const double *wp = &pairs_[x * 8];
+            const __m128d w0 = _mm_loadu_pd(wp), w1 = _mm_loadu_pd(wp + 2);
+            const __m128d w2 = _mm_loadu_pd(wp + 4), w3 = _mm_loadu_pd(wp + 6);
             for (int c = 0; c + 2 <= CH; c += 2) {
                 __m128d a = _mm_mul_pd(w0, _mm_loadu_pd(t0 + c));
                 a = _mm_add_pd(a, _mm_mul_pd(w1, _mm_loadu_pd(t1 + c)));
@@ -243,6 +252,9 @@ private:
     std::vector<Axis> xs_, ys_;
     std::vector<size_t> cols_;
     bool allColumns_ = false;
+#if defined(__SSE2__)
+    std::vector<double> pairs_; // each column weight twice, for two channels at once
+#endif
     std::vector<double> rows_[4];
     std::vector<double> compact_;
     long rowOf_[4] = {-1, -1, -1, -1};
