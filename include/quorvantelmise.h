@@ -185,7 +185,8 @@ CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *dat
                                                         int *out_height);
 CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromFile(const char *path, int *out_bpp,
                                                         int *out_width, int *out_height);
-/* The whole file; *out_size is written in any case (-1 when the file cannot be opened). */
+/* The whole file; *out_size is written in any case (-1 when the file cannot be opened or
+ * is not a regular file). Empty files give NULL. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_ReadFile(const char *path, long *out_size);
 /* Decoded, scaled to dst_width x dst_height and binarised. */
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
