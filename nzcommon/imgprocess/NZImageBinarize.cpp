@@ -110,15 +110,16 @@ struct Shares {
 
 inline Shares SharesOf(double err) {
 #if defined(__SSE2__)
-    const __m128d e = _mm_set1_pd(err), d44 = _mm_set1_pd(44);
-    const __m128d a = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(4, 6)), d44);
-    const __m128d b = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(3, 5)), d44);
+    // e6 goes on to the next dot at once, so it is not held up by a shuffle.
     Shares s;
-    s.e6 = _mm_cvtsd_f64(a);
-    s.e4 = _mm_cvtsd_f64(_mm_unpackhi_pd(a, a));
-    s.e5 = _mm_cvtsd_f64(b);
-    s.e3 = _mm_cvtsd_f64(_mm_unpackhi_pd(b, b));
-    s.e1 = err * 1 / 44;
+    s.e6 = err * 6 / 44;
+    const __m128d e = _mm_set1_pd(err), d44 = _mm_set1_pd(44);
+    const __m128d a = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(5, 4)), d44);
+    const __m128d b = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(1, 3)), d44);
+    s.e4 = _mm_cvtsd_f64(a);
+    s.e5 = _mm_cvtsd_f64(_mm_unpackhi_pd(a, a));
+    s.e3 = _mm_cvtsd_f64(b);
+    s.e1 = _mm_cvtsd_f64(_mm_unpackhi_pd(b, b));
     return s;
 #else
     return {err * 6 / 44, err * 4 / 44, err * 5 / 44, err * 3 / 44, err * 1 / 44};
