@@ -103,26 +103,21 @@ template <int CH> class Scaler {
 public:
     Scaler(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh)
         : sw_(sw), src_(src), dw_(dw), dh_(dh), xs_(MakeAxis(sw, dw)), ys_(MakeAxis(sh, dh)) {
-        // Only the source columns some tap reads are converted to doubles; taps are
-        // renumbered into that compact row.
-        std::vector<size_t> slot(sw_, SIZE_MAX);
+        // A row is converted to doubles whole when every column is read; when shrinking
+        // skips columns, taps read the bytes directly.
+        std::vector<bool> used(sw_, false);
+        size_t distinct = 0;
         for (const Axis &a : xs_)
-            for (size_t t : a.tap) slot[t] = 0;
-        for (size_t c = 0; c < sw_; ++c)
-            if (slot[c] == 0) {
-                slot[c] = cols_.size();
-                cols_.push_back(c);
-            }
-        for (Axis &a : xs_)
-            for (size_t &t : a.tap) t = slot[t];
-        allColumns_ = cols_.size() == sw_;
+            for (size_t t : a.tap)
+                if (!used[t]) used[t] = true, ++distinct;
+        allColumns_ = distinct == sw_;
 #if defined(__SSE2__)
         pairs_.resize(dw_ * 8);
         for (size_t x = 0; x < dw_; ++x)
             for (int k = 0; k < 8; ++k) pairs_[x * 8 + k] = xs_[x].w[k / 2];
 #endif
         for (auto &row : rows_) row.assign(dw_ * CH + 1, 0.0);
-        compact_.assign(cols_.size() * CH + 2, 0.0);
+        if (allColumns_) row_.assign(sw_ * CH, 0.0);
     }
 
     void Run(unsigned char *dst) {
@@ -204,22 +199,26 @@ private:
     void Fill(int slot, size_t sy) {
         rowOf_[slot] = static_cast<long>(sy);
         const unsigned char *s = src_ + sy * sw_ * CH;
-        double *row = compact_.data();
         if (allColumns_) {
-            ToDoubles(s, sw_ * CH, row);
+            ToDoubles(s, sw_ * CH, row_.data());
+            Horizontal(row_.data(), rows_[slot].data());
         } else {
-            for (size_t j = 0; j < cols_.size(); ++j) {
-                const unsigned char *p = s + cols_[j] * CH;
-                double *o = row + j * CH;
-                o[0] = kByteDouble.v[p[0]], o[1] = kByteDouble.v[p[1]], o[2] = kByteDouble.v[p[2]];
-                if constexpr (CH == 4) o[3] = kByteDouble.v[p[3]];
-            }
+            Horizontal(s, rows_[slot].data()); // few columns are read: straight from the bytes
         }
-        double *h = rows_[slot].data();
+    }
+
+#if defined(__SSE2__)
+    static __m128d Pair(const double *p) { return _mm_loadu_pd(p); }
+    static __m128d Pair(const unsigned char *p) { return _mm_set_pd(kByteDouble.v[p[1]], kByteDouble.v[p[0]]); }
+#endif
+    static double One(const double *p) { return *p; }
+    static double One(const unsigned char *p) { return kByteDouble.v[*p]; }
+
+    template <typename P> void Horizontal(const P *row, double *h) const {
         for (size_t x = 0; x < dw_; ++x) {
             const Axis &ax = xs_[x];
-            const double *t0 = row + ax.tap[0] * CH, *t1 = row + ax.tap[1] * CH;
-            const double *t2 = row + ax.tap[2] * CH, *t3 = row + ax.tap[3] * CH;
+            const P *t0 = row + ax.tap[0] * CH, *t1 = row + ax.tap[1] * CH;
+            const P *t2 = row + ax.tap[2] * CH, *t3 = row + ax.tap[3] * CH;
             double *o = h + x * CH;
 #if defined(__SSE2__)
             // Channel pairs side by side; each lane is one channel's sum in order.
@@ -227,20 +226,24 @@ private:
             const __m128d w0 = _mm_loadu_pd(wp), w1 = _mm_loadu_pd(wp + 2);
             const __m128d w2 = _mm_loadu_pd(wp + 4), w3 = _mm_loadu_pd(wp + 6);
             for (int c = 0; c + 2 <= CH; c += 2) {
-                __m128d a = _mm_mul_pd(w0, _mm_loadu_pd(t0 + c));
-                a = _mm_add_pd(a, _mm_mul_pd(w1, _mm_loadu_pd(t1 + c)));
-                a = _mm_add_pd(a, _mm_mul_pd(w2, _mm_loadu_pd(t2 + c)));
-                a = _mm_add_pd(a, _mm_mul_pd(w3, _mm_loadu_pd(t3 + c)));
+                __m128d a = _mm_mul_pd(w0, Pair(t0 + c));
+                a = _mm_add_pd(a, _mm_mul_pd(w1, Pair(t1 + c)));
+                a = _mm_add_pd(a, _mm_mul_pd(w2, Pair(t2 + c)));
+                a = _mm_add_pd(a, _mm_mul_pd(w3, Pair(t3 + c)));
                 _mm_storeu_pd(o + c, a);
             }
-            if constexpr (CH % 2 == 1)
-                o[CH - 1] = ax.w[0] * t0[CH - 1] + ax.w[1] * t1[CH - 1] + ax.w[2] * t2[CH - 1] + ax.w[3] * t3[CH - 1];
+            if constexpr (CH % 2 == 1) {
+                const int c = CH - 1;
+                o[c] = ax.w[0] * One(t0 + c) + ax.w[1] * One(t1 + c) + ax.w[2] * One(t2 + c) + ax.w[3] * One(t3 + c);
+            }
 #else
-            for (int c = 0; c < CH; ++c) o[c] = ax.w[0] * t0[c] + ax.w[1] * t1[c] + ax.w[2] * t2[c] + ax.w[3] * t3[c];
+            for (int c = 0; c < CH; ++c)
+                o[c] = ax.w[0] * One(t0 + c) + ax.w[1] * One(t1 + c) + ax.w[2] * One(t2 + c) + ax.w[3] * One(t3 + c);
 #endif
             if constexpr (CH == 4) {
+                const P *t[4] = {t0, t1, t2, t3};
                 double a = 0;
-                for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : row[ax.tap[k] * CH + 3]);
+                for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : One(t[k] + 3));
                 o[3] = a;
             }
         }
@@ -250,13 +253,12 @@ private:
     const unsigned char *src_;
     size_t dw_, dh_;
     std::vector<Axis> xs_, ys_;
-    std::vector<size_t> cols_;
     bool allColumns_ = false;
 #if defined(__SSE2__)
     std::vector<double> pairs_; // each column weight twice, for two channels at once
 #endif
     std::vector<double> rows_[4];
-    std::vector<double> compact_;
+    std::vector<double> row_; // one source row as doubles
     long rowOf_[4] = {-1, -1, -1, -1};
     unsigned long used_[4] = {0, 0, 0, 0};
     unsigned long stamp_ = 0;
