@@ -81,10 +81,6 @@ GrayRowFn GrayRowFor(int format) {
 }
 
 } // namespace
-
-unsigned char GrayOfRgb(unsigned r, unsigned g, unsigned b) { return Luma(r & 255, g & 255, b & 255); }
-unsigned char GrayOverWhite(unsigned gray, unsigned alpha) { return Alpha().v[alpha & 255][gray & 255]; }
-
 } // namespace nzimg
 
 extern "C" {
