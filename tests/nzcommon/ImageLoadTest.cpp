@@ -236,10 +236,11 @@ TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
 TEST(ImageBmp, SixteenAndThirtyTwoBitGoToStbImage) {
     Bmp b32;
     b32.width = 2;
-    b32.height = 1;
+    b32.height = -1; // top-down
     b32.bpp = 32;
     b32.rows = {{0, 0, 255, 0, 255, 0, 0, 0}}; // red, blue
     Bmp b16 = b32;
+    b16.height = 1;
     b16.bpp = 16;
     b16.rows = {{0x00, 0x7C, 0x1F, 0x00}}; // 5-5-5 red, blue
     for (const Bmp &b : {b32, b16}) {
