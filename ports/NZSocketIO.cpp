@@ -33,14 +33,14 @@ bool NZSocketIO::setsockopt_sndtimeo(unsigned int) { return false; }
 namespace {
 
 bool setIntOption(int fd, int level, int option, int value) {
-    return fd >= 0 && ::setsockopt(fd, level, option, &value, sizeof value) == 0;
+    return ::setsockopt(fd, level, option, &value, sizeof value) == 0;
 }
 
 bool setTimeOption(int fd, int option, unsigned int ms) {
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(ms / 1000);
     tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
-    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv) == 0;
+    return ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv) == 0;
 }
 
 }  // namespace
@@ -59,18 +59,26 @@ bool NZSocketIO_ios::ParseAddress(const char* text, uint32_t* address) {
 bool NZSocketIO_ios::IsOpened() { return descriptor_.load() != -1; }
 
 void NZSocketIO_ios::socket_shutdown() {
-    const int fd = descriptor_.load();
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    withDescriptor(0, [](int fd) { return ::shutdown(fd, SHUT_RDWR); });
+}
+
+void NZSocketIO_ios::adoptDescriptor(int fd) {
+    std::unique_lock<std::shared_mutex> lock(descriptor_mutex_);
+    descriptor_.store(fd);
+    closing_.store(false);
 }
 
 void NZSocketIO_ios::closeDescriptor() {
+    closing_.store(true);
+    std::unique_lock<std::shared_mutex> lock(descriptor_mutex_);
     const int fd = descriptor_.exchange(-1);
     if (fd >= 0) ::close(fd);
 }
 
 void NZSocketIO_ios::BaseClose() {
     SetCancelRead(true);
-    // A reader blocked in a receive must not be inside it when the descriptor goes.
+    // Wake the reader and any blocked writer: nobody may be inside a call on the descriptor
+    // when it is closed, or the call could land on a socket opened later under its number.
     socket_shutdown();
     StopReadThread();
     closeDescriptor();
@@ -84,34 +92,40 @@ bool NZSocketIO_ios::bind_addr(const char* ip, unsigned short port) {
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = address;
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    });
 }
 
 bool NZSocketIO_ios::setsockopt_linger(bool on, unsigned int seconds) {
     linger l{};
     l.l_onoff = on ? 1 : 0;
     l.l_linger = static_cast<int>(seconds & 0xFFFF);
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+    });
 }
 
 bool NZSocketIO_ios::setsockopt_reuseaddr(bool on) {
-    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0);
+    return withDescriptor(false, [&](int fd) { return setIntOption(fd, SOL_SOCKET, SO_REUSEADDR, on ? 1 : 0); });
 }
 
 bool NZSocketIO_ios::setsockopt_sndbuf(size_t size) {
-    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_SNDBUF, static_cast<int>(size));
+    return withDescriptor(false, [&](int fd) {
+        return setIntOption(fd, SOL_SOCKET, SO_SNDBUF, static_cast<int>(size));
+    });
 }
 
 bool NZSocketIO_ios::setsockopt_rcvbuf(size_t size) {
-    return setIntOption(descriptor_.load(), SOL_SOCKET, SO_RCVBUF, static_cast<int>(size));
+    return withDescriptor(false, [&](int fd) {
+        return setIntOption(fd, SOL_SOCKET, SO_RCVBUF, static_cast<int>(size));
+    });
 }
 
 bool NZSocketIO_ios::setsockopt_rcvtimeo(unsigned int ms) {
-    return setTimeOption(descriptor_.load(), SO_RCVTIMEO, ms);
+    return withDescriptor(false, [&](int fd) { return setTimeOption(fd, SO_RCVTIMEO, ms); });
 }
 
 bool NZSocketIO_ios::setsockopt_sndtimeo(unsigned int ms) {
-    return setTimeOption(descriptor_.load(), SO_SNDTIMEO, ms);
+    return withDescriptor(false, [&](int fd) { return setTimeOption(fd, SO_SNDTIMEO, ms); });
 }

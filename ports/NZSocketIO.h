@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <shared_mutex>
 #include <cwchar>
 
 #include "ports/NZThreadIO.h"
@@ -46,8 +47,26 @@ public:
     static bool ParseAddress(const char* text, uint32_t* address);
 
 protected:
-    // Closes the descriptor if it is still open and marks it closed.
+    // Takes a new socket's descriptor.
+    void adoptDescriptor(int fd);
+    // Closes the descriptor if it is still open and marks it closed, once every use of it
+    // that is under way has left (wake blocked ones with socket_shutdown first).
     void closeDescriptor();
 
+    // Runs use(fd) while the descriptor cannot be closed or reused under it; gives `closed`
+    // when the socket is closed or closing.
+    template <class Result, class Use>
+    Result withDescriptor(Result closed, Use&& use) {
+        if (closing_.load()) return closed;
+        std::shared_lock<std::shared_mutex> lock(descriptor_mutex_);
+        const int fd = descriptor_.load();
+        if (fd < 0 || closing_.load()) return closed;
+        return use(fd);
+    }
+
     std::atomic<int> descriptor_{-1};
+
+private:
+    std::shared_mutex descriptor_mutex_;
+    std::atomic<bool> closing_{false};  // new uses stay away, so the close is not starved
 };

@@ -60,25 +60,23 @@ int NZTcpClientIO::BaseReadDirectly(unsigned char* buffer, size_t length,
 // ---- NZTcpClientIO_ios -------------------------------------------------------------------
 
 bool NZTcpClientIO_ios::connectWithin(int fd, const sockaddr_in& to, unsigned int timeout_ms) {
-    const auto* address = reinterpret_cast<const sockaddr*>(&to);
-    if (timeout_ms == 0) {
-        int r;
-        do {
-            r = ::connect(fd, address, sizeof to);
-        } while (r != 0 && errno == EINTR);
-        return r == 0;
-    }
-    // Unreachable printers must not hold an open for the system's minutes of SYN retries.
+    // Unreachable printers must not hold an open for the system's minutes of SYN retries;
+    // a timeout of 0 leaves the limit to the system.
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return false;
-    bool connected = ::connect(fd, address, sizeof to) == 0;
+    bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    // After EINTR the attempt goes on in the background, as after EINPROGRESS.
     if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
         const int64_t deadline = RAZITimeStamp::GetMonotonicMs() + timeout_ms;
         for (;;) {
-            const int64_t left = deadline - RAZITimeStamp::GetMonotonicMs();
-            if (left <= 0) break;
+            int wait_ms = -1;
+            if (timeout_ms != 0) {
+                const int64_t left = deadline - RAZITimeStamp::GetMonotonicMs();
+                if (left <= 0) break;
+                wait_ms = static_cast<int>(std::min<int64_t>(left, INT_MAX));
+            }
             pollfd p{fd, POLLOUT, 0};
-            const int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+            const int r = ::poll(&p, 1, wait_ms);
             if (r < 0 && errno == EINTR) continue;
             if (r > 0) {
                 int error = 0;
@@ -100,7 +98,7 @@ bool NZTcpClientIO_ios::Open(const char* local_ip, const char* dest_ip, unsigned
     if (bind_wanted && !ParseAddress(local_ip, &local)) return false;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) return false;
-    descriptor_.store(fd);
+    adoptDescriptor(fd);
     if (bind_wanted && !bind_addr(local_ip, 0)) {
         NZSocketIO_ios::BaseClose();
         return false;
@@ -124,20 +122,30 @@ bool NZTcpClientIO_ios::Open(const char* local_ip, const char* dest_ip, unsigned
 }
 
 int NZTcpClientIO_ios::socket_send(const unsigned char* data, unsigned long length) {
-    ssize_t r;
-    do {
-        // A printer that reset the link must give -1, not SIGPIPE.
-        r = ::send(descriptor_.load(), data, length, MSG_NOSIGNAL);
-    } while (r < 0 && errno == EINTR);
+    int error = EBADF;
+    const ssize_t r = withDescriptor<ssize_t>(-1, [&](int fd) {
+        ssize_t n;
+        do {
+            // A printer that reset the link must give -1, not SIGPIPE.
+            n = ::send(fd, data, length, MSG_NOSIGNAL);
+        } while (n < 0 && errno == EINTR);
+        error = errno;
+        return n;
+    });
     if (r < 0) {
-        std::printf("NZTcpClientIO_ios socket_send: send error: %d\n", errno);
+        std::printf("NZTcpClientIO_ios socket_send: send error: %d\n", error);
         std::fflush(stdout);
     }
     return static_cast<int>(r);
 }
 
 int NZTcpClientIO_ios::socket_recv(unsigned char* buffer, unsigned long length) {
-    const ssize_t r = ::recv(descriptor_.load(), buffer, length, 0);
+    int error = EBADF;
+    const ssize_t r = withDescriptor<ssize_t>(-1, [&](int fd) {
+        const ssize_t n = ::recv(fd, buffer, length, 0);
+        error = errno;
+        return n;
+    });
     if (r > 0) return static_cast<int>(r);
     if (r == 0) {
         // Our own close shuts the socket down to wake this reader: that is no news.
@@ -149,8 +157,8 @@ int NZTcpClientIO_ios::socket_recv(unsigned char* buffer, unsigned long length) 
         return 0;
     }
     // A timeout, or a signal that cut the wait short: the connection is fine.
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-    std::printf("NZTcpClientIO_ios socket_recv: recv failed with error: %d\n", errno);
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return 0;
+    std::printf("NZTcpClientIO_ios socket_recv: recv failed with error: %d\n", error);
     std::fflush(stdout);
     SetInvalid(true);
     return -1;
@@ -158,10 +166,15 @@ int NZTcpClientIO_ios::socket_recv(unsigned char* buffer, unsigned long length) 
 
 
 void NZTcpClientIO_ios::BaseClose() {
-    const int fd = descriptor_.load();
-    if (gracefulClose && fd >= 0) {
-        if (::shutdown(fd, SHUT_WR) != 0) {
-            std::printf("NZTcpClientIO_ios BaseClose: shutdown failed with error: %d\n", errno);
+    if (gracefulClose && IsOpened()) {
+        int error = 0;
+        const int shut = withDescriptor(0, [&](int fd) {
+            const int r = ::shutdown(fd, SHUT_WR);
+            error = errno;
+            return r;
+        });
+        if (shut != 0) {
+            std::printf("NZTcpClientIO_ios BaseClose: shutdown failed with error: %d\n", error);
             std::fflush(stdout);
         } else {
             WholeSecondDeadline deadline(closeWaitMs);
@@ -179,22 +192,25 @@ void NZTcpClientIO_ios::BaseClose() {
 
 bool NZTcpClientIO_ios::setsockopt_keepalive(bool on) {
     const int value = on ? 1 : 0;
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value) == 0;
+    });
 }
 
 bool NZTcpClientIO_ios::setsockopt_keepidle(unsigned int) { return true; }
 
 bool NZTcpClientIO_ios::setsockopt_keepintvl(unsigned int interval_ms) {
     const int value = static_cast<int>(interval_ms / 1000);
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &value, sizeof value) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &value, sizeof value) == 0;
+    });
 }
 
 bool NZTcpClientIO_ios::setsockopt_keepcnt(unsigned int count) {
     const int value = static_cast<int>(count);
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &value, sizeof value) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &value, sizeof value) == 0;
+    });
 }
 
 bool NZTcpClientIO_ios::setsockopt_keepalivevals(bool on, unsigned int idle_ms,

@@ -83,7 +83,7 @@ bool NZUdpClientIO_ios::openSocket(const char* local_ip, unsigned short local_po
     if (local_ip != nullptr && *local_ip != '\0' && !ParseAddress(local_ip, &local)) return false;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) return false;
-    descriptor_.store(fd);
+    adoptDescriptor(fd);
     if (bind_wanted && !bind_addr(local_ip, local_port)) {
         Close();  // answers from the descriptor, so this closes it (and fires a closed hook)
         closeDescriptor();
@@ -122,13 +122,17 @@ int NZUdpClientIO_ios::socket_sendto(const unsigned char* data, size_t length, u
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = ip;
-    ssize_t r;
-    do {
-        r = ::sendto(descriptor_.load(), data, length, MSG_NOSIGNAL,
-                     reinterpret_cast<sockaddr*>(&to), sizeof to);
-    } while (r < 0 && errno == EINTR);
+    int error = EBADF;
+    const ssize_t r = withDescriptor<ssize_t>(-1, [&](int fd) {
+        ssize_t n;
+        do {
+            n = ::sendto(fd, data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        } while (n < 0 && errno == EINTR);
+        error = errno;
+        return n;
+    });
     if (r < 0) {
-        std::printf("NZUdpClientIO_ios socket_sendto: sendto error: %d\n", errno);
+        std::printf("NZUdpClientIO_ios socket_sendto: sendto error: %d\n", error);
         std::fflush(stdout);
         return -1;
     }
@@ -139,16 +143,20 @@ int NZUdpClientIO_ios::socket_recvfrom(unsigned char* buffer, size_t length, uin
                                        unsigned short* port) {
     sockaddr_in from{};
     socklen_t from_length = sizeof from;
-    const ssize_t r = ::recvfrom(descriptor_.load(), buffer, length, 0,
-                                 reinterpret_cast<sockaddr*>(&from), &from_length);
+    int error = EBADF;
+    const ssize_t r = withDescriptor<ssize_t>(-1, [&](int fd) {
+        const ssize_t n = ::recvfrom(fd, buffer, length, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
+        error = errno;
+        return n;
+    });
     if (r >= 0) {
         if (ip != nullptr) *ip = from.sin_addr.s_addr;
         if (port != nullptr) *port = from.sin_port;
         return static_cast<int>(r);
     }
     // A timeout, or a signal that cut the wait short: nothing arrived, the socket is fine.
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
-    std::printf("NZUdpClientIO_ios socket_recvfrom: recvfrom failed with error: %d\n", errno);
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return 0;
+    std::printf("NZUdpClientIO_ios socket_recvfrom: recvfrom failed with error: %d\n", error);
     std::fflush(stdout);
     SetInvalid(true);
     return static_cast<int>(r);
@@ -156,7 +164,8 @@ int NZUdpClientIO_ios::socket_recvfrom(unsigned char* buffer, size_t length, uin
 
 bool NZUdpClientIO_ios::setsockopt_broadcast(bool on) {
     const int value = on ? 1 : 0;
-    const int fd = descriptor_.load();
-    return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
+    return withDescriptor(false, [&](int fd) {
+        return ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) == 0;
+    });
 }
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "AirkissTestDecoder.h"
-#include "NetTestWait.h"
+#include "TcpUdpTestWait.h"
 #include "ports/NZNetSettings.h"
 #include "ports/RAZIAirKiss.h"
 #include "quorvantelmise.h"

@@ -2,7 +2,7 @@
 
 #include <arpa/inet.h>
 
-#include "NetTestBytes.h"
+#include "UdpTestBytes.h"
 #include "ports/RAZIUdpDiscover.h"
 
 namespace {

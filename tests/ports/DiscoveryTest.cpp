@@ -10,8 +10,8 @@
 #include <set>
 #include <thread>
 
-#include "NetTestBytes.h"
-#include "NetTestWait.h"
+#include "UdpTestBytes.h"
+#include "TcpUdpTestWait.h"
 #include "ports/NZHostIPEnumerator.h"
 #include "ports/NZNetSettings.h"
 #include "ports/RAZIUdpDiscover.h"

@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "NetTestWait.h"
+#include "TcpUdpTestWait.h"
 #include "ports/IOHandle.h"
 #include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
@@ -241,6 +241,31 @@ TEST_F(TcpPort, StalledPrinterTimesTheWriteOut) {
     EXPECT_TRUE(CP_Port_Close(h));
 }
 
+TEST_F(TcpPort, CloseWakesAWriterStuckOnAStalledPrinter) {
+    LoopbackTcpPrinter::Options options;
+    options.receiveBuffer = 4096;
+    LoopbackTcpPrinter printer(options);
+    NZNetSettings settings = NZNetSettings::Get();
+    settings.timing.tcpCloseWaitMs = 50;  // the stalled printer never answers the half-close
+    NZNetSettingsOverride net(settings);
+    void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(printer.WaitForConnections(1, 2000));
+    printer.StopReading();
+    ASSERT_TRUE(printer.Sync());
+    const Bytes data(64 << 20, 0x55);
+    std::atomic<int> written{-2};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread writer([&] { written = CP_Port_Write(h, data.data(), static_cast<unsigned>(data.size()), 20000); });
+    ASSERT_TRUE(WaitUntil([&] { return !printer.Received().empty() || ElapsedMs(start) > 300; }, 2000));
+    testing::internal::CaptureStdout();
+    CP_Port_Close(h);  // must not wait for the 20 s send timeout
+    writer.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_LT(ElapsedMs(start), 3000);
+    EXPECT_LT(written.load(), static_cast<int>(data.size()));
+}
+
 TEST_F(TcpPort, InterruptedReceivesKeepTheConnection) {
     // Receives with a timeout end with EINTR when a signal arrives, whatever SA_RESTART says.
     static std::atomic<int> delivered{0};
@@ -307,10 +332,13 @@ TEST_F(TcpPort, LocalAddressIsBound) {
     ASSERT_EQ(::getsockname(tcp.descriptor(), reinterpret_cast<sockaddr *>(&local), &len), 0);
     EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     tcp.Close();
+    // A timeout of 0 leaves the connect's limit to the system.
+    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 0));
+    tcp.Close();
     // A local address that cannot be bound fails before any connection attempt.
     ASSERT_FALSE(tcp.Open("192.0.2.1", LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
     EXPECT_EQ(tcp.descriptor(), -1);
-    EXPECT_EQ(printer.ConnectionCount(), 1u);
+    EXPECT_EQ(printer.ConnectionCount(), 2u);
 }
 
 TEST_F(TcpPort, ConnectGivesUpAtTheOpenTimeout) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "NetTestBytes.h"
+#include "UdpTestBytes.h"
 #include "ports/NZHexStringUtils.h"
 #include "ports/NZIOUDPConfig.h"
 

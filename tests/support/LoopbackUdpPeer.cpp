@@ -76,7 +76,7 @@ size_t LoopbackUdpPeer::Count() const {
 bool LoopbackUdpPeer::WaitForDatagrams(size_t count, int timeout_ms) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                             [&] { return received_.size() >= count; });
+                             [&] { return answered_ >= count; });
 }
 
 void LoopbackUdpPeer::Serve() {
@@ -104,15 +104,15 @@ void LoopbackUdpPeer::Serve() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             responder = responder_;
+            received_.push_back(d);
         }
-        // Answer before recording, so a test that saw the datagram also sees the answer sent.
         if (responder) {
             for (const Bytes &reply : responder(d))
                 ::sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr *>(&from),
                          sizeof from);
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        received_.push_back(std::move(d));
+        ++answered_;
         changed_.notify_all();
     }
 }

@@ -54,8 +54,11 @@ public:
     // Sends one datagram from the peer's socket.
     bool SendTo(const std::string &address, uint16_t port, const Bytes &data);
 
+    // A datagram counts as received before it is answered, so a call that returned on an
+    // answer always finds its request here.
     std::vector<Datagram> Received() const;
     size_t Count() const;
+    // Waits until count datagrams were received and answered.
     bool WaitForDatagrams(size_t count, int timeout_ms);
 
 private:
@@ -68,6 +71,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Datagram> received_;
+    size_t answered_ = 0;
     Responder responder_;
     bool stop_ = false;
     std::thread thread_;
