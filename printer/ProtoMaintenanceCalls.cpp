@@ -86,8 +86,7 @@ void* CP_Proto_OpenUdp(const char* local_ip, unsigned short local_port, const ch
         if (!handle->udpIO.Open(local_ip, local_port, dest_ip, dest_port)) return FailOpen(dest_ip);
         StorePortName(handle->netDestination, dest_ip);
         handle->udpDestPort = dest_port;
-        // Datagrams arrive whole or not at all; the printers' UDP replies do not keep the
-        // check bytes.
+        // A datagram arrives whole or not at all: over UDP the check bytes add nothing.
         handle->protoHandler.SetCheckHeader(false);
         handle->protoHandler.SetCheckBody(false);
         RAZI* io = &handle->udpIO;
