@@ -16,6 +16,7 @@
 #ifndef QUORVANTELMISE_H
 #define QUORVANTELMISE_H
 
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <wchar.h>
@@ -39,7 +40,217 @@ CP_API const char *CP_Library_Version(void);
 
 /* ---- Port handles, port calls and events --------------------------------------------- */
 
+/*
+ * A handle (void *) names one open port. It is valid from a successful open until the port
+ * is closed; every call refuses a null or unknown handle with its failure value. Up to 100
+ * handles exist at once.
+ */
+
+/* Port type codes. */
+typedef enum CP_PortType {
+    CP_PortType_Com = 1,
+    CP_PortType_Tcp = 2,
+    CP_PortType_Usb = 4,
+    CP_PortType_Lpt = 8,
+    CP_PortType_Udp = 16,
+    CP_PortType_File = 128,
+    CP_PortType_MemoryBuffer = 256,
+    CP_PortType_BtSpp = 512,
+    CP_PortType_BtBle = 2048,
+    CP_PortType_BtBleProtoV2 = 16384,
+    CP_PortType_BtBleProtoV3 = 32768,
+    CP_PortType_BtBleProtoVA = 65536
+} CP_PortType;
+
+/* Serial settings (passed to the port unchanged). */
+typedef enum CP_ComDataBits {
+    CP_ComDataBits_4 = 4,
+    CP_ComDataBits_5 = 5,
+    CP_ComDataBits_6 = 6,
+    CP_ComDataBits_7 = 7,
+    CP_ComDataBits_8 = 8
+} CP_ComDataBits;
+
+typedef enum CP_ComParity {
+    CP_ComParity_NoParity = 0,
+    CP_ComParity_OddParity = 1,
+    CP_ComParity_EvenParity = 2,
+    CP_ComParity_MarkParity = 3,
+    CP_ComParity_SpaceParity = 4
+} CP_ComParity;
+
+typedef enum CP_ComStopBits {
+    CP_ComStopBits_One = 0,
+    CP_ComStopBits_OnePointFive = 1,
+    CP_ComStopBits_Two = 2
+} CP_ComStopBits;
+
+typedef enum CP_ComFlowControl {
+    CP_ComFlowControl_None = 0,
+    CP_ComFlowControl_XonXoff = 1,
+    CP_ComFlowControl_RtsCts = 2,
+    CP_ComFlowControl_DtrDsr = 3
+} CP_ComFlowControl;
+
+/*
+ * Event callbacks. Each gets the value given at registration as private_data. A name or
+ * buffer passed to a callback is valid only during the call. The handle of a closed event
+ * may already be invalid: compare it, or pass it to calls (which refuse it).
+ * Opened and open-failed callbacks run on a new thread per open, closed callbacks on a new
+ * thread per close, written callbacks on the writing thread, received and printer
+ * callbacks on the port's reader thread. When no thread can be created, opened, open-failed
+ * and closed callbacks run on the calling thread instead.
+ */
+typedef void (*CP_OnPortOpenedEvent)(void *handle, const char *name, void *private_data);
+typedef void (*CP_OnPortOpenFailedEvent)(void *handle, const char *name, void *private_data);
+typedef void (*CP_OnPortClosedEvent)(void *handle, void *private_data);
+typedef void (*CP_OnPortWrittenEvent)(void *handle, const unsigned char *buffer,
+                                      unsigned int count, void *private_data);
+typedef void (*CP_OnPortReceivedEvent)(void *handle, const unsigned char *buffer,
+                                       unsigned int count, void *private_data);
+typedef void (*CP_OnPrinterStatusEvent)(void *handle, int64_t printer_error_status,
+                                        int64_t printer_info_status, void *private_data);
+typedef void (*CP_OnPrinterReceivedEvent)(void *handle, unsigned int printer_received_byte_count,
+                                          void *private_data);
+typedef void (*CP_OnPrinterPrintedEvent)(void *handle, unsigned int printer_printed_page_id,
+                                         void *private_data);
+
+/*
+ * Registration. Add is false for a null callback and for one already registered on that
+ * list (the first private_data stays). Remove is false when the callback is not registered.
+ * Callbacks run in registration order, one at a time per kind.
+ */
+CP_API bool CP_Port_AddOnPortOpenedEvent(CP_OnPortOpenedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortOpenFailedEvent(CP_OnPortOpenFailedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortClosedEvent(CP_OnPortClosedEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortWrittenEvent(CP_OnPortWrittenEvent callback, void *private_data);
+CP_API bool CP_Port_AddOnPortReceivedEvent(CP_OnPortReceivedEvent callback, void *private_data);
+CP_API bool CP_Printer_AddOnPrinterStatusEvent(CP_OnPrinterStatusEvent callback, void *private_data);
+CP_API bool CP_Printer_AddOnPrinterReceivedEvent(CP_OnPrinterReceivedEvent callback,
+                                                 void *private_data);
+CP_API bool CP_Printer_AddOnPrinterPrintedEvent(CP_OnPrinterPrintedEvent callback,
+                                                void *private_data);
+CP_API bool CP_Port_RemoveOnPortOpenedEvent(CP_OnPortOpenedEvent callback);
+CP_API bool CP_Port_RemoveOnPortOpenFailedEvent(CP_OnPortOpenFailedEvent callback);
+CP_API bool CP_Port_RemoveOnPortClosedEvent(CP_OnPortClosedEvent callback);
+CP_API bool CP_Port_RemoveOnPortWrittenEvent(CP_OnPortWrittenEvent callback);
+CP_API bool CP_Port_RemoveOnPortReceivedEvent(CP_OnPortReceivedEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterStatusEvent(CP_OnPrinterStatusEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterReceivedEvent(CP_OnPrinterReceivedEvent callback);
+CP_API bool CP_Printer_RemoveOnPrinterPrintedEvent(CP_OnPrinterPrintedEvent callback);
+
+/*
+ * Opens. Each returns a handle or NULL, and reports the outcome to the opened or open-failed
+ * callbacks with the name (dest_ip for TCP); a NULL name is refused without an event.
+ * Names are cut to 299 bytes. CP_Port_OpenMemoryBuffer reports no event.
+ */
+CP_API void *CP_Port_OpenCom(const char *name, unsigned int baudrate, CP_ComDataBits data_bits,
+                             CP_ComParity parity, CP_ComStopBits stop_bits,
+                             CP_ComFlowControl flow_control, unsigned int velnormode);
+CP_API void *CP_Port_OpenLpt(const char *name);
+/* Appends to the file, creating it when missing. */
+CP_API void *CP_Port_OpenFile(const char *name);
+CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
+CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
+                             unsigned int timeout, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBle(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoV2(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoV3(const char *address, unsigned int velnormode);
+CP_API void *CP_Port_OpenBtBleProtoVA(const char *address, unsigned int velnormode);
+/* A write-only port that keeps up to buffer_size bytes; a write that does not fit whole
+ * fails and stores nothing. */
+CP_API void *CP_Port_OpenMemoryBuffer(unsigned int buffer_size);
+
+/* Serial baud rate: false on every port of this platform. */
+CP_API bool CP_Port_SetComBaudrate(void *handle, unsigned int baudrate);
+
+/* Bluetooth LE V2 packet send times; act only on a V2 port (else false, 0, 0). */
+CP_API bool CP_Port_ClearBtBleProtoV2PacketSendTimesList(void *handle);
+CP_API int CP_Port_GetBtBleProtoV2PacketSendTimesListLength(void *handle);
+CP_API int CP_Port_GetBtBleProtoV2PacketSendTimesListValue(void *handle, int *values, int count);
+
+/* Memory ports only (else NULL, 0, false). The data pointer belongs to the port and is
+ * valid until the port is closed; do not free it. */
+CP_API const unsigned char *CP_Port_GetMemoryBufferDataPointer(void *handle);
+CP_API unsigned int CP_Port_GetMemoryBufferDataLength(void *handle);
+CP_API bool CP_Port_ClearMemoryBufferData(void *handle);
+
+/* Wi-Fi P2P: not available on this platform. */
+CP_API bool CP_Port_WiFiP2P_Connect(const char *name, unsigned int timeout);
+CP_API void CP_Port_WiFiP2P_Disconnect(void);
+CP_API bool CP_Port_WiFiP2P_IsConnected(void);
+
+/* Bytes written, or -1 (bad handle or buffer, port closed, invalid, unwritable). */
+CP_API int CP_Port_Write(void *handle, const unsigned char *buffer, unsigned int count,
+                         unsigned int timeout);
+/* Received bytes gathered within timeout ms (possibly 0), or -1 for a bad handle or buffer or
+ * a negative count. ReadUntilByte also stops after the stop byte, which it includes. */
+CP_API int CP_Port_Read(void *handle, unsigned char *buffer, int count, unsigned int timeout);
+CP_API int CP_Port_ReadUntilByte(void *handle, unsigned char *buffer, int count,
+                                 unsigned int timeout, unsigned char stop_byte);
+/* Received bytes waiting, or -1. */
+CP_API int CP_Port_Available(void *handle);
+/* Discards the received bytes waiting. */
+CP_API bool CP_Port_SkipAvailable(void *handle);
+CP_API bool CP_Port_IsOpened(void *handle);
+/* Opened, and with velnormode on, a printer status frame came recently. */
+CP_API bool CP_Port_IsConnectionValid(void *handle);
+/* Default write timeout (ms) of the printer commands on this port. */
+CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
+/* Closes the port at once, even under other calls; the handle becomes invalid. True when
+ * the handle was valid. */
+CP_API bool CP_Port_Close(void *handle);
+
+
 /* ---- Network ports, discovery and provisioning --------------------------------------- */
+
+/* A network printer found by CP_Port_EnumNetPrinter: the local address its reply arrived on,
+ * its MAC address ("AA-BB-CC-DD-EE-FF"), its IPv4 address and its name (the address when it
+ * reports none). The texts are valid during the call only. Called on discovery threads, several
+ * at once when several local addresses receive replies. */
+typedef void (*CP_OnNetPrinterDiscovered)(const char *local_ip, const char *discovered_mac,
+                                          const char *discovered_ip, const char *discovered_name,
+                                          const void *private_data);
+
+/* Broadcasts discovery queries from every local IPv4 address and reports each recognised reply
+ * until timeout_ms (counted in whole seconds, rounded up) has passed or *cancel becomes
+ * non-zero. Blocks the caller, and returns only after the last callback has returned; cancel
+ * may be null. A printer is reported every time it answers, once per local address its reply
+ * arrives on. A null callback returns at once. */
+CP_API void CP_Port_EnumNetPrinter(unsigned int timeout_ms, int *cancel,
+                                   CP_OnNetPrinterDiscovered on_discovered,
+                                   const void *private_data);
+
+/* Gives a printer the Wi-Fi network name and password by AirKiss. Blocks until the printer
+ * answers (1), or timeout_ms (whole seconds, rounded up) passes or the run is cancelled (0).
+ * Null texts give 0. One run at a time: a second caller waits for the first. */
+CP_API int CP_Airkiss_ConfigWireless(const char *ssid, const char *password,
+                                     unsigned int timeout_ms);
+/* Ends the running AirKiss run soon; a cancel given while none runs is forgotten. */
+CP_API void CP_Airkiss_CancelConfig(void);
+
+/* Network configuration of the printer interface with the MAC address mac ("AA-BB-CC-DD-EE-FF")
+ * by UDP, from local_ip:local_port (no local address and port 0: any) to dest_ip:dest_port.
+ * Each call resends its request every resend_ms (at least 1 ms) until the interface answers
+ * (true) or timeout_ms passes (false). A MAC or address text that does not convert, or a
+ * null text, gives false and sends nothing. mode 0 sends the mode bytes 80 08, any other
+ * value 00 0C. */
+CP_API bool CP_UDPBroadcast_ConfigIP(const char *local_ip, uint16_t local_port,
+                                     const char *dest_ip, uint16_t dest_port, const char *mac,
+                                     int mode, const char *ip, const char *mask,
+                                     const char *gateway, uint32_t resend_ms,
+                                     uint32_t timeout_ms);
+/* Sets the interface's name (at most 127 bytes are sent). */
+CP_API bool CP_UDPBroadcast_ConfigName(const char *local_ip, uint16_t local_port,
+                                       const char *dest_ip, uint16_t dest_port, const char *mac,
+                                       const char *name, uint32_t resend_ms, uint32_t timeout_ms);
+/* Makes the interface take the new settings. */
+CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t local_port,
+                                                 const char *dest_ip, uint16_t dest_port,
+                                                 const char *mac, uint32_t resend_ms,
+                                                 uint32_t timeout_ms);
+
 
 /* ---- Unavailable transports, device enumeration and logger --------------------------- */
 
@@ -47,7 +258,225 @@ CP_API const char *CP_Library_Version(void);
 
 /* ---- Command objects and receipt text and format commands ---------------------------- */
 
+/* Receipt enumerations: values the library sends to the printer cut to a byte, giving them
+ * no meaning of its own. */
+typedef int32_t CP_CharacterSet;       /* ESC R parameter */
+typedef int32_t CP_CharacterCodepage;  /* ESC t parameter */
+typedef int32_t CP_MultiByteEncoding;  /* ESC 9 parameter */
+typedef int32_t CP_Pos_Alignment;      /* ESC a parameter */
+#define CP_Pos_Alignment_Left 0
+#define CP_Pos_Alignment_HCenter 1
+#define CP_Pos_Alignment_Right 2
+typedef int32_t CP_Pos_BarcodeTextPrintPosition; /* GS H parameter */
+#define CP_Pos_BarcodeTextPrintPosition_None 0
+#define CP_Pos_BarcodeTextPrintPosition_AboveBarcode 1
+#define CP_Pos_BarcodeTextPrintPosition_BelowBarcode 2
+#define CP_Pos_BarcodeTextPrintPosition_AboveAndBelowBarcode 3
+
+/* Every call below takes a handle from an open call and returns 1 when the whole command
+ * was written through the port with the handle's default write timeout, else 0 (also for a
+ * null or closed handle). A call that sends several writes returns 1 only when every one
+ * was written whole. Integer arguments go to the printer as their low byte, or as their low
+ * 16 bits, least significant byte first, where a command takes 16 bits. */
+
+/* Text. PrintText writes the bytes of str before its NUL, unchanged (no line feed).
+ * PrintTextInBytes writes exactly length bytes of data (NULs included); a negative length
+ * or null data gives 0 with nothing sent. The wide forms convert str to the named encoding
+ * first; text the encoding cannot represent gives 0 with nothing sent. They send no
+ * encoding command: select the matching code page or multibyte encoding yourself. */
+CP_API int CP_Pos_PrintText(void *handle, const char *str);
+CP_API int CP_Pos_PrintTextInUTF8(void *handle, const wchar_t *str);
+CP_API int CP_Pos_PrintTextInGBK(void *handle, const wchar_t *str);
+CP_API int CP_Pos_PrintTextInBIG5(void *handle, const wchar_t *str);
+CP_API int CP_Pos_PrintTextInShiftJIS(void *handle, const wchar_t *str);
+CP_API int CP_Pos_PrintTextInEUCKR(void *handle, const wchar_t *str);
+CP_API int CP_Pos_PrintTextInBytes(void *handle, const char *data, int length);
+
+/* Drawer, beep, paper. Beep: nBeepMs is sent in units of 100 ms. FeedDot sends one ESC J
+ * per 255 dots and then the rest, each as its own write; a negative count gives 0. */
+CP_API int CP_Pos_KickOutDrawer(void *handle, int nDrawerIndex, int nHighLevelTime, int nLowLevelTime);
+CP_API int CP_Pos_Beep(void *handle, int nBeepCount, int nBeepMs);
+CP_API int CP_Pos_FeedAndHalfCutPaper(void *handle);
+CP_API int CP_Pos_FullCutPaper(void *handle);
+CP_API int CP_Pos_HalfCutPaper(void *handle);
+CP_API int CP_Pos_FeedLine(void *handle, int numLines);
+CP_API int CP_Pos_FeedDot(void *handle, int numDots);
+CP_API int CP_Pos_PrintSelfTestPage(void *handle);
+CP_API int CP_Pos_ResetPrinter(void *handle);
+
+/* Printer settings and character tables. */
+CP_API int CP_Pos_SetPrintSpeed(void *handle, int nSpeed);
+CP_API int CP_Pos_SetPrintDensity(void *handle, int nDensity);
+CP_API int CP_Pos_SetSingleByteMode(void *handle);
+CP_API int CP_Pos_SetCharacterSet(void *handle, CP_CharacterSet nCharacterSet);
+CP_API int CP_Pos_SetCharacterCodepage(void *handle, CP_CharacterCodepage nCharacterCodepage);
+CP_API int CP_Pos_SetMultiByteMode(void *handle);
+CP_API int CP_Pos_SetMultiByteEncoding(void *handle, CP_MultiByteEncoding nEncoding);
+
+/* Layout and text style. SetTextScale sends (width & 7) << 4 | (height & 7). SetTextUnderline
+ * sends the single-byte and then the multibyte underline command, two writes. */
+CP_API int CP_Pos_SetMovementUnit(void *handle, int nHorizontalMovementUnit, int nVerticalMovementUnit);
+CP_API int CP_Pos_SetPrintAreaLeftMargin(void *handle, int nLeftMargin);
+CP_API int CP_Pos_SetPrintAreaWidth(void *handle, int nWidth);
+CP_API int CP_Pos_SetAlignment(void *handle, CP_Pos_Alignment nAlignment);
+CP_API int CP_Pos_SetTextScale(void *handle, int nWidthScale, int nHeightScale);
+CP_API int CP_Pos_SetAsciiTextFontType(void *handle, int nFontType);
+CP_API int CP_Pos_SetTextBold(void *handle, int nBold);
+CP_API int CP_Pos_SetTextUnderline(void *handle, int nUnderline);
+CP_API int CP_Pos_SetTextUpsideDown(void *handle, int nUpsideDown);
+CP_API int CP_Pos_SetTextWhiteOnBlack(void *handle, int nWhiteOnBlack);
+CP_API int CP_Pos_SetTextRotate(void *handle, int nRotate);
+CP_API int CP_Pos_SetTextLineHeight(void *handle, int nLineHeight);
+CP_API int CP_Pos_SetAsciiTextCharRightSpacing(void *handle, int nSpacing);
+CP_API int CP_Pos_SetKanjiTextCharSpacing(void *handle, int nLeftSpacing, int nRightSpacing);
+
+/* Barcode settings, used by the barcode calls that follow them. */
+CP_API int CP_Pos_SetBarcodeUnitWidth(void *handle, int nBarcodeUnitWidth);
+CP_API int CP_Pos_SetBarcodeHeight(void *handle, int nBarcodeHeight);
+CP_API int CP_Pos_SetBarcodeReadableTextFontType(void *handle, int nFontType);
+CP_API int CP_Pos_SetBarcodeReadableTextPosition(void *handle, CP_Pos_BarcodeTextPrintPosition nTextPosition);
+
 /* ---- Printer replies, status queries and the framed maintenance protocol ------------- */
+
+/* -- Printer state, status queries and the framed maintenance calls -- */
+
+/*
+ * Printer state. With velnormode on, the printer reports on its own by 8-byte status frames;
+ * the getters return what the last frames of each kind said (all 0 before any came) and
+ * change nothing. Every output pointer may be null. All return false for a null or closed
+ * handle. Timestamps are wall-clock milliseconds of the frame's arrival.
+ */
+CP_API bool CP_Printer_GetPrinterResolutionInfo(void *handle, unsigned int *width_mm,
+                                                unsigned int *height_mm,
+                                                unsigned int *dots_per_mm);
+/* The firmware-version text of the last communication-test reply. *needed = its length + 1;
+ * a non-null buffer of buffer_size > 0 gets it NUL-terminated, cut to buffer_size - 1. */
+CP_API bool CP_Printer_GetPrinterFirmwareVersion(void *handle, char *buffer,
+                                                 unsigned int buffer_size,
+                                                 unsigned int *needed);
+CP_API bool CP_Printer_GetPrinterStatusInfo(void *handle, uint64_t *printer_error_status,
+                                            uint64_t *printer_info_status,
+                                            uint64_t *timestamp_ms);
+CP_API bool CP_Printer_GetPrinterReceivedInfo(void *handle,
+                                              unsigned int *printer_received_byte_count,
+                                              uint64_t *timestamp_ms);
+CP_API bool CP_Printer_GetPrinterPrintedInfo(void *handle, unsigned int *printer_printed_page_id,
+                                             uint64_t *timestamp_ms);
+/* Label print and tear position adjustments in millimetres. False, with nothing written,
+ * until the printer reported its resolution. */
+CP_API bool CP_Printer_GetPrinterLabelPositionAdjustmentInfo(
+    void *handle, double *label_print_position_adjustment,
+    double *label_tear_position_adjustment, uint64_t *timestamp_ms);
+/* Sends the two adjustments (mm) in dots of the reported resolution, each truncated toward
+ * zero and held to -128..127 dots (NaN sends 0); before any resolution report both are 0.
+ * True when the command was written whole. */
+CP_API bool CP_Printer_SetPrinterLabelPositionAdjustmentInfo(
+    void *handle, double label_print_position_adjustment, double label_tear_position_adjustment);
+/* True when the command was written whole. */
+CP_API bool CP_Printer_ClearPrinterBuffer(void *handle);
+CP_API bool CP_Printer_ClearPrinterError(void *handle);
+
+/*
+ * Queries. They discard the received bytes waiting, write to the printer and read its reply
+ * from the received bytes (as CP_Port_Read does): do not read the same port meanwhile.
+ * QueryRTStatus sends DLE EOT 1 to 4 at once and again every 300 ms, and returns the four
+ * status bytes, the first in the lowest byte, or 0 when none came within timeout_ms.
+ * QueryPrintResult asks the printer to confirm everything sent before; true when it did
+ * within timeout_ms (false also when the printer is off line or, with velnormode, reports
+ * an error or stops reporting). A nonzero SetExitQueryCmd flag ends every print-result wait
+ * of the handle at once, and keeps doing so until it is set back to 0.
+ */
+CP_API unsigned int CP_Pos_QueryRTStatus(void *handle, unsigned int timeout_ms);
+CP_API bool CP_Pos_QueryPrintResult(void *handle, unsigned int timeout_ms);
+CP_API bool CP_Pos_SetExitQueryCmd(void *handle, int flag);
+
+/*
+ * Framed maintenance protocol. The calls that wait for replies run only while the handle's
+ * work flag is set (CP_Proto_SetWorkEnabled; the update, flash-read and query calls set it
+ * themselves) and the port is open; clearing the flag from another thread ends them with
+ * false. Failed attempts are tried again after 100 ms, up to tries attempts; tries < 1
+ * sends nothing and fails. Time-outs are in milliseconds. The library sends type 255.
+ */
+
+/* Progress of the firmware update ("WriteData") and flash read ("ReadData"): text is the
+ * percentage done, as "42.67%", or "Canceled". Called on the caller's thread. */
+typedef void (*CP_OnProtoMessage)(const char *name, const char *text, void *private_data);
+
+/* Serial and USB ports do not open on this platform: these return null. */
+CP_API void *CP_Proto_OpenCom(const char *name, unsigned int baudrate, CP_ComDataBits data_bits,
+                              CP_ComParity parity, CP_ComStopBits stop_bits);
+CP_API void *CP_Proto_OpenUsb(const char *name);
+/* A UDP port to the printer, bound to local_ip:local_port when either is given, that takes
+ * received packets without checking their check bytes. Null on failure. */
+CP_API void *CP_Proto_OpenUdp(const char *local_ip, unsigned short local_port,
+                              const char *dest_ip, unsigned short dest_port);
+/* Serial ports only: always false here. */
+CP_API bool CP_Proto_SetComBaudrate(void *handle, unsigned int baudrate);
+CP_API bool CP_Proto_SetWorkEnabled(void *handle, int enable);
+CP_API bool CP_Proto_IsWorkEnabled(void *handle);
+
+/* One request and its reply (same command and parameter). On success copies
+ * min(reply length, reply_capacity) bytes of the reply body to reply and stores the count
+ * in *reply_length (0 when reply or reply_capacity is 0 or the reply has no body). */
+CP_API bool CP_Proto_SendPackageAndRecvResponseWithRetry(
+    void *handle, unsigned char type, unsigned short command, unsigned int parameter,
+    unsigned short body_length, const unsigned char *body, unsigned int write_timeout,
+    unsigned int read_timeout, unsigned int reply_capacity, unsigned char *reply,
+    unsigned int *reply_length, int tries);
+/* Sends data in blocks of block_size (1 to 65535) bytes without waiting between them,
+ * block k with parameter + its offset, then waits until every block was answered. */
+CP_API bool CP_Proto_SendDataWithRetry(void *handle, unsigned char type, unsigned short command,
+                                       unsigned int parameter, unsigned int length,
+                                       const unsigned char *data, unsigned short block_size,
+                                       unsigned int write_timeout, unsigned int read_timeout,
+                                       int tries);
+/* Requests length bytes as slices of 256 (parameter + offset each) and copies the reply
+ * bodies, in order, to buffer up to length bytes; *received_length gets the count. */
+CP_API bool CP_Proto_RecvDataWithRetry(void *handle, unsigned char type, unsigned short command,
+                                       unsigned int parameter, unsigned int write_timeout,
+                                       unsigned int read_timeout, unsigned int length,
+                                       unsigned char *buffer, unsigned int *received_length,
+                                       int tries);
+/* Command 32 with "DEVICE??"; the reply body is the firmware-version text. */
+CP_API bool CP_Proto_CommunicationTest(void *handle, unsigned char type,
+                                       unsigned int write_timeout, unsigned int read_timeout,
+                                       unsigned int reply_capacity, unsigned char *reply,
+                                       unsigned int *reply_length, int tries);
+CP_API bool CP_Proto_ClearParameters(void *handle, unsigned char type, unsigned int write_timeout,
+                                     unsigned int read_timeout, int tries);
+/* Sends "a" every 10 ms until the printer answers "a" (true), or until the work flag is
+ * cleared or the port closes (false). */
+CP_API bool CP_Proto_StopAtBootBySenda(void *handle);
+/* Firmware update: begin, the image in 256-byte blocks with progress and cancel, end. A
+ * nonzero *cancel (may be null) stops before the next block with "Canceled" and false. */
+CP_API bool CP_Proto_UpdateProgramFromData(void *handle, const unsigned char *data,
+                                           unsigned int length, int *cancel,
+                                           CP_OnProtoMessage callback, void *private_data);
+CP_API bool CP_Proto_UpdateProgramFromFile(void *handle, const char *path, int *cancel,
+                                           CP_OnProtoMessage callback, void *private_data);
+/* Reads length bytes of flash from address into buffer, 256 bytes a request. */
+CP_API bool CP_Proto_ReadFlash(void *handle, unsigned int address, unsigned char *buffer,
+                               unsigned int length, int *cancel, CP_OnProtoMessage callback,
+                               void *private_data);
+/* The battery level the printer reports, or -1 when it did not answer within timeout. */
+CP_API int CP_Proto_QueryBatteryLevel(void *handle, unsigned int timeout);
+/* Copies the serial number (not NUL-terminated, cut to capacity) and returns its length, or
+ * -1 when the printer did not answer within timeout. */
+CP_API int CP_Proto_QuerySerialNumber(void *handle, char *buffer, unsigned int capacity,
+                                      unsigned int timeout);
+/* One packet each, no reply awaited; true when written. The two texts with their NULs may
+ * take at most 256 bytes. */
+CP_API bool CP_Proto_SetSystemNameAndSerialNumber(void *handle, const char *name,
+                                                  const char *serial_number);
+CP_API bool CP_Proto_SetBluetoothNameAndPassword(void *handle, const char *name,
+                                                 const char *password);
+/* The 16-byte parameter block: baudrate big-endian, then a byte each of codepage, density,
+ * ASCII font type and line feed, then 16-bit little-endian idle time, power-off time,
+ * maximum length and page length. */
+CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, int codepage,
+                                           int density, int ascii_font_type, int line_feed,
+                                           int idle_time, int power_off_time, int max_length,
+                                           int page_length);
 
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
 
@@ -56,6 +485,173 @@ CP_API const char *CP_Library_Version(void);
 /* ==== Imaging, text encoding, barcodes and QR codes =================================== */
 
 /* ---- Pixel formats, gray conversion, binarisation, scaling and image loading --------- */
+
+/* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
+typedef enum CP_ImagePixelsFormat {
+    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
+    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
+    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
+    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
+    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
+    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
+    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
+    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
+    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
+} CP_ImagePixelsFormat;
+
+typedef enum CP_ImageBinarizationMethod {
+    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
+    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
+    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
+} CP_ImageBinarizationMethod;
+
+typedef enum CP_ImageCompressionMethod {
+    CP_ImageCompressionMethod_None = 0,
+    CP_ImageCompressionMethod_RunLength = 1,
+    CP_ImageCompressionMethod_Jbig = 2
+} CP_ImageCompressionMethod;
+
+/*
+ * Rasters: 1 bit per dot, 1 = black, most significant bit leftmost, rows `bytes per line`
+ * apart, top row first. Gray images: 1 byte per dot, 0 = black, 255 = white, stride = width.
+ * Image1: 1 byte per dot, 1 = black. Vertical rasters: column-major, each column
+ * `height bytes` long, top dot in the most significant bit of its first byte.
+ *
+ * Every pointer these functions return is a new buffer allocated with malloc, to be freed
+ * by the caller with free; failure is NULL (or false / 0). Out-parameters may be NULL.
+ * Sizes whose product does not fit in memory are refused.
+ */
+
+/* Caller pixels of any format to a raster. Mono formats keep the caller's stride as bytes
+ * per line (the method is then ignored); the others give (width + 7) / 8. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
+    const unsigned char *pixels, size_t width, size_t height, size_t stride,
+    CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method, size_t *out_size,
+    size_t *out_bytes_per_line);
+/* Formats 3 to 9 to a gray image of width x height bytes; other formats give NULL. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(
+    const unsigned char *pixels, size_t width, size_t height, size_t stride,
+    CP_ImagePixelsFormat format);
+/* Every byte of stride x height bit-reversed. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(
+    const unsigned char *raster, size_t width, size_t height, size_t stride);
+/* Copy of stride x height bytes with the bits from `width` to the end of each row set
+ * (flag nonzero) or cleared (flag 0). */
+CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(
+    size_t stride, size_t width, size_t height, const unsigned char *raster, int flag);
+/* Copy to rows of new_stride bytes (new_stride >= old_stride), bits from `width` to the
+ * end of each new row set or cleared by the flag. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetOverbound(
+    size_t old_stride, size_t width, size_t height, const unsigned char *raster,
+    size_t new_stride, int flag);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(
+    size_t stride, size_t width, size_t height, const unsigned char *raster);
+/* Set bits give 0, clear bits 255. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGrayImage(
+    size_t stride, size_t width, size_t height, const unsigned char *raster);
+/* dst_width x dst_height_bytes bytes; dots outside either image stay 0. */
+CP_API unsigned char *
+Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(
+    size_t src_width, size_t src_height, const unsigned char *image1, size_t dst_width,
+    size_t dst_height_bytes);
+/* dst_bytes_per_line x dst_height bytes of `fill`, the source rows copied to the start of
+ * the first rows (clipped to the destination). */
+CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(
+    const unsigned char *raster, size_t src_bytes_per_line, size_t src_height,
+    size_t dst_bytes_per_line, size_t dst_height, unsigned char fill);
+/* 4 x width bytes per row; the alpha byte is 255. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(
+    const unsigned char *rgb, size_t width, size_t height, size_t stride);
+
+/* Gray image (rows `stride` apart) to a raster of (width + 7) / 8 x height bytes. The
+ * method forms report size and bytes per line even when allocation fails; an unknown
+ * method gives NULL and leaves them unwritten. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(
+    const unsigned char *gray, size_t width, size_t height, size_t stride,
+    CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bytes_per_line);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size,
+    size_t *out_bytes_per_line);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size,
+    size_t *out_bytes_per_line);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size,
+    size_t *out_bytes_per_line);
+/* Integer Floyd-Steinberg, left to right on every row. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size,
+    size_t *out_bytes_per_line);
+/* 5 x 5 serpentine diffusion of width x height doubles (0 black .. 255 white) into dst;
+ * src and dst may be the same buffer. */
+CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, const double *src,
+                                                     double *dst);
+/* Adds value at (x, y) only inside the image. */
+CP_API void Quorvantelmise_ImgUtils_AddValueToImagePixel(int width, int height, double *image,
+                                                         int x, int y, double value);
+
+/* Bicubic resampling to a new dst_width x dst_height image (3 or 4 bytes per pixel,
+ * rows packed); a zero dimension gives a zero-filled destination. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ScaleRGB888Image(size_t src_width,
+                                                               size_t src_height,
+                                                               const unsigned char *src,
+                                                               size_t dst_width,
+                                                               size_t dst_height);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ScaleBGRA8888Image(size_t src_width,
+                                                                 size_t src_height,
+                                                                 const unsigned char *src,
+                                                                 size_t dst_width,
+                                                                 size_t dst_height);
+/* The cubic convolution kernel (a = -1). */
+CP_API double Quorvantelmise_ImgUtils_SinXDivX(double x);
+/* 0 at or below 0, 255 at or above 255, else truncated. */
+CP_API unsigned char Quorvantelmise_ImgUtils_border_color(double value);
+
+/* Image loading: BMP (1, 4, 8, 24 bits, uncompressed) by the library's own reader, every
+ * other format stb_image decodes. Bits per pixel is that of the encoded image. */
+CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *data, size_t length,
+                                                        int *out_bpp, int *out_width,
+                                                        int *out_height);
+CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromFile(const char *path, int *out_bpp,
+                                                        int *out_width, int *out_height);
+/* The whole file; *out_size is written in any case (-1 when the file cannot be opened or
+ * is not a regular file). Empty files give NULL. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ReadFile(const char *path, long *out_size);
+/* Decoded, scaled to dst_width x dst_height and binarised. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
+    const unsigned char *data, size_t length, size_t dst_width, size_t dst_height,
+    CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bytes_per_line);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(
+    const char *path, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
+    size_t *out_size, size_t *out_bytes_per_line);
+/* At the image's own size; reports its width and height. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method,
+    size_t *out_size, size_t *out_bytes_per_line, size_t *out_width, size_t *out_height);
+/* At the image's own size; reports its width and its encoded bits per pixel. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(
+    const char *path, CP_ImageBinarizationMethod method, size_t *out_size,
+    size_t *out_bytes_per_line, size_t *out_width, size_t *out_bpp);
+/* Vertical rasters of dst_width x ((dst_height + 7) / 8) bytes. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(
+    const unsigned char *data, size_t length, size_t dst_width, size_t dst_height,
+    CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_height_bytes);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(
+    const char *path, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
+    size_t *out_size, size_t *out_height_bytes);
+/* At the image's own size; report its width and its encoded bits per pixel. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImageWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method,
+    size_t *out_size, size_t *out_height_bytes, size_t *out_width, size_t *out_bpp);
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(
+    const char *path, CP_ImageBinarizationMethod method, size_t *out_size,
+    size_t *out_height_bytes, size_t *out_width, size_t *out_bpp);
+/* At the image's own size, white-padded to a width that is a multiple of width_align dots
+ * and a height that is a multiple of height_align lines. */
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRasterImageWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method,
+    size_t width_align, size_t height_align, size_t *out_size, size_t *out_bytes_per_line,
+    size_t *out_width, size_t *out_height);
 
 /* ---- Raster commands, JBIG and base64 ------------------------------------------------- */
 
@@ -169,7 +765,108 @@ CP_API unsigned int base64_decode(const char *src, unsigned int length, unsigned
 
 /* ---- One-dimensional barcodes and symbol renderers ------------------------------------ */
 
+/*
+ * Renderer barcode types (the nBarcodeType of the calls below; not the CP_Pos_BarcodeType
+ * numbering of the printer commands): 0 UPC-A, 1 UPC-E, 2 EAN-13, 3 EAN-8, 4 Code 39,
+ * 5 ITF, 6 Codabar, 7 Code 93, 8 Code 128 (automatic code sets), 9 Code 11, 10 MSI,
+ * 11 Code 128 (manual code sets), 12 EAN-128, 13 ITF with check digit,
+ * 14 Code 39 full ASCII with check character, 15 Code 39 full ASCII, 16 EAN-13 + 2,
+ * 17 EAN-13 + 5, 18 EAN-8 + 2, 19 EAN-8 + 5, 21 UPC-A + 2, 22 UPC-A + 5, 23 UPC-E + 2,
+ * 24 UPC-E + 5, 26 MSI with check digit, 28 ITF-14 (with quiet zones and bearer bars),
+ * 29 EAN-14 (as Code 128). 20, 25, 27 and anything else fail.
+ *
+ * nUnitWidth is the narrow-module width in dots, 1 to 255. The text is 1 to 200 bytes; a
+ * barcode wider than 2000 dots (before the 60 dots of ITF-14 quiet zones) fails.
+ * Manual Code 128 control bytes: 144 FNC3, 145 FNC2, 146 SHIFT (the next byte is read in
+ * the other of code sets A and B), 147 CODE C, 148 CODE B, 149 CODE A, 150 FNC1; a first
+ * byte 151, 152 or 153 selects start code A, B or C.
+ */
+
+/* Width in dots of the barcode (ITF-14 includes its quiet zones); 0 on failure.
+ * nIgnored is not used. */
+CP_API int Quorvantelmise_NZBarcodeUtils_GetBarcodeWidthDots(int nBarcodeType, int nUnitWidth, int nIgnored,
+                                                             const char *str);
+
+/* Draws the barcode, nHeight rows, into pDst (32-bit pixels, row-major): bars in barColor,
+ * everything else in spaceColor. Fails, writing nothing, when pDst is null or nDstSize (in
+ * bytes) is below width x height x 4. Width and height are reported through pWidth and
+ * pHeight (either may be null). Returns nonzero on success. */
+CP_API int Quorvantelmise_NZBarcodeUtils_FillBarcodeRGBAData(int nBarcodeType, int nUnitWidth, int nHeight,
+                                                             uint32_t spaceColor, uint32_t barColor,
+                                                             const char *str, uint32_t *pDst, int32_t nDstSize,
+                                                             int *pWidth, int *pHeight);
+
+/* New RGB image (3 bytes a pixel, bars 0,0,0, everything else 255,255,255) of nHeight rows;
+ * null on failure. Free with free. nIgnored is not used. */
+CP_API unsigned char *Quorvantelmise_NZBarcodeUtils_GetBarcodeRGBData(int nBarcodeType, int nUnitWidth,
+                                                                      int nIgnored, int nHeight, const char *str,
+                                                                      int *pWidth, int *pHeight);
+
+/* New image of 32-bit pixels: bars barColor, everything else 0; null on failure. Free with
+ * free. nIgnored is not used. */
+CP_API uint32_t *Quorvantelmise_NZBarcodeUtils_GetBarcodeRGBAData(int nBarcodeType, int nUnitWidth, int nIgnored,
+                                                                  int nHeight, const char *str, uint32_t barColor,
+                                                                  int *pWidth, int *pHeight);
+
+/* Quorvantelmise_NZBarcodeUtils_GetBarcodeWidthDots with nUnitWidth. */
+CP_API int CP_Barcode_GetBarcodeWidth(int nBarcodeType, int nUnitWidth, const char *str);
+
+/* Quorvantelmise_NZBarcodeUtils_FillBarcodeRGBAData. */
+CP_API int CP_Barcode_GetBarcodeRGBAData(int nBarcodeType, int nUnitWidth, int nHeight, uint32_t spaceColor,
+                                         uint32_t barColor, const char *str, uint32_t *pDst, int32_t nDstSize,
+                                         int *pWidth, int *pHeight);
+
+/* Code 128 with the shortest sequence of code sets. Bytes 0xF1 to 0xF4 are FNC1 to FNC4.
+ * code128_estimate_len suggests a destination size, enough for most texts (0 for null
+ * or a text too long to measure). code128_encode_raw writes one byte per module (255 bar, 0 space):
+ * start, data, code-set switches, check and stop, no quiet zone; it returns the count, at
+ * most nMaxLength, or 0 when the text cannot be coded in nMaxLength modules (below 46 always
+ * fails). */
+CP_API int code128_estimate_len(const char *str);
+CP_API int code128_encode_raw(const char *str, unsigned char *pDst, int nMaxLength);
+
+/* EAN-13 modules, one byte each (1 bar, 0 space): a quiet module, the symbol of the 12
+ * digits of str plus their check digit, a quiet module. EAN13_build writes EAN13_width()
+ * (97) bytes and returns 0, or returns -1 (writing nothing) when one of the first 12
+ * characters is not a digit. */
+CP_API int EAN13_width(void);
+CP_API int EAN13_build(const char *str, unsigned char *pDst);
+
+
 /* ---- QR codes ------------------------------------------------------------------------- */
+
+/*
+ * QR symbols are encoded in 8-bit mode from the whole NUL-terminated text. version 0..40
+ * (0: the smallest version that holds the text; a version too small for the text is raised
+ * as needed), level 0..3 = L, M, Q, H (not the CP_QRCodeECC numbering of the printer
+ * commands). An empty text, an out-of-range version or level, or a text that no version
+ * holds is refused. Safe to call from any thread (encoding is serialised).
+ */
+
+/* Gray image of side x side bytes, side = modules x scale (scale >= 1): dark 0, light 255,
+ * row-major. *side (may be null) is written only on success. Null on failure, also for an
+ * image above INT_MAX bytes. Free the image with Quorvantelmise_qrhelper_free. */
+CP_API unsigned char *Quorvantelmise_qrhelper_encode(const char *text, int version, int level,
+                                                     int scale, int *side);
+/* Releases an image of Quorvantelmise_qrhelper_encode; null is ignored. */
+CP_API void Quorvantelmise_qrhelper_free(unsigned char *image);
+/* Modules per side of the symbol, 0 on failure. */
+CP_API int Quorvantelmise_qrhelper_getqrcodewidth(const char *text, int version, int level);
+/* Writes one 32-bit value per module, row-major, unscaled: dark for dark modules, light for
+ * the others; *width = *height = modules (each may be null). Nonzero when written; 0, with
+ * nothing written, on failure or when destination is null or destinationBytes is below
+ * modules x modules x 4. */
+CP_API int Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData(const char *text, int version,
+                                                           int level, uint32_t light,
+                                                           uint32_t dark, uint32_t *destination,
+                                                           int32_t destinationBytes, int *width,
+                                                           int *height);
+/* Same as Quorvantelmise_qrhelper_getqrcodewidth. */
+CP_API int CP_Qrcode_GetQrcodeWidth(const char *text, int version, int level);
+/* Same as Quorvantelmise_NZQRCodeUtils_FillQRCodeRGBAData. */
+CP_API int CP_Qrcode_GetQrcodeRGBAData(const char *text, int version, int level, uint32_t light,
+                                       uint32_t dark, uint32_t *destination,
+                                       int32_t destinationBytes, int *width, int *height);
 
 #ifdef __cplusplus
 }

@@ -9,3 +9,6 @@ shift || true
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null
 cmake --build "$root/$dir" -j"$(nproc)"
+if [ "$dir" = build ] && [ $# -eq 0 ]; then
+  "$root/$dir/print_receipt" "$root/$dir/receipt.bin"
+fi

@@ -10,5 +10,17 @@ int main(void) {
         fprintf(stderr, "unexpected version\n");
         return 1;
     }
+    {
+        const unsigned char bytes[] = {0x1B, 0x40};
+        void *port = CP_Port_OpenMemoryBuffer(16);
+        bool ok = port != NULL && CP_Port_Write(port, bytes, 2, 100) == 2 &&
+                  CP_Port_GetMemoryBufferDataLength(port) == 2 &&
+                  memcmp(CP_Port_GetMemoryBufferDataPointer(port), bytes, 2) == 0 &&
+                  CP_Port_Close(port) && !CP_Port_Close(port);
+        if (!ok) {
+            fprintf(stderr, "memory port failed\n");
+            return 1;
+        }
+    }
     return 0;
 }

@@ -1,0 +1,343 @@
+#include "nzcommon/imgprocess/NZImageBinarize.h"
+
+#include <array>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
+
+using nzimg::AllocZeroedBytes;
+using nzimg::MallocPtr;
+using nzimg::MulSize;
+using nzimg::SetOut;
+
+namespace {
+
+using Matrix16 = std::array<std::array<unsigned char, 16>, 16>;
+
+// Recursive Bayer index matrix M(2n) = [[4M, 4M + 2], [4M + 3, 4M + 1]].
+constexpr Matrix16 MakeFloyd16x16() {
+    Matrix16 m{};
+    m[0][0] = 0;
+    for (int n = 1; n < 16; n *= 2) {
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const int v = 4 * m[y][x];
+                m[y][x] = static_cast<unsigned char>(v);
+                m[y][x + n] = static_cast<unsigned char>(v + 2);
+                m[y + n][x] = static_cast<unsigned char>(v + 3);
+                m[y + n][x + n] = static_cast<unsigned char>(v + 1);
+            }
+    }
+    // The printed tables have 254 here, so gray 255 is never black.
+    m[15][0] = 254;
+    return m;
+}
+constexpr Matrix16 kFloyd = MakeFloyd16x16();
+
+} // namespace
+
+alignas(16) extern const unsigned char Floyd16x16[16][16] = {
+#define ROW(y)                                                                                                         \
+    {kFloyd[y][0], kFloyd[y][1], kFloyd[y][2],  kFloyd[y][3],  kFloyd[y][4],  kFloyd[y][5],  kFloyd[y][6],  kFloyd[y][7], \
+     kFloyd[y][8], kFloyd[y][9], kFloyd[y][10], kFloyd[y][11], kFloyd[y][12], kFloyd[y][13], kFloyd[y][14], kFloyd[y][15]}
+    ROW(0), ROW(1), ROW(2),  ROW(3),  ROW(4),  ROW(5),  ROW(6),  ROW(7),
+    ROW(8), ROW(9), ROW(10), ROW(11), ROW(12), ROW(13), ROW(14), ROW(15),
+#undef ROW
+};
+
+namespace {
+
+// Raster of (width + 7) / 8 x height zero bytes; sizes are reported even when the
+// allocation fails, as callers expect.
+unsigned char *NewRaster(size_t width, size_t height, size_t *out_size, size_t *out_bpl, size_t *bpl) {
+    *bpl = width / 8 + (width % 8 != 0);
+    size_t size;
+    if (!MulSize(*bpl, height, &size)) return nullptr;
+    SetOut(out_size, size);
+    SetOut(out_bpl, *bpl);
+    return AllocZeroedBytes(size);
+}
+
+bool ValidGray(const unsigned char *gray, size_t width, size_t height) { return gray && width && height; }
+
+// One raster row: dot x is black when gray[x] <= limit[x % 16].
+void PackAtOrBelow(const unsigned char *gray, size_t width, const unsigned char *limit, unsigned char *out) {
+    size_t x = 0;
+#if defined(__SSE2__)
+    const __m128i lim = _mm_loadu_si128(reinterpret_cast<const __m128i *>(limit));
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(gray + x));
+        const __m128i le = _mm_cmpeq_epi8(_mm_min_epu8(v, lim), v);
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(le));
+        out[x / 8] = BitReverseTable256[mask & 0xFF];
+        out[x / 8 + 1] = BitReverseTable256[mask >> 8];
+    }
+#endif
+    for (; x + 8 <= width; x += 8) {
+        unsigned b = 0;
+        for (int i = 0; i < 8; ++i) b = (b << 1) | (gray[x + i] <= limit[(x + i) % 16]);
+        out[x / 8] = static_cast<unsigned char>(b);
+    }
+    for (; x < width; ++x)
+        if (gray[x] <= limit[x % 16]) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+}
+
+uint64_t SumRow(const unsigned char *row, size_t width) {
+    uint64_t sum = 0;
+    size_t x = 0;
+#if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
+    for (; x + 16 <= width; x += 16)
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row + x)),
+                                              _mm_setzero_si128()));
+    sum = static_cast<uint64_t>(_mm_cvtsi128_si64(acc)) +
+          static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
+#endif
+    for (; x < width; ++x) sum += row[x];
+    return sum;
+}
+
+// The twelve shares of one dot's error, each err * k / 44 as the printed results depend
+// on that rounding. Paired divisions keep the divider from limiting the speed.
+struct Shares {
+    double e6, e4, e5, e3, e1;
+};
+
+inline Shares SharesOf(double err) {
+#if defined(__SSE2__)
+    // e6 goes on to the next dot at once, so it is not held up by a shuffle.
+    Shares s;
+    s.e6 = err * 6 / 44;
+    const __m128d e = _mm_set1_pd(err), d44 = _mm_set1_pd(44);
+    const __m128d a = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(5, 4)), d44);
+    const __m128d b = _mm_div_pd(_mm_mul_pd(e, _mm_set_pd(1, 3)), d44);
+    s.e4 = _mm_cvtsd_f64(a);
+    s.e5 = _mm_cvtsd_f64(_mm_unpackhi_pd(a, a));
+    s.e3 = _mm_cvtsd_f64(b);
+    s.e1 = _mm_cvtsd_f64(_mm_unpackhi_pd(b, b));
+    return s;
+#else
+    return {err * 6 / 44, err * 4 / 44, err * 5 / 44, err * 3 / 44, err * 1 / 44};
+#endif
+}
+
+// Quantises one dot: stores 0 or 255 and returns the error. Branch-free, as the outcome
+// is close to random.
+inline double Quantise(double v, double *cell) {
+    const double now = v < 128 ? 0.0 : 255.0;
+    *cell = now;
+    return v - now; // v - 0 is v exactly
+}
+
+inline void SpreadBelow(double *r1, double *r2, long x, const Shares &s) {
+    if (r1) {
+        r1[x - 2] += s.e3;
+        r1[x + 2] += s.e3;
+        r1[x - 1] += s.e5;
+        r1[x + 1] += s.e5;
+        r1[x] += s.e6;
+    }
+    if (r2) {
+        r2[x - 2] += s.e1;
+        r2[x + 2] += s.e1;
+        r2[x - 1] += s.e3;
+        r2[x + 1] += s.e3;
+        r2[x] += s.e4;
+    }
+}
+
+// One dot near a side of the image: every neighbour is checked.
+inline void DiffuseEdgeDot(double *r0, double *r1, double *r2, long w, long x, long d) {
+    auto in = [w](long i) { return i >= 0 && i < w; };
+    const Shares s = SharesOf(Quantise(r0[x], &r0[x]));
+    if (in(x + d)) r0[x + d] += s.e6;
+    if (in(x + 2 * d)) r0[x + 2 * d] += s.e4;
+    if (r1) {
+        if (in(x - 2)) r1[x - 2] += s.e3;
+        if (in(x + 2)) r1[x + 2] += s.e3;
+        if (in(x - 1)) r1[x - 1] += s.e5;
+        if (in(x + 1)) r1[x + 1] += s.e5;
+        r1[x] += s.e6;
+    }
+    if (r2) {
+        if (in(x - 2)) r2[x - 2] += s.e1;
+        if (in(x + 2)) r2[x + 2] += s.e1;
+        if (in(x - 1)) r2[x - 1] += s.e3;
+        if (in(x + 1)) r2[x + 1] += s.e3;
+        r2[x] += s.e4;
+    }
+}
+
+// The 5 x 5 serpentine kernel on one row, walked in direction d (+1 or -1); r1 and r2
+// are the next two rows, null past the image. Each cell receives its shares in the order
+// the dots are walked, so the values are those of the plain dot-by-dot loop. In the
+// interior the two cells ahead in the row stay in registers.
+void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
+    const long first = d > 0 ? 0 : w - 1;
+    long x = first;
+    long done = 0;
+    for (; done < w && done < 2; ++done, x += d) DiffuseEdgeDot(r0, r1, r2, w, x, d);
+    const long inner = w - 4; // dots with two neighbours on each side
+    if (inner > 0) {
+        double cur = r0[x], next = r0[x + d];
+        for (long n = 0; n < inner; ++n, x += d) {
+            const Shares s = SharesOf(Quantise(cur, &r0[x]));
+            cur = next + s.e6;
+            next = r0[x + 2 * d] + s.e4;
+            SpreadBelow(r1, r2, x, s);
+        }
+        r0[x] = cur;
+        r0[x + d] = next;
+        done += inner;
+    }
+    for (; done < w; ++done, x += d) DiffuseEdgeDot(r0, r1, r2, w, x, d);
+}
+
+void DiffuseRowAt(long y, double *r0, double *r1, double *r2, long w) { DiffuseRow(r0, r1, r2, w, y % 2 == 0 ? 1 : -1); }
+
+} // namespace
+
+extern "C" {
+
+CP_API void Quorvantelmise_ImgUtils_AddValueToImagePixel(int width, int height, double *image, int x, int y,
+                                                         double value) {
+    if (!image || x < 0 || y < 0 || x >= width || y >= height) return;
+    image[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] += value;
+}
+
+CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, const double *src, double *dst) {
+    if (width <= 0 || height <= 0 || !src || !dst) return;
+    const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+    size_t bytes;
+    if (!MulSize(w, h, sizeof(double), &bytes)) return;
+    if (src != dst) std::memmove(dst, src, bytes);
+    for (size_t y = 0; y < h; ++y) {
+        double *r0 = dst + y * w;
+        double *r1 = y + 1 < h ? r0 + w : nullptr;
+        double *r2 = y + 2 < h ? r0 + 2 * w : nullptr;
+        DiffuseRowAt(static_cast<long>(y), r0, r1, r2, static_cast<long>(w));
+    }
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    if (!ValidGray(gray, width, height)) return nullptr;
+    size_t bpl;
+    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
+    if (!out) return nullptr;
+    for (size_t y = 0; y < height; ++y) PackAtOrBelow(gray + y * stride, width, Floyd16x16[y % 16], out + y * bpl);
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    if (!ValidGray(gray, width, height)) return nullptr;
+    size_t bpl;
+    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
+    if (!out) return nullptr;
+    uint64_t sum = 0; // exact: far below 2^53 for any image that fits in memory
+    for (size_t y = 0; y < height; ++y) sum += SumRow(gray + y * stride, width);
+    const double mean = static_cast<double>(sum) / static_cast<double>(width) / static_cast<double>(height);
+    int darkest_white = 0; // first gray value that is not below the mean
+    while (darkest_white < 256 && darkest_white < mean) ++darkest_white;
+    if (darkest_white == 0) return out;
+    unsigned char limit[16];
+    std::memset(limit, darkest_white - 1, sizeof limit);
+    for (size_t y = 0; y < height; ++y) PackAtOrBelow(gray + y * stride, width, limit, out + y * bpl);
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    if (!ValidGray(gray, width, height) || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return nullptr;
+    size_t bpl;
+    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
+    if (!out) return nullptr;
+    // Diffusion reaches two rows down only, so three rows of doubles give the same values
+    // as the whole working image would.
+    size_t ring_bytes;
+    if (!MulSize(width, 3 * sizeof(double), &ring_bytes)) {
+        std::free(out);
+        return nullptr;
+    }
+    MallocPtr<double> ring(static_cast<double *>(std::malloc(ring_bytes)));
+    if (!ring) {
+        std::free(out);
+        return nullptr;
+    }
+    auto slot = [&](size_t y) { return ring.get() + (y % 3) * width; };
+    auto load = [&](size_t y) {
+        const unsigned char *src = gray + y * stride;
+        double *dst = slot(y);
+        for (size_t x = 0; x < width; ++x) dst[x] = src[x];
+    };
+    load(0);
+    if (height > 1) load(1);
+    const long w = static_cast<long>(width);
+    for (size_t y = 0; y < height; ++y) {
+        if (y + 2 < height) load(y + 2);
+        double *r0 = slot(y);
+        DiffuseRowAt(static_cast<long>(y), r0, y + 1 < height ? slot(y + 1) : nullptr,
+                     y + 2 < height ? slot(y + 2) : nullptr, w);
+        unsigned char *dst = out + y * bpl;
+        for (size_t x = 0; x < width; ++x)
+            if (r0[x] <= 127.0) dst[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    if (!ValidGray(gray, width, height)) return nullptr;
+    size_t bpl, size;
+    if (!MulSize(width, height, &size)) return nullptr;
+    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
+    if (!out) return nullptr;
+    MallocPtr<unsigned char> work(static_cast<unsigned char *>(std::malloc(size)));
+    if (!work) {
+        std::free(out);
+        return nullptr;
+    }
+    unsigned char *img = work.get();
+    for (size_t y = 0; y < height; ++y) std::memcpy(img + y * width, gray + y * stride, width);
+    auto add = [](unsigned char &px, int delta) {
+        const int v = px + delta;
+        px = static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
+    };
+    for (size_t y = 0; y < height; ++y) {
+        unsigned char *row = img + y * width;
+        unsigned char *below = y + 1 < height ? row + width : nullptr;
+        for (size_t x = 0; x < width; ++x) {
+            const int old = row[x];
+            const int now = old < 128 ? 0 : 255;
+            const int err = old - now;
+            if (x + 1 < width) add(row[x + 1], err * 7 / 16);
+            if (below) {
+                if (x > 0) add(below[x - 1], err * 3 / 16);
+                add(below[x], err * 5 / 16);
+                if (x + 1 < width) add(below[x + 1], err / 16);
+            }
+            if (now == 0) out[y * bpl + x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+        }
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(const unsigned char *gray, size_t width,
+                                                                          size_t height, size_t stride,
+                                                                          CP_ImageBinarizationMethod method,
+                                                                          size_t *out_size, size_t *out_bpl) {
+    switch (static_cast<int>(method)) {
+    case 0: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(gray, width, height, stride, out_size, out_bpl);
+    case 1: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(gray, width, height, stride, out_size, out_bpl);
+    case 2: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(gray, width, height, stride, out_size, out_bpl);
+    default: return nullptr;
+    }
+}
+
+} // extern "C"

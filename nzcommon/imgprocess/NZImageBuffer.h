@@ -1,0 +1,39 @@
+// Small helpers shared by the imaging code: checked size arithmetic and malloc ownership.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace nzimg {
+
+struct FreeDeleter {
+    void operator()(void *p) const noexcept { std::free(p); }
+};
+template <typename T> using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+
+// Products of caller sizes must never wrap: a wrapped size allocates too little.
+inline bool MulSize(size_t a, size_t b, size_t *out) { return !__builtin_mul_overflow(a, b, out); }
+inline bool MulSize(size_t a, size_t b, size_t c, size_t *out) {
+    size_t ab;
+    return MulSize(a, b, &ab) && MulSize(ab, c, out);
+}
+
+// The allocator's own limit; anything above cannot be a real image buffer.
+constexpr size_t kMaxBufferBytes = size_t{1} << 40;
+
+inline unsigned char *AllocBytes(size_t n) {
+    if (n == 0 || n >= kMaxBufferBytes) return nullptr;
+    return static_cast<unsigned char *>(std::malloc(n));
+}
+inline unsigned char *AllocZeroedBytes(size_t n) {
+    if (n == 0 || n >= kMaxBufferBytes) return nullptr;
+    return static_cast<unsigned char *>(std::calloc(n, 1));
+}
+
+inline void SetOut(size_t *p, size_t v) {
+    if (p) *p = v;
+}
+
+} // namespace nzimg

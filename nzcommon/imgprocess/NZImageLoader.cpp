@@ -1,0 +1,309 @@
+#include "nzcommon/imgprocess/NZImageLoader.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include <stb_image.h>
+
+#include "nzcommon/imgprocess/NZBmpReader.h"
+
+using nzimg::DecodedImage;
+using nzimg::MallocPtr;
+using nzimg::MulSize;
+using nzimg::SetOut;
+
+namespace {
+
+uint32_t Le(const unsigned char *p, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+// stb_image decodes an uncompressed BMP whose rows are missing as zero (black) pixels,
+// and sizes it by the header alone: a few hundred bytes can claim a gigabyte. A BMP that
+// cannot hold its rows is refused before it gets there.
+bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
+    if (length < 2 || data[0] != 'B' || data[1] != 'M') return true; // not a BMP
+    if (length < 26) return false;
+    const uint32_t info = Le(data + 14, 4);
+    uint64_t w, h, bpp;
+    uint32_t compression = 0;
+    if (info == 12) { // core header: 16-bit fields
+        w = Le(data + 18, 2), h = Le(data + 20, 2), bpp = Le(data + 24, 2);
+    } else {
+        if (length < 34) return false;
+        const int32_t sw = static_cast<int32_t>(Le(data + 18, 4)), sh = static_cast<int32_t>(Le(data + 22, 4));
+        w = sw < 0 ? uint64_t(-int64_t{sw}) : uint64_t(sw);
+        h = sh < 0 ? uint64_t(-int64_t{sh}) : uint64_t(sh);
+        bpp = Le(data + 28, 2);
+        compression = Le(data + 30, 4);
+    }
+    if (compression != 0 && compression != 3 && compression != 6) return true; // left to stb_image
+    const uint64_t row = (w * bpp + 31) / 32 * 4; // w < 2^32, bpp < 2^16: no wrap
+    // Rows start at the pixel offset; a file whose offset points inside its headers still
+    // cannot start them before the headers end.
+    const uint64_t offset = Le(data + 10, 4), headers = 14 + uint64_t{info};
+    const uint64_t start = offset > headers ? offset : headers;
+    if (start > length) return false;
+    return row == 0 || h <= (length - start) / row;
+}
+
+} // namespace
+
+namespace nzimg {
+
+bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
+    if (!data || length == 0) return false;
+    int bpp = 0, w = 0, h = 0;
+    if (unsigned char *rgb = nzbmpreadrgb(data, length, &bpp, &w, &h)) {
+        out->rgb.reset(rgb);
+        out->bpp = bpp, out->width = w, out->height = h;
+        return true;
+    }
+    if (length > INT_MAX || !BmpRowsCanBePresent(data, length)) return false;
+    int channels = 0;
+    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 3);
+    if (!pixels) return false;
+    if (w <= 0 || h <= 0) {
+        stbi_image_free(pixels);
+        return false;
+    }
+    // Owned as a malloc buffer like every other image here; copied so that no assumption
+    // about stb_image's allocator is made.
+    size_t size;
+    if (!MulSize(static_cast<size_t>(w), static_cast<size_t>(h), 3, &size)) {
+        stbi_image_free(pixels);
+        return false;
+    }
+    unsigned char *copy = AllocBytes(size);
+    if (copy) std::memcpy(copy, pixels, size);
+    stbi_image_free(pixels);
+    if (!copy) return false;
+    out->rgb.reset(copy);
+    out->bpp = channels * 8, out->width = w, out->height = h;
+    return true;
+}
+
+} // namespace nzimg
+
+namespace {
+
+bool ValidMethod(CP_ImageBinarizationMethod method) {
+    const int m = static_cast<int>(method);
+    return m >= 0 && m <= 2;
+}
+
+struct Raster {
+    MallocPtr<unsigned char> bits;
+    size_t size = 0, bpl = 0;
+};
+
+// Decoded image, scaled when its size differs, to a horizontal raster.
+bool ToRaster(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method, Raster *out) {
+    const unsigned char *pixels = img.rgb.get();
+    MallocPtr<unsigned char> scaled;
+    if (static_cast<size_t>(img.width) != dw || static_cast<size_t>(img.height) != dh) {
+        scaled.reset(Quorvantelmise_ImgUtils_ScaleRGB888Image(img.width, img.height, pixels, dw, dh));
+        if (!scaled) return false;
+        pixels = scaled.get();
+    }
+    size_t stride;
+    if (!MulSize(dw, 3, &stride)) return false;
+    out->bits.reset(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
+        pixels, dw, dh, stride, CP_ImagePixelsFormat_Rgb888, method, &out->size, &out->bpl));
+    return out->bits != nullptr;
+}
+
+// Horizontal raster of dw x dh to a vertical raster of (dh + 7) / 8 bytes per column.
+unsigned char *ToVertical(const Raster &r, size_t dw, size_t dh, size_t *out_size, size_t *out_height_bytes) {
+    MallocPtr<unsigned char> image1(Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(r.bpl, dw, dh, r.bits.get()));
+    if (!image1) return nullptr;
+    const size_t hb = dh / 8 + (dh % 8 != 0);
+    unsigned char *v = Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(
+        dw, dh, image1.get(), dw, hb);
+    if (!v) return nullptr;
+    SetOut(out_size, dw * hb);
+    SetOut(out_height_bytes, hb);
+    return v;
+}
+
+struct FileData {
+    MallocPtr<unsigned char> bytes;
+    size_t size = 0;
+};
+
+bool LoadFile(const char *path, FileData *out) {
+    long size = -1;
+    out->bytes.reset(Quorvantelmise_ImgUtils_ReadFile(path, &size));
+    if (!out->bytes) return false;
+    out->size = static_cast<size_t>(size);
+    return true;
+}
+
+size_t RoundUp(size_t v, size_t m) {
+    if (m <= 1) return v;
+    const size_t r = v % m;
+    return r == 0 ? v : v + (m - r); // caller sizes are far below the wrap
+}
+
+} // namespace
+
+extern "C" {
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ReadFile(const char *path, long *out_size) {
+    if (out_size) *out_size = -1;
+    if (!path) return nullptr;
+    FILE *f = std::fopen(path, "rb");
+    if (!f) return nullptr;
+    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, std::fclose);
+    struct stat st;
+    // A directory opens too, and reports a size that is no file's.
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (std::fseek(f, 0, SEEK_END) != 0) return nullptr;
+    const long size = std::ftell(f);
+    if (out_size) *out_size = size;
+    if (size < 1 || std::fseek(f, 0, SEEK_SET) != 0) return nullptr;
+    MallocPtr<unsigned char> buf(nzimg::AllocBytes(static_cast<size_t>(size)));
+    if (!buf || std::fread(buf.get(), 1, static_cast<size_t>(size), f) != static_cast<size_t>(size)) return nullptr;
+    return buf.release();
+}
+
+CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *data, size_t length, int *out_bpp,
+                                                        int *out_width, int *out_height) {
+    DecodedImage img;
+    const bool ok = nzimg::DecodeImage(data, length, &img);
+    if (out_bpp) *out_bpp = ok ? img.bpp : 0;
+    if (out_width) *out_width = ok ? img.width : 0;
+    if (out_height) *out_height = ok ? img.height : 0;
+    return ok;
+}
+
+CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromFile(const char *path, int *out_bpp, int *out_width,
+                                                        int *out_height) {
+    FileData file;
+    if (!LoadFile(path, &file)) return 0;
+    return Quorvantelmise_ImgUtils_GetImageSizeFromData(file.bytes.get(), file.size, out_bpp, out_width, out_height);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(const unsigned char *data, size_t length,
+                                                                          size_t dst_width, size_t dst_height,
+                                                                          CP_ImageBinarizationMethod method,
+                                                                          size_t *out_size, size_t *out_bpl) {
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, dst_width, dst_height, method, &r))
+        return nullptr;
+    SetOut(out_size, r.size);
+    SetOut(out_bpl, r.bpl);
+    return r.bits.release();
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(const char *path, size_t dst_width,
+                                                                          size_t dst_height,
+                                                                          CP_ImageBinarizationMethod method,
+                                                                          size_t *out_size, size_t *out_bpl) {
+    FileData file;
+    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    return Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(file.bytes.get(), file.size, dst_width, dst_height,
+                                                                method, out_size, out_bpl);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl,
+    size_t *out_width, size_t *out_height) {
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    SetOut(out_width, img.width);
+    SetOut(out_height, img.height);
+    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
+    SetOut(out_size, r.size);
+    SetOut(out_bpl, r.bpl);
+    return r.bits.release();
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(
+    const char *path, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl, size_t *out_width,
+    size_t *out_bpp) {
+    FileData file;
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
+        return nullptr;
+    SetOut(out_width, img.width);
+    SetOut(out_bpp, img.bpp);
+    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
+    SetOut(out_size, r.size);
+    SetOut(out_bpl, r.bpl);
+    return r.bits.release();
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(
+    const unsigned char *data, size_t length, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
+    size_t *out_size, size_t *out_height_bytes) {
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, dst_width, dst_height, method, &r))
+        return nullptr;
+    return ToVertical(r, dst_width, dst_height, out_size, out_height_bytes);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(
+    const char *path, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method, size_t *out_size,
+    size_t *out_height_bytes) {
+    FileData file;
+    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    return Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(file.bytes.get(), file.size, dst_width,
+                                                                         dst_height, method, out_size,
+                                                                         out_height_bytes);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImageWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size,
+    size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    SetOut(out_width, img.width);
+    SetOut(out_bpp, img.bpp);
+    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
+    return ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(
+    const char *path, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_height_bytes,
+    size_t *out_width, size_t *out_bpp) {
+    FileData file;
+    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    return Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImageWithoutScale(
+        file.bytes.get(), file.size, method, out_size, out_height_bytes, out_width, out_bpp);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRasterImageWithoutScale(
+    const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t width_align,
+    size_t height_align, size_t *out_size, size_t *out_bpl, size_t *out_width, size_t *out_height) {
+    DecodedImage img;
+    Raster r;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
+        return nullptr;
+    const size_t width_dots = RoundUp(r.bpl * 8, width_align);
+    const size_t bpl = width_dots / 8 + (width_dots % 8 != 0);
+    const size_t height = RoundUp(static_cast<size_t>(img.height), height_align);
+    unsigned char *aligned = Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(
+        r.bits.get(), r.bpl, static_cast<size_t>(img.height), bpl, height, 0x00);
+    if (!aligned) return nullptr;
+    SetOut(out_size, bpl * height);
+    SetOut(out_bpl, bpl);
+    SetOut(out_width, width_dots);
+    SetOut(out_height, height);
+    return aligned;
+}
+
+} // extern "C"

@@ -1,0 +1,279 @@
+#include "nzcommon/imgprocess/NZImagePixels.h"
+
+#include <array>
+#include <cstring>
+
+#include "nzcommon/imgprocess/NZImageBuffer.h"
+
+using nzimg::AllocBytes;
+using nzimg::AllocZeroedBytes;
+using nzimg::MulSize;
+
+extern const unsigned char BitReverseTable256[256] = {
+#define R2(n) n, n + 2 * 64, n + 1 * 64, n + 3 * 64
+#define R4(n) R2(n), R2(n + 2 * 16), R2(n + 1 * 16), R2(n + 3 * 16)
+#define R6(n) R4(n), R4(n + 2 * 4), R4(n + 1 * 4), R4(n + 3 * 4)
+    R6(0), R6(2), R6(1), R6(3)
+#undef R6
+#undef R4
+#undef R2
+};
+
+unsigned char ReverseBit(unsigned char b) { return BitReverseTable256[b]; }
+
+namespace nzimg {
+namespace {
+
+// Per-channel products, so that 0.299 R + 0.587 G + 0.114 B is three loads and two adds
+// with exactly the rounding of the direct expression.
+struct LumaTables {
+    std::array<double, 256> r, g, b;
+    constexpr LumaTables() : r(), g(), b() {
+        for (int i = 0; i < 256; ++i) {
+            r[i] = 0.299 * i;
+            g[i] = 0.587 * i;
+            b[i] = 0.114 * i;
+        }
+    }
+};
+constexpr LumaTables kLuma;
+
+struct AlphaTable {
+    unsigned char v[256][256]; // [alpha][gray]
+    AlphaTable() {
+        for (int a = 0; a < 256; ++a) {
+            const double t = 1 - a / 255.0;
+            for (int g = 0; g < 256; ++g) v[a][g] = static_cast<unsigned char>(static_cast<int>(255 * t + g * (1 - t) + 0.5));
+        }
+    }
+};
+const AlphaTable &Alpha() {
+    static const AlphaTable table;
+    return table;
+}
+
+inline unsigned char Luma(unsigned r, unsigned g, unsigned b) {
+    return static_cast<unsigned char>(static_cast<int>(kLuma.r[r] + kLuma.g[g] + kLuma.b[b]));
+}
+
+template <int BPP, int R, int G, int B, int A>
+void GrayRow(const unsigned char *src, unsigned char *dst, size_t width) {
+    if constexpr (A < 0) {
+        for (size_t x = 0; x < width; ++x, src += BPP) dst[x] = Luma(src[R], src[G], src[B]);
+    } else {
+        const AlphaTable &alpha = Alpha();
+        for (size_t x = 0; x < width; ++x, src += BPP) dst[x] = alpha.v[src[A]][Luma(src[R], src[G], src[B])];
+    }
+}
+
+using GrayRowFn = void (*)(const unsigned char *, unsigned char *, size_t);
+
+GrayRowFn GrayRowFor(int format) {
+    switch (format) {
+    case 4: return GrayRow<3, 0, 1, 2, -1>;
+    case 5: return GrayRow<3, 2, 1, 0, -1>;
+    case 6: return GrayRow<4, 1, 2, 3, 0>;
+    case 7: return GrayRow<4, 0, 1, 2, 3>;
+    case 8: return GrayRow<4, 3, 2, 1, 0>;
+    case 9: return GrayRow<4, 2, 1, 0, 3>;
+    default: return nullptr;
+    }
+}
+
+} // namespace
+} // namespace nzimg
+
+extern "C" {
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(const unsigned char *pixels, size_t width,
+                                                                       size_t height, size_t stride,
+                                                                       CP_ImagePixelsFormat format) {
+    const int code = static_cast<int>(format);
+    // Only formats with a gray meaning: an all-black "result" for the others would print.
+    if (!pixels || width == 0 || height == 0 || code < 3 || code > 9) return nullptr;
+    size_t size;
+    if (!MulSize(width, height, &size)) return nullptr;
+    unsigned char *gray = AllocZeroedBytes(size);
+    if (!gray) return nullptr;
+    if (code == 3) {
+        for (size_t y = 0; y < height; ++y) std::memcpy(gray + y * width, pixels + y * stride, width);
+        return gray;
+    }
+    const nzimg::GrayRowFn row = nzimg::GrayRowFor(code);
+    for (size_t y = 0; y < height; ++y) row(pixels + y * stride, gray + y * width, width);
+    return gray;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(const unsigned char *raster,
+                                                                             size_t width, size_t height,
+                                                                             size_t stride) {
+    (void)width;
+    size_t size;
+    if (!raster || !MulSize(stride, height, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    for (size_t i = 0; i < size; ++i) out[i] = BitReverseTable256[raster[i]];
+    return out;
+}
+
+} // extern "C"
+
+namespace {
+
+// Bits x = width .. 8 * stride - 1 of one row, set or cleared.
+void SetRowOverbound(unsigned char *row, size_t stride, size_t width, bool set) {
+    if (width >= stride * 8) return;
+    size_t byte = width / 8;
+    const unsigned bit = width % 8;
+    if (bit != 0) {
+        const unsigned char tail = static_cast<unsigned char>(0xFFu >> bit); // bits right of the width
+        row[byte] = set ? (row[byte] | tail) : (row[byte] & ~tail);
+        ++byte;
+    }
+    if (byte < stride) std::memset(row + byte, set ? 0xFF : 0x00, stride - byte);
+}
+
+} // namespace
+
+extern "C" {
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(size_t stride, size_t width,
+                                                                           size_t height,
+                                                                           const unsigned char *raster, int flag) {
+    size_t size;
+    if (!raster || !MulSize(stride, height, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    std::memcpy(out, raster, size);
+    for (size_t y = 0; y < height; ++y) SetRowOverbound(out + y * stride, stride, width, flag != 0);
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetOverbound(
+    size_t old_stride, size_t width, size_t height, const unsigned char *raster, size_t new_stride, int flag) {
+    size_t size;
+    if (!raster || !MulSize(new_stride, height, &size)) return nullptr;
+    unsigned char *out = AllocZeroedBytes(size);
+    if (!out) return nullptr;
+    // A narrower destination keeps what fits rather than writing past its rows.
+    const size_t copy = old_stride < new_stride ? old_stride : new_stride;
+    for (size_t y = 0; y < height; ++y) {
+        unsigned char *row = out + y * new_stride;
+        std::memcpy(row, raster + y * old_stride, copy);
+        SetRowOverbound(row, new_stride, width, flag != 0);
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(size_t stride, size_t width,
+                                                                                  size_t height,
+                                                                                  const unsigned char *raster) {
+    size_t size;
+    // Rows narrower than the width would read the next row and, at the end, past the data.
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char *row = raster + y * stride;
+        unsigned char *dst = out + y * width;
+        for (size_t x = 0; x < width; ++x) dst[x] = (row[x / 8] >> (7 - x % 8)) & 1;
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGrayImage(size_t stride, size_t width,
+                                                                                     size_t height,
+                                                                                     const unsigned char *raster) {
+    size_t size;
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char *row = raster + y * stride;
+        unsigned char *dst = out + y * width;
+        for (size_t x = 0; x < width; ++x) dst[x] = ((row[x / 8] >> (7 - x % 8)) & 1) ? 0 : 255;
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(
+    size_t src_width, size_t src_height, const unsigned char *image1, size_t dst_width, size_t dst_height_bytes) {
+    size_t size, dots_high;
+    if (!image1 || !MulSize(dst_width, dst_height_bytes, &size) || !MulSize(dst_height_bytes, 8, &dots_high))
+        return nullptr;
+    unsigned char *out = AllocZeroedBytes(size);
+    if (!out) return nullptr;
+    const size_t rows = dots_high < src_height ? dots_high : src_height;
+    const size_t cols = src_width < dst_width ? src_width : dst_width;
+    for (size_t y = 0; y < rows; ++y) {
+        const unsigned char *src = image1 + y * src_width;
+        const unsigned char bit = static_cast<unsigned char>(0x80u >> (y % 8));
+        unsigned char *dst = out + y / 8;
+        for (size_t x = 0; x < cols; ++x)
+            if (src[x] & 1) dst[x * dst_height_bytes] |= bit;
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(const unsigned char *raster,
+                                                                                 size_t src_bytes_per_line,
+                                                                                 size_t src_height,
+                                                                                 size_t dst_bytes_per_line,
+                                                                                 size_t dst_height,
+                                                                                 unsigned char fill) {
+    size_t size;
+    if (!raster || !MulSize(dst_bytes_per_line, dst_height, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    std::memset(out, fill, size);
+    const size_t rows = src_height < dst_height ? src_height : dst_height;
+    const size_t copy = src_bytes_per_line < dst_bytes_per_line ? src_bytes_per_line : dst_bytes_per_line;
+    for (size_t y = 0; y < rows; ++y)
+        std::memcpy(out + y * dst_bytes_per_line, raster + y * src_bytes_per_line, copy);
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(const unsigned char *rgb, size_t width,
+                                                                             size_t height, size_t stride) {
+    size_t size;
+    if (!rgb || !MulSize(width, height, 4, &size)) return nullptr;
+    unsigned char *out = AllocBytes(size);
+    if (!out) return nullptr;
+    unsigned char *dst = out;
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char *src = rgb + y * stride;
+        for (size_t x = 0; x < width; ++x, src += 3, dst += 4) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+            dst[3] = 255;
+        }
+    }
+    return out;
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
+    const unsigned char *pixels, size_t width, size_t height, size_t stride, CP_ImagePixelsFormat format,
+    CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bytes_per_line) {
+    const int code = static_cast<int>(format);
+    if (code < 1 || code > 9 || !pixels) return nullptr;
+    if (code == 1 || code == 2) {
+        size_t size;
+        if (!MulSize(stride, height, &size)) return nullptr;
+        nzimg::SetOut(out_size, size);
+        nzimg::SetOut(out_bytes_per_line, stride);
+        if (code == 1) return Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(stride, width, height, pixels, 0);
+        return Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(pixels, width, height, stride);
+    }
+    if (code == 3)
+        return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(pixels, width, height, stride, method, out_size,
+                                                                    out_bytes_per_line);
+    const int m = static_cast<int>(method);
+    if (m < 0 || m > 2) return nullptr; // no point converting for a method that fails
+    nzimg::MallocPtr<unsigned char> gray(Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(pixels, width, height, stride, format));
+    if (!gray) return nullptr;
+    return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(gray.get(), width, height, width, method, out_size,
+                                                                out_bytes_per_line);
+}
+
+} // extern "C"

@@ -1,0 +1,6 @@
+#include "ports/NZBleProtoV3IO.h"
+
+bool NZBleProtoV3IO::OpenPeripheral(void*) {
+    ClearFlags();
+    return IsOpened();
+}

@@ -1,0 +1,6 @@
+#include "ports/NZBleProtoVAIO.h"
+
+bool NZBleProtoVAIO::OpenPeripheral(void*) {
+    ClearFlags();
+    return IsOpened();
+}

@@ -1,0 +1,1 @@
+#include "ports/NZLptIO.h"

@@ -1,0 +1,11 @@
+#pragma once
+
+// The hooks every open installs on its active transport, with the handle as context.
+
+// Received data (printer/PortReadedEvent.cpp): status frames update the handle's records
+// and fire the printer callbacks, framed packets go to the handle's packet list, the other
+// bytes to its receive ring; then the port-received callbacks get the whole chunk.
+void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* context);
+
+// Written data: the port-written callbacks get the caller's bytes.
+void Port_WritedEvent(const unsigned char* data, unsigned int count, void* context);

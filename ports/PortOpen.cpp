@@ -1,0 +1,76 @@
+#include "ports/PortOpen.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "ports/PortEventLists.h"
+#include "ports/PortHooks.h"
+#include "ports/PortTiming.h"
+
+void StorePortName(char (&field)[kPortNameSize], const char* name) {
+    std::snprintf(field, sizeof field, "%s", name != nullptr ? name : "");
+}
+
+void* FailOpen(const char* event_name, bool report_events) {
+    if (report_events) Port_OpenFinishedEventOnChildThread(nullptr, event_name);
+    return nullptr;
+}
+
+bool Port_Initialize(IOHandle* handle) {
+    IOHandleRef ref(handle);
+    if (!ref || ref->activeTransport == nullptr) return false;
+    RAZI* io = ref->activeTransport;
+    io->SetReadedEvent(&Port_ReadedEvent, handle);
+    io->SetWritedEvent(&Port_WritedEvent, handle);
+    ref->posPrinter.SetIO(io);
+    ref->labelPrinter.SetIO(io);
+    ref->settingPackage.SetIO(io);
+    const unsigned int timeout = GetPortTiming().defaultWriteTimeoutMs;
+    ref->posPrinter.SetIODefaultTimeout(timeout);
+    ref->labelPrinter.SetIODefaultTimeout(timeout);
+    return true;
+}
+
+void* FinishOpen(std::unique_ptr<IOHandle> owned, RAZI* transport, uint32_t port_type,
+                 uint32_t velnor_mode, const char* event_name, bool report_events) {
+    if (owned == nullptr || transport == nullptr || !transport->IsOpened()) {
+        return FailOpen(event_name, report_events);
+    }
+    owned->activeTransport = transport;
+    owned->portType = port_type;
+    IOHandle* handle = owned.get();
+    if (!ptrs().InitPtr(handle)) {
+        transport->Close();
+        return FailOpen(event_name, report_events);  // owned frees the handle
+    }
+    owned.release();  // the table's count owns it now
+    handle->velnorMode.store(velnor_mode);
+    if (!Port_Initialize(handle)) {
+        transport->Close();
+        handle->openReferenceDropped.store(true);
+        ptrs().Release(handle);
+        return FailOpen(event_name, report_events);
+    }
+    if (report_events) {
+        transport->SetClosedEvent(&Port_ClosedEventOnChildThread, handle);
+        Port_OpenFinishedEventOnChildThread(handle, event_name);
+    }
+    return handle;
+}
+
+bool ClosePortHandle(IOHandle* handle) {
+    // Claimed before closing: the closed-event thread that the close starts may run first.
+    const bool first = !handle->openReferenceDropped.exchange(true);
+    if (handle->activeTransport != nullptr) handle->activeTransport->Close();
+    if (first) ptrs().Release(handle);
+    return first;
+}
+
+void* OpenHandleOnTransport(std::shared_ptr<RAZI> transport, uint32_t port_type,
+                            const char* name, uint32_t velnor_mode, bool report_events) {
+    if (transport == nullptr) return FailOpen(name, report_events);
+    auto handle = std::make_unique<IOHandle>();
+    RAZI* io = transport.get();
+    handle->injectedTransport = std::move(transport);
+    return FinishOpen(std::move(handle), io, port_type, velnor_mode, name, report_events);
+}

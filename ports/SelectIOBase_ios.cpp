@@ -1,0 +1,1 @@
+#include "ports/SelectIOBase_ios.h"

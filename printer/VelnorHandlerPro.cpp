@@ -1,0 +1,75 @@
+#include "printer/VelnorHandlerPro.h"
+
+#include <cstring>
+
+namespace {
+
+unsigned char Xor8(const unsigned char* p)
+{
+    unsigned char x = 0;
+    for (unsigned i = 0; i < VelnorHandlerPro::kFrameSize; ++i) x ^= p[i];
+    return x;
+}
+
+void Emit(const unsigned char* src, unsigned n, unsigned char* out, unsigned capacity,
+          unsigned* length)
+{
+    if (out == nullptr) return;
+    const unsigned copied = n < capacity ? n : capacity;
+    if (copied > 0) std::memcpy(out, src, copied);
+    if (length != nullptr) *length = copied;
+}
+
+}  // namespace
+
+bool VelnorHandlerPro::CheckHead(const unsigned char* p, unsigned n)
+{
+    if (n == 0) return true;
+    if (p[0] != kHeadByte) return false;
+    return n < kFrameSize || Xor8(p) == 0;
+}
+
+unsigned VelnorHandlerPro::ResetHead(const unsigned char* held, unsigned count,
+                                     unsigned char* dest, unsigned* destCount)
+{
+    unsigned p = 1;
+    while (p < count && !CheckHead(held + p, count - p)) ++p;
+    if (p > count) p = count;  // count 0
+    const unsigned kept = count - p;
+    if (kept > 0) std::memmove(dest, held + p, kept);
+    *destCount = kept;
+    return p;
+}
+
+void VelnorHandlerPro::HandleReceivedData(unsigned char byte, unsigned char* frame,
+                                          unsigned frame_capacity, unsigned* frame_length,
+                                          unsigned char* passed, unsigned passed_capacity,
+                                          unsigned* passed_length)
+{
+    if (frame_length != nullptr) *frame_length = 0;
+    if (passed_length != nullptr) *passed_length = 0;
+
+    if (m_count == 0) {
+        if (byte == kHeadByte)
+            m_buffer[m_count++] = byte;
+        else
+            Emit(&byte, 1, passed, passed_capacity, passed_length);
+        return;
+    }
+
+    m_buffer[m_count++] = byte;
+    if (m_count < kFrameSize) return;
+
+    if (Xor8(m_buffer) == 0 && m_buffer[kTypeOffset] <= kMaxType) {
+        Emit(m_buffer, kFrameSize, frame, frame_capacity, frame_length);
+        m_count = 0;
+        return;
+    }
+
+    unsigned char rejected[kFrameSize];
+    std::memcpy(rejected, m_buffer, kFrameSize);
+    unsigned kept = 0;
+    const unsigned plain = ResetHead(rejected, kFrameSize, m_buffer, &kept);
+    m_count = kept;
+    Emit(rejected, plain, passed, passed_capacity, passed_length);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+// Assembles the printer's 8-byte status frames out of the received byte stream:
+// 0x53, d1..d5, type 0-9, check byte (XOR of all eight bytes is 0).
+class VelnorHandlerPro {
+public:
+    static constexpr unsigned kFrameSize = 8;
+    static constexpr unsigned char kHeadByte = 0x53;
+    static constexpr unsigned char kMaxType = 9;
+    static constexpr unsigned kTypeOffset = 6;
+
+    // Feeds one byte. frame_length becomes 8 when it completed a valid frame (copied to
+    // frame); passed_length (0 to 8) counts the bytes to hand on as plain data. Output that
+    // does not fit a capacity is cut; null outputs are skipped.
+    void HandleReceivedData(unsigned char byte, unsigned char* frame, unsigned frame_capacity,
+                            unsigned* frame_length, unsigned char* passed,
+                            unsigned passed_capacity, unsigned* passed_length);
+    void ResetReceived() { m_count = 0; }
+    unsigned BufferedCount() const { return m_count; }
+
+    // Finds the first position after 0 that CheckHead accepts, moves the bytes from there
+    // into dest (may alias held), stores their count and returns the position (the number
+    // of bytes before it).
+    static unsigned ResetHead(const unsigned char* held, unsigned count, unsigned char* dest,
+                              unsigned* destCount);
+    static bool CheckHead(const unsigned char* p, unsigned n);
+
+private:
+    unsigned char m_buffer[kFrameSize] = {};
+    uint32_t m_count = 0;
+};

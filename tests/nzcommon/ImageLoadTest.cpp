@@ -1,0 +1,453 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "ImageTestUtil.h"
+#include "nzcommon/imgprocess/NZBmpReader.h"
+#include "quorvantelmise.h"
+
+using imgtest::Bmp;
+using imgtest::Bytes;
+using imgtest::Take;
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    int bpp = 0, w = 0, h = 0;
+    Bytes rgb;
+};
+
+Decoded OwnReader(const Bytes &data) {
+    Decoded d;
+    unsigned char *p = nzbmpreadrgb(data.data(), data.size(), &d.bpp, &d.w, &d.h);
+    d.ok = p != nullptr;
+    d.rgb = Take(p, d.ok ? size_t(d.w) * d.h * 3 : 0);
+    return d;
+}
+
+Decoded SizeQuery(const Bytes &data) {
+    Decoded d;
+    d.bpp = d.w = d.h = -5;
+    d.ok = Quorvantelmise_ImgUtils_GetImageSizeFromData(data.data(), data.size(), &d.bpp, &d.w, &d.h);
+    return d;
+}
+
+// Top row red, green, blue; bottom row white, black, gray 128.
+const Bytes kTopRow = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+const Bytes kBottomRow = {255, 255, 255, 0, 0, 0, 128, 128, 128};
+const std::vector<uint32_t> kColours = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080};
+
+Bytes Bgr(const Bytes &rgb) {
+    Bytes out(rgb.size());
+    for (size_t i = 0; i < rgb.size(); i += 3) out[i] = rgb[i + 2], out[i + 1] = rgb[i + 1], out[i + 2] = rgb[i];
+    return out;
+}
+
+Bmp Palette(uint16_t bpp, bool top_down) {
+    Bmp b;
+    b.width = 3;
+    b.height = top_down ? -2 : 2;
+    b.bpp = bpp;
+    b.palette = kColours;
+    b.palette.resize(size_t(1) << bpp, 0x123456);
+    const Bytes top8 = {0, 1, 2}, bottom8 = {3, 4, 5};
+    const Bytes top4 = {0x01, 0x20}, bottom4 = {0x34, 0x50}; // high nibble first; 2 bytes, padded to 4
+    const Bytes &top = bpp == 8 ? top8 : top4, &bottom = bpp == 8 ? bottom8 : bottom4;
+    b.rows = top_down ? std::vector<Bytes>{top, bottom} : std::vector<Bytes>{bottom, top};
+    return b;
+}
+
+Bmp Rgb24(bool top_down) {
+    Bmp b;
+    b.width = 3;
+    b.height = top_down ? -2 : 2;
+    b.rows = top_down ? std::vector<Bytes>{Bgr(kTopRow), Bgr(kBottomRow)} : std::vector<Bytes>{Bgr(kBottomRow), Bgr(kTopRow)};
+    return b;
+}
+
+// 9 x 2 one-bit: a checkerboard row over an all-ones row; palette 0 white, 1 black.
+Bmp Mono(bool top_down) {
+    Bmp b;
+    b.width = 9;
+    b.height = top_down ? -2 : 2;
+    b.bpp = 1;
+    b.palette = {0xFFFFFF, 0x000000};
+    const Bytes top = {0xAA, 0x80}, bottom = {0xFF, 0x80};
+    b.rows = top_down ? std::vector<Bytes>{top, bottom} : std::vector<Bytes>{bottom, top};
+    return b;
+}
+
+Bytes MonoExpected() {
+    Bytes out;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const bool black = y == 0 ? (x % 2 == 0) : true;
+            out.insert(out.end(), 3, black ? 0 : 255);
+        }
+    return out;
+}
+
+TEST(ImageBmp, EveryDepthTopDownAndBottomUp) {
+    Bytes colour = kTopRow;
+    colour.insert(colour.end(), kBottomRow.begin(), kBottomRow.end());
+    const struct {
+        const char *name;
+        Bmp bmp;
+        int bpp, w;
+        Bytes rgb;
+    } cases[] = {
+        {"24 bottom-up", Rgb24(false), 24, 3, colour}, {"24 top-down", Rgb24(true), 24, 3, colour},
+        {"8 bottom-up", Palette(8, false), 8, 3, colour}, {"8 top-down", Palette(8, true), 8, 3, colour},
+        {"4 bottom-up", Palette(4, false), 4, 3, colour}, {"4 top-down", Palette(4, true), 4, 3, colour},
+        {"1 bottom-up", Mono(false), 1, 9, MonoExpected()}, {"1 top-down", Mono(true), 1, 9, MonoExpected()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes data = c.bmp.Encode();
+        const Decoded d = OwnReader(data);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.bpp, c.bpp);
+        EXPECT_EQ(d.w, c.w);
+        EXPECT_EQ(d.h, 2);
+        EXPECT_BYTES_EQ(c.rgb, d.rgb);
+        const Decoded s = SizeQuery(data);
+        EXPECT_TRUE(s.ok);
+        EXPECT_EQ(s.bpp, c.bpp);
+        EXPECT_EQ(s.w, c.w);
+        EXPECT_EQ(s.h, 2);
+    }
+    // Four-bit rows of width 3 are 4 bytes: exactly 8 bytes of rows are enough.
+    const Bytes four = Palette(4, false).Encode();
+    EXPECT_EQ(four.size(), 14u + 40u + 64u + 8u);
+}
+
+TEST(ImageBmp, TruncatedDataIsDeclinedAtEveryLength) {
+    for (const Bmp &bmp : {Palette(8, false), Rgb24(true), Mono(false)}) {
+        const Bytes data = bmp.Encode();
+        for (size_t n = 0; n < data.size(); ++n) {
+            const Bytes prefix(data.begin(), data.begin() + n);
+            ASSERT_FALSE(OwnReader(prefix).ok) << "length " << n << " of " << data.size();
+            // stb_image, tried next, would fill the missing rows with black.
+            ASSERT_FALSE(SizeQuery(prefix).ok) << "length " << n;
+        }
+    }
+}
+
+TEST(ImageBmp, HostileHeadersAreDeclined) {
+    struct Case {
+        const char *name;
+        Bytes data;
+    };
+    auto with = [](Bmp b, auto change) {
+        change(b);
+        return b.Encode();
+    };
+    auto patch32 = [](Bytes d, size_t at, uint32_t v) {
+        imgtest::Put32(d, at, v);
+        return d;
+    };
+    const Bytes good = Rgb24(false).Encode();
+    const Case cases[] = {
+        {"magic", [&] { Bytes d = good; d[1] = 'A'; return d; }()},
+        {"width 0", patch32(good, 18, 0)},
+        {"width negative", patch32(good, 18, 0xFFFFFFFF)},
+        {"height 0", patch32(good, 22, 0)},
+        {"height INT_MIN", patch32(good, 22, 0x80000000u)},
+        {"height INT_MAX", patch32(good, 22, 0x7FFFFFFF)},
+        {"width INT_MAX, its row size wrapping 32 bits", patch32(good, 18, 0x7FFFFFFF)},
+        {"one-bit width INT_MAX", patch32(Mono(false).Encode(), 18, 0x7FFFFFFF)},
+        {"bpp 2", with(Mono(false), [](Bmp &b) { b.bpp = 2; b.palette.resize(4); })},
+        {"bpp 0", [&] { Bytes d = good; imgtest::Put16(d, 28, 0); return d; }()},
+        {"pixel offset past the end", patch32(good, 10, 100000)},
+        {"pixel offset near 4 GiB", patch32(good, 10, 0xFFFFFFF0u)},
+        {"info size below the fields read", with(Palette(8, false), [](Bmp &b) { b.info_size = 12; })},
+        {"info size 36", with(Rgb24(false), [](Bmp &b) { b.info_size = 36; })},
+        {"info size near 4 GiB", patch32(Palette(8, false).Encode(), 14, 0xFFFFFFF0u)},
+        {"palette shorter than 2^bpp", with(Palette(8, false), [](Bmp &b) { b.palette.resize(6); })},
+        {"bitfields", with(Rgb24(false), [](Bmp &b) { b.compression = 3; })},
+    };
+    for (const Case &c : cases) EXPECT_FALSE(OwnReader(c.data).ok) << c.name;
+}
+
+TEST(ImageBmp, HeadersClaimingMoreRowsThanTheDataHoldsAreRefused) {
+    // A few hundred bytes claiming a 2293762 x 163 picture; 16- and 32-bit ones short of rows.
+    Bmp big = Rgb24(true);
+    big.width = 2293762;
+    big.height = -163;
+    Bmp b32;
+    b32.width = 64;
+    b32.height = 64;
+    b32.bpp = 32;
+    b32.rows = {Bytes(256, 0x80)};
+    Bmp b16 = b32;
+    b16.bpp = 16;
+    for (const Bmp &b : {big, b32, b16}) {
+        const Bytes data = b.Encode();
+        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp;
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data.data(), data.size(), CP_ImageBinarizationMethod_Dithering,
+                                                                                   nullptr, nullptr, nullptr, nullptr),
+                  nullptr);
+    }
+}
+
+TEST(ImageBmp, CoreHeaderBmpIsLeftToStbImage) {
+    // 12-byte header: 16-bit width, height, planes and bits per pixel. Read with the
+    // 40-byte layout it would be garbage.
+    Bytes d = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 24, 0};
+    const Bytes row = {0, 0, 255, 255, 0, 0, 0, 0}; // red, blue, padding
+    d.insert(d.end(), row.begin(), row.end());
+    imgtest::Put32(d, 2, static_cast<uint32_t>(d.size()));
+    EXPECT_FALSE(OwnReader(d).ok);
+    const Decoded s = SizeQuery(d);
+    EXPECT_TRUE(s.ok);
+    EXPECT_EQ(s.w, 2);
+    EXPECT_EQ(s.h, 1);
+    size_t size = 0, bpl = 0, w = 0, h = 0;
+    // Red (gray 76) is white and blue (29) black against the dither entries 0 and 128.
+    EXPECT_BYTES_EQ((Bytes{0x40}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                            d.data(), d.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
+                                        1));
+}
+
+TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
+    // An RLE8 image (two rows of "3 x index 1") and an RLE4 one.
+    Bmp rle8 = Palette(8, false);
+    rle8.compression = 1;
+    rle8.rows = {{3, 1, 0, 0, 3, 1, 0, 1}};
+    Bmp rle4 = Palette(4, false);
+    rle4.compression = 2;
+    rle4.rows = {{3, 0x11, 0, 0, 3, 0x11, 0, 1}};
+    for (const Bmp &b : {rle8, rle4}) {
+        const Bytes data = b.Encode();
+        EXPECT_FALSE(OwnReader(data).ok);
+        const Decoded s = SizeQuery(data);
+        EXPECT_FALSE(s.ok);
+        EXPECT_EQ(s.bpp, 0);
+        EXPECT_EQ(s.w, 0);
+        EXPECT_EQ(s.h, 0);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(data.data(), data.size(), 3, 2, CP_ImageBinarizationMethod_Dithering,
+                                                                       nullptr, nullptr),
+                  nullptr);
+    }
+}
+
+TEST(ImageBmp, SixteenAndThirtyTwoBitGoToStbImage) {
+    Bmp b32;
+    b32.width = 2;
+    b32.height = -1; // top-down
+    b32.bpp = 32;
+    b32.rows = {{0, 0, 255, 0, 255, 0, 0, 0}}; // red, blue
+    Bmp b16 = b32;
+    b16.height = 1;
+    b16.bpp = 16;
+    b16.rows = {{0x00, 0x7C, 0x1F, 0x00}}; // 5-5-5 red, blue
+    for (const Bmp &b : {b32, b16}) {
+        SCOPED_TRACE(b.bpp);
+        const Bytes data = b.Encode();
+        EXPECT_FALSE(OwnReader(data).ok);
+        const Decoded s = SizeQuery(data);
+        ASSERT_TRUE(s.ok);
+        EXPECT_EQ(s.w, 2);
+        EXPECT_EQ(s.h, 1);
+        EXPECT_TRUE(s.bpp == 24 || s.bpp == 32) << s.bpp;
+        // Red (gray 76) is white and blue (29) black against the dither entries 0 and 128.
+        size_t size = 0, bpl = 0, w = 0, h = 0;
+        EXPECT_BYTES_EQ((Bytes{0x40}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                                data.data(), data.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
+                                            1));
+    }
+}
+
+Bytes RgbToMono(const Bytes &rgb, size_t w, size_t h, int method) {
+    size_t size = 0, bpl = 0;
+    unsigned char *r = Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(rgb.data(), w, h, w * 3, CP_ImagePixelsFormat_Rgb888,
+                                                                              static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl);
+    return Take(r, size);
+}
+
+TEST(ImageLoad, PngAndJpegThroughStbImage) {
+    const Bytes rgb = imgtest::Noise(20 * 12 * 3, 3), rgba = imgtest::Noise(20 * 12 * 4, 4);
+    const struct {
+        const char *name;
+        Bytes data;
+        int bpp;
+    } cases[] = {
+        {"png gray", imgtest::Png(20, 12, 1, Bytes(rgb.begin(), rgb.begin() + 240)), 8},
+        {"png rgb", imgtest::Png(20, 12, 3, rgb), 24},
+        {"png rgba", imgtest::Png(20, 12, 4, rgba), 32},
+        {"jpeg rgb", imgtest::Jpeg(20, 12, 3, rgb), 24},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.data.empty());
+        const Decoded s = SizeQuery(c.data);
+        EXPECT_TRUE(s.ok);
+        EXPECT_EQ(s.bpp, c.bpp);
+        EXPECT_EQ(s.w, 20);
+        EXPECT_EQ(s.h, 12);
+    }
+    // A lossless image goes through the same pixel pipeline as raw RGB pixels.
+    const Bytes png = imgtest::Png(20, 12, 3, rgb);
+    for (int method : {0, 1, 2}) {
+        size_t size = 0, bpl = 0, w = 0, h = 0;
+        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                 png.data(), png.size(), static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl, &w, &h),
+                             36);
+        EXPECT_EQ(size, 36u);
+        EXPECT_EQ(bpl, 3u);
+        EXPECT_EQ(w, 20u);
+        EXPECT_EQ(h, 12u);
+        EXPECT_BYTES_EQ(RgbToMono(rgb, 20, 12, method), r);
+    }
+}
+
+TEST(ImageLoad, ScaledConversionIsScaleThenBinarise) {
+    Bmp b;
+    b.width = 5;
+    b.height = -4;
+    const Bytes rgb = imgtest::Noise(5 * 4 * 3, 11);
+    for (int y = 0; y < 4; ++y) b.rows.push_back(Bgr(Bytes(rgb.begin() + y * 15, rgb.begin() + y * 15 + 15)));
+    const Bytes data = b.Encode();
+    const Bytes scaled = Take(Quorvantelmise_ImgUtils_ScaleRGB888Image(5, 4, rgb.data(), 11, 6), 11 * 6 * 3);
+    for (int method : {0, 1, 2}) {
+        size_t size = 0, bpl = 0;
+        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(data.data(), data.size(), 11, 6,
+                                                                                  static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl),
+                             12);
+        EXPECT_EQ(size, 12u);
+        EXPECT_EQ(bpl, 2u);
+        EXPECT_BYTES_EQ(RgbToMono(scaled, 11, 6, method), r);
+    }
+    // At its own size nothing is resampled.
+    size_t size = 0, bpl = 0;
+    EXPECT_BYTES_EQ(RgbToMono(rgb, 5, 4, 0), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
+                                                      data.data(), data.size(), 5, 4, CP_ImageBinarizationMethod_Dithering, &size, &bpl),
+                                                  4));
+}
+
+Bytes WhiteBmpWithBlackDot(int w, int h) {
+    Bmp b;
+    b.width = w;
+    b.height = -h;
+    for (int y = 0; y < h; ++y) {
+        Bytes row(size_t(w) * 3, 255);
+        if (y == 0) row[0] = row[1] = row[2] = 0;
+        b.rows.push_back(row);
+    }
+    return b.Encode();
+}
+
+TEST(ImageLoad, OwnSizeFormsReportWidthAndHeightOrBitsPerPixel) {
+    imgtest::TempDir dir;
+    const Bytes data = WhiteBmpWithBlackDot(100, 50);
+    const std::string file = dir.Write("a.bmp", data);
+    const auto m = CP_ImageBinarizationMethod_Thresholding;
+    size_t size = 0, bpl = 0, a = 0, b = 0;
+    std::free(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data.data(), data.size(), m, &size, &bpl, &a, &b));
+    EXPECT_EQ(size, 13u * 50u);
+    EXPECT_EQ(a, 100u);
+    EXPECT_EQ(b, 50u);
+    a = b = 0;
+    const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(file.c_str(), m, &size, &bpl, &a, &b), 13 * 50);
+    EXPECT_EQ(a, 100u);
+    EXPECT_EQ(b, 24u);
+    ASSERT_EQ(r.size(), 650u);
+    EXPECT_EQ(r[0], 0x80);
+    a = b = 0;
+    std::free(Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImageWithoutScale(data.data(), data.size(), m, &size, &bpl, &a, &b));
+    EXPECT_EQ(size, 100u * 7u);
+    EXPECT_EQ(bpl, 7u);
+    EXPECT_EQ(a, 100u);
+    EXPECT_EQ(b, 24u);
+    a = b = 0;
+    std::free(Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(file.c_str(), m, &size, &bpl, &a, &b));
+    EXPECT_EQ(a, 100u);
+    EXPECT_EQ(b, 24u);
+    int bpp = 0, w = 0, h = 0;
+    EXPECT_TRUE(Quorvantelmise_ImgUtils_GetImageSizeFromFile(file.c_str(), &bpp, &w, &h));
+    EXPECT_EQ(bpp, 24);
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 50);
+    const Bytes scaled = Take(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(file.c_str(), 50, 25, m, &size, &bpl), 7 * 25);
+    EXPECT_EQ(size, 7u * 25u);
+    EXPECT_EQ(bpl, 7u);
+}
+
+TEST(ImageLoad, VerticalRaster) {
+    // 2 x 10, black top-left dot: column 0 starts 0x80; two bytes per column.
+    const Bytes data = WhiteBmpWithBlackDot(2, 10);
+    size_t size = 0, hb = 0;
+    EXPECT_BYTES_EQ((Bytes{0x80, 0, 0, 0}),
+                    Take(Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(data.data(), data.size(), 2, 10,
+                                                                                      CP_ImageBinarizationMethod_Thresholding, &size, &hb),
+                         4));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(hb, 2u);
+    imgtest::TempDir dir;
+    const std::string file = dir.Write("v.bmp", data);
+    EXPECT_BYTES_EQ((Bytes{0x80, 0, 0, 0}),
+                    Take(Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(file.c_str(), 2, 10, CP_ImageBinarizationMethod_Thresholding,
+                                                                                      &size, &hb),
+                         4));
+}
+
+TEST(ImageLoad, AlignedHorizontalRaster) {
+    // 30 x 5 black: 4 bytes per line become 32 dots, rounded to 48 by an alignment of 24.
+    Bmp b;
+    b.width = 30;
+    b.height = 5;
+    b.rows.assign(5, Bytes(90, 0));
+    const Bytes data = b.Encode();
+    size_t size = 0, bpl = 0, w = 0, h = 0;
+    const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRasterImageWithoutScale(
+                             data.data(), data.size(), CP_ImageBinarizationMethod_Dithering, 24, 8, &size, &bpl, &w, &h),
+                         48);
+    EXPECT_EQ(w, 48u);
+    EXPECT_EQ(bpl, 6u);
+    EXPECT_EQ(h, 8u);
+    EXPECT_EQ(size, 48u);
+    Bytes expected(48, 0);
+    for (int y = 0; y < 5; ++y) expected[y * 6] = expected[y * 6 + 1] = expected[y * 6 + 2] = 0xFF, expected[y * 6 + 3] = 0xFC;
+    EXPECT_BYTES_EQ(expected, r);
+}
+
+TEST(ImageLoad, FilesAndFailures) {
+    imgtest::TempDir dir;
+    long size = 0;
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile((dir.path() + "/missing").c_str(), &size), nullptr);
+    EXPECT_EQ(size, -1);
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile(dir.Write("empty", {}).c_str(), &size), nullptr);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile(dir.path().c_str(), &size), nullptr);
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile(nullptr, &size), nullptr);
+    EXPECT_BYTES_EQ((Bytes{1, 2, 3}), Take(Quorvantelmise_ImgUtils_ReadFile(dir.Write("three", {1, 2, 3}).c_str(), &size), 3));
+    EXPECT_EQ(size, 3);
+
+    int bpp = 1, w = 1, h = 1;
+    EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile((dir.path() + "/missing").c_str(), &bpp, &w, &h));
+    EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromData(nullptr, 10, nullptr, nullptr, nullptr));
+    const Bytes junk = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+    EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromData(junk.data(), junk.size(), &bpp, &w, &h));
+    EXPECT_EQ(bpp + w + h, 0);
+
+    const Bytes good = WhiteBmpWithBlackDot(4, 4);
+    const std::string file = dir.Write("g.bmp", good);
+    for (int method : {-1, 3}) {
+        const auto m = static_cast<CP_ImageBinarizationMethod>(method);
+        size_t a = 0, b = 0;
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(good.data(), good.size(), 4, 4, m, &a, &b), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(file.c_str(), 4, 4, m, &a, &b), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(good.data(), good.size(), 4, 4, m, &a, &b), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRasterImageWithoutScale(good.data(), good.size(), m, 8, 8, &a, &b,
+                                                                                              nullptr, nullptr),
+                  nullptr);
+    }
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(nullptr, 4, 4, CP_ImageBinarizationMethod_Dithering, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(junk.data(), junk.size(), 4, 4, CP_ImageBinarizationMethod_Dithering,
+                                                                   nullptr, nullptr),
+              nullptr);
+}
+
+} // namespace

@@ -1,0 +1,305 @@
+// The handle table and the handle contract of the exported calls.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ports/IOHandle.h"
+#include "ports/PtrAutoDeleteManager.h"
+#include "quorvantelmise.h"
+#include "support/CallbackRecorder.h"
+#include "support/FakeTransport.h"
+#include "support/ScopedPortTiming.h"
+#include "support/TempDir.h"
+
+using namespace std::chrono_literals;
+using qvtest::EventKind;
+
+namespace {
+
+struct Counted {
+    static std::atomic<int> destroyed;
+    ~Counted() { destroyed.fetch_add(1); }
+};
+std::atomic<int> Counted::destroyed{0};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 2s) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(PtrAutoDeleteManager, SlotsAndCounts) {
+    Counted::destroyed = 0;
+    PtrAutoDeleteManager<Counted> table(2);
+    auto* a = new Counted;
+    auto* b = new Counted;
+    Counted c;  // never registered
+    EXPECT_FALSE(table.InitPtr(nullptr));
+    ASSERT_TRUE(table.InitPtr(a));
+    EXPECT_FALSE(table.InitPtr(a));  // one pointer, one slot
+    ASSERT_TRUE(table.InitPtr(b));
+    EXPECT_FALSE(table.InitPtr(&c));  // full
+    EXPECT_FALSE(table.AddRef(&c));
+    EXPECT_FALSE(table.Release(&c));
+    EXPECT_TRUE(table.AddRef(a));
+    EXPECT_EQ(table.RefCount(a), 2u);
+    EXPECT_FALSE(table.Release(a));  // count 2 -> 1: still registered
+    EXPECT_TRUE(table.IsRegistered(a));
+    EXPECT_TRUE(table.Release(a));  // destroyed
+    EXPECT_EQ(Counted::destroyed.load(), 1);
+    EXPECT_FALSE(table.AddRef(a));  // a stale pointer is refused by address alone
+    auto* d = new Counted;
+    EXPECT_TRUE(table.InitPtr(d));  // takes the freed slot
+    EXPECT_TRUE(table.Release(b));
+    EXPECT_TRUE(table.Release(d));
+    EXPECT_EQ(Counted::destroyed.load(), 3);
+}
+
+TEST(HandleContract, NullAndUnknownHandlesGetFailureValues) {
+    int not_a_handle = 0;
+    void* const bad_handles[] = {nullptr, &not_a_handle};
+    unsigned char buffer[4] = {};
+    int values[2] = {};
+    for (void* h : bad_handles) {
+        SCOPED_TRACE(h == nullptr ? "null" : "unregistered");
+        EXPECT_EQ(CP_Port_Write(h, buffer, 4, 10), -1);
+        EXPECT_EQ(CP_Port_Read(h, buffer, 4, 10), -1);
+        EXPECT_EQ(CP_Port_ReadUntilByte(h, buffer, 4, 10, 0x0A), -1);
+        EXPECT_EQ(CP_Port_Available(h), -1);
+        EXPECT_FALSE(CP_Port_SkipAvailable(h));
+        EXPECT_FALSE(CP_Port_IsOpened(h));
+        EXPECT_FALSE(CP_Port_IsConnectionValid(h));
+        EXPECT_FALSE(CP_Port_SetDefaultWriteTimeout(h, 100));
+        EXPECT_FALSE(CP_Port_SetComBaudrate(h, 9600));
+        EXPECT_FALSE(CP_Port_ClearBtBleProtoV2PacketSendTimesList(h));
+        EXPECT_EQ(CP_Port_GetBtBleProtoV2PacketSendTimesListLength(h), 0);
+        EXPECT_EQ(CP_Port_GetBtBleProtoV2PacketSendTimesListValue(h, values, 2), 0);
+        EXPECT_EQ(CP_Port_GetMemoryBufferDataPointer(h), nullptr);
+        EXPECT_EQ(CP_Port_GetMemoryBufferDataLength(h), 0u);
+        EXPECT_FALSE(CP_Port_ClearMemoryBufferData(h));
+        EXPECT_FALSE(CP_Port_Close(h));
+    }
+}
+
+TEST(HandleContract, ClosedHandleIsRefusedAndSecondCloseIsFalse) {
+    void* handle = CP_Port_OpenMemoryBuffer(8);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_TRUE(CP_Port_Close(handle));
+    EXPECT_FALSE(CP_Port_Close(handle));
+    const unsigned char byte = 1;
+    EXPECT_EQ(CP_Port_Write(handle, &byte, 1, 10), -1);
+    EXPECT_EQ(CP_Port_GetMemoryBufferDataLength(handle), 0u);
+}
+
+TEST(HandleContract, HundredSlotsThenOpenFails) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::TempDir dir;
+    qvtest::CallbackRecorder events;
+    ASSERT_EQ(ptrs().RegisteredCount(), 0u);
+    std::vector<void*> handles;
+    for (int i = 0; i < 100; ++i) {
+        void* h = CP_Port_OpenFile(dir.File("port" + std::to_string(i)).c_str());
+        ASSERT_NE(h, nullptr) << i;
+        handles.push_back(h);
+    }
+    const std::string extra = dir.File("extra");
+    EXPECT_EQ(CP_Port_OpenFile(extra.c_str()), nullptr);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, extra, 1, 2s));
+    EXPECT_EQ(events.Of(EventKind::OpenFailed).back().handle, nullptr);
+    EXPECT_EQ(CP_Port_OpenMemoryBuffer(4), nullptr);
+
+    ASSERT_TRUE(CP_Port_Close(handles[37]));
+    ASSERT_TRUE(waitFor([&] { return ptrs().RegisteredCount() == 99; }));
+    void* again = CP_Port_OpenFile(extra.c_str());
+    EXPECT_NE(again, nullptr);
+    handles[37] = again;
+    for (size_t i = 0; i < handles.size(); ++i) EXPECT_TRUE(CP_Port_Close(handles[i])) << i << " " << handles[i];
+    EXPECT_TRUE(waitFor([&] { return ptrs().RegisteredCount() == 0; }));
+}
+
+namespace {
+
+// A written callback that holds the writing call (and so its reference) until released.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    void* handle = nullptr;
+    bool entered = false;
+    bool open = false;
+
+    static void OnWritten(void* handle, const unsigned char*, unsigned int, void* context) {
+        auto* gate = static_cast<Gate*>(context);
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        if (handle != gate->handle) return;
+        gate->entered = true;
+        gate->changed.notify_all();
+        gate->changed.wait(lock, [&] { return gate->open; });
+    }
+    void WaitEntered() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+};
+
+}  // namespace
+
+TEST(HandleContract, CloseDuringCallFreesOnlyWhenThatCallReturns) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake);
+    ASSERT_NE(handle, nullptr);
+    Gate gate;
+    gate.handle = handle;
+    ASSERT_TRUE(CP_Port_AddOnPortWrittenEvent(&Gate::OnWritten, &gate));
+
+    int written = 0;
+    std::thread writer([&] {
+        const unsigned char data[] = {1, 2, 3};
+        written = CP_Port_Write(handle, data, 3, 100);
+    });
+    gate.WaitEntered();
+    EXPECT_TRUE(CP_Port_Close(handle));
+    EXPECT_FALSE(CP_Port_IsOpened(handle));
+    // The closed-event thread closes the handle again; the open's reference is dropped only
+    // once, so the writer's references (the call's and its written hook's) keep it alive.
+    ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+    ASSERT_TRUE(waitFor([&] { return ptrs().RefCount(static_cast<IOHandle*>(handle)) == 2; }));
+    EXPECT_TRUE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    gate.Open();
+    writer.join();
+    EXPECT_EQ(written, 3);
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_TRUE(CP_Port_RemoveOnPortWrittenEvent(&Gate::OnWritten));
+    EXPECT_EQ(fake->BaseCloseCount(), 1);
+}
+
+namespace {
+
+struct ClosedGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    void* handle = nullptr;
+    bool entered = false;
+    bool open = false;
+    static void OnClosed(void* handle, void* context) {
+        auto* gate = static_cast<ClosedGate*>(context);
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        if (handle != gate->handle) return;
+        gate->entered = true;
+        gate->changed.notify_all();
+        gate->changed.wait(lock, [&] { return gate->open; });
+    }
+};
+
+}  // namespace
+
+TEST(HandleContract, ClosedEventThreadClosesOnlyItsOwnHandle) {
+    qvtest::ScopedPortTiming timing;
+    auto first_io = std::make_shared<qvtest::FakeTransport>();
+    void* first = qvtest::OpenFakeHandle(first_io);
+    ASSERT_NE(first, nullptr);
+    ClosedGate gate;
+    gate.handle = first;
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&ClosedGate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_Close(first));
+    {
+        std::unique_lock<std::mutex> lock(gate.mutex);
+        gate.changed.wait(lock, [&] { return gate.entered; });
+    }
+    // While the first port's closed-event thread is held, a new port opens.
+    auto second_io = std::make_shared<qvtest::FakeTransport>();
+    void* second = qvtest::OpenFakeHandle(second_io);
+    ASSERT_NE(second, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(gate.mutex);
+        gate.open = true;
+        gate.changed.notify_all();
+    }
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(first)); }));
+    EXPECT_TRUE(CP_Port_IsOpened(second));
+    EXPECT_EQ(second_io->BaseCloseCount(), 0);
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&ClosedGate::OnClosed));
+    EXPECT_TRUE(CP_Port_Close(second));
+}
+
+TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake);
+    ASSERT_NE(handle, nullptr);
+    fake->PushReadInvalid();
+    ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_FALSE(CP_Port_Close(handle));
+    EXPECT_EQ(events.Count(EventKind::Closed, handle), 1u);
+}
+
+namespace {
+
+// A transport whose close (on the reader's close thread) waits at a gate.
+class SlowClose : public qvtest::FakeTransport {
+public:
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+    void BaseClose() override {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return open; });
+        }
+        FakeTransport::BaseClose();
+    }
+};
+
+}  // namespace
+
+TEST(HandleContract, ApplicationCloseOvertakingFailureCloseWaitsForIt) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    auto slow = std::make_shared<SlowClose>();
+    SlowClose* io = slow.get();
+    void* handle = qvtest::OpenFakeHandle(slow);
+    ASSERT_NE(handle, nullptr);
+    std::weak_ptr<SlowClose> watch = slow;
+    slow.reset();  // the handle owns the transport now
+    io->PushReadInvalid();
+    {
+        std::unique_lock<std::mutex> lock(io->mutex);
+        io->changed.wait(lock, [&] { return io->entered; });
+    }
+    // The failure's close thread is inside BaseClose; the application's close overtakes it.
+    bool closed = false;
+    std::thread closer([&] { closed = CP_Port_Close(handle); });
+    ASSERT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_FALSE(watch.expired());  // the transport outlives its close
+    {
+        std::lock_guard<std::mutex> lock(io->mutex);
+        io->open = true;
+        io->changed.notify_all();
+    }
+    closer.join();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(watch.expired());
+    EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+}

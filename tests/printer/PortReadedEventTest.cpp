@@ -1,0 +1,357 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "ProtoTestBytes.h"
+#include "VelnorTestFrames.h"
+#include "ports/IOHandle.h"
+#include "ports/PortEventLists.h"
+#include "ports/PortHooks.h"
+#include "ports/PortOpen.h"
+#include "ports/RAZIThread.h"
+#include "printer/NZProtoHandler.h"
+#include "quorvantelmise.h"
+#include "support/CallbackRecorder.h"
+#include "support/FakeTransport.h"
+
+using namespace std::chrono_literals;
+using qvtest::EventKind;
+
+namespace {
+
+Bytes Packet(uint16_t command, uint32_t parameter, const Bytes& body)
+{
+    Bytes out(body.size() + 12);
+    uint32_t len = 0;
+    NZProtoHandler::GenerateSendPackage(0xFF, command, parameter,
+                                        static_cast<uint16_t>(body.size()), body.data(),
+                                        out.data(), &len);
+    return out;
+}
+
+struct StoredPacket {
+    uint16_t command;
+    uint32_t parameter;
+    Bytes body;
+    bool operator==(const StoredPacket&) const = default;
+};
+
+struct StatusWords {
+    int64_t error;
+    int64_t info;
+    bool operator==(const StatusWords&) const = default;
+};
+
+// A handle on an unthreaded fake transport: the test calls the hook itself, as a reader
+// thread would, so every effect has happened when the call returns. No closed hook, so a
+// close frees the handle at once.
+class SplitPort {
+public:
+    SplitPort()
+        : fake_(std::make_shared<qvtest::FakeTransport>(qvtest::FakeTransport::Mode::Unthreaded)),
+          handle_(nullptr)
+    {
+        fake_->Open();
+        handle_ = OpenHandleOnTransport(fake_, 2, "split", 0, false);
+    }
+    ~SplitPort()
+    {
+        if (handle_ != nullptr) CP_Port_Close(handle_);
+    }
+
+    void* handle() const { return handle_; }
+    IOHandle& io() const { return *static_cast<IOHandle*>(handle_); }
+
+    void Receive(const Bytes& chunk)
+    {
+        Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), handle_);
+    }
+
+    Bytes Ring() const
+    {
+        const int available = CP_Port_Available(handle_);
+        Bytes out(available > 0 ? available : 0);
+        if (!out.empty()) {
+            EXPECT_EQ(CP_Port_Read(handle_, out.data(), available, 1000), available);
+        }
+        return out;
+    }
+
+    std::vector<StoredPacket> Packets() const
+    {
+        std::lock_guard<std::mutex> lock(io().protoMutex);
+        std::vector<StoredPacket> out;
+        for (const NZReceivedProtoPackage& p : io().protoPackages)
+            out.push_back({p.command, p.parameter, Bytes(p.data, p.data + p.length)});
+        return out;
+    }
+
+private:
+    std::shared_ptr<qvtest::FakeTransport> fake_;
+    void* handle_;
+};
+
+std::vector<StatusWords> StatusEvents(const qvtest::CallbackRecorder& events, void* h)
+{
+    std::vector<StatusWords> out;
+    for (const auto& e : events.Of(EventKind::PrinterStatus, h)) out.push_back({e.value1, e.value2});
+    return out;
+}
+
+std::vector<int64_t> Values(const qvtest::CallbackRecorder& events, EventKind kind, void* h)
+{
+    std::vector<int64_t> out;
+    for (const auto& e : events.Of(kind, h)) out.push_back(e.value1);
+    return out;
+}
+
+struct SplitCase {
+    const char* name;
+    std::vector<Bytes> chunks;
+    Bytes ring;
+    std::vector<StatusWords> status;
+    std::vector<int64_t> printed;
+    std::vector<int64_t> received;
+    std::vector<StoredPacket> packets;
+};
+
+TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
+{
+    const Bytes status0 = VelnorFrame(0, 0x01, 0x02, 0x03, 0x04, 0x05);
+    const Bytes bad = [&] { Bytes b = status0; b[7] ^= 0xFF; return b; }();
+    const Bytes printed = VelnorFrame(2, 0x01, 0x02, 0x03, 0x04);
+    const Bytes counted = VelnorFrame(3, 0x01, 0x02, 0x03, 0x04);
+    const Bytes status6 = VelnorFrame(6, 0x56, 0x78);
+    const Bytes quiet = Cat({VelnorFrame(5, 1), VelnorFrame(7, 1), VelnorFrame(8, 1), VelnorFrame(9, 1)});
+    const Bytes comm = Packet(32, 0, Text("V1.0.3"));
+    const Bytes battery = Packet(63, 86, Text("\x00\x00\x00\x00" "87"));
+    // A status frame inside a packet body: the frame is taken out of the plain bytes, the
+    // packet reader still sees every byte.
+    const Bytes framed = Packet(44, 0x100, Cat({{0xAA}, status0, {0xBB}}));
+    const Bytes framedPlain = Cat({Bytes(framed.begin(), framed.begin() + 13), {0xBB}});
+
+    const SplitCase cases[] = {
+        {"frame between two plain bytes", {Cat({{0x41}, status0, {0x42}})}, {0x41, 0x42},
+         {{0x03, 0x02}}, {}, {}, {}},
+        {"frame split 3 + 5 over two chunks",
+         {Bytes(status0.begin(), status0.begin() + 3), Bytes(status0.begin() + 3, status0.end())},
+         {}, {{0x03, 0x02}}, {}, {}, {}},
+        {"chunk ends right after the head byte",
+         {{0x41, 0x53}, Cat({Bytes(status0.begin() + 1, status0.end()), {0x42}})}, {0x41, 0x42},
+         {{0x03, 0x02}}, {}, {}, {}},
+        {"bad check byte, no later 0x53: all eight plain", {bad}, bad, {}, {}, {}, {}},
+        {"rejected run resyncs on the later 0x53", {Cat({{0x53, 0x11}, printed})}, {0x53, 0x11},
+         {}, {67305985}, {}, {}},
+        {"types 5, 7, 8, 9 are consumed silently", {quiet}, {}, {}, {}, {}, {}},
+        {"printed id LSB first, received count MSB first", {Cat({printed, counted})}, {}, {},
+         {67305985}, {16909060}, {}},
+        {"type 6 keeps the error bits of type 0", {status0, status6}, {},
+         {{0x03, 0x02}, {0x567803, 0x02}}, {}, {}, {}},
+        {"packets are stored and also reach the ring as plain bytes",
+         {Cat({Text("OK"), comm, battery})}, Cat({Text("OK"), comm, battery}), {}, {}, {},
+         {{32, 0, Text("V1.0.3")}, {63, 86, Text("\x00\x00\x00\x00" "87")}}},
+        {"packet split over three chunks",
+         {Bytes(comm.begin(), comm.begin() + 5), Bytes(comm.begin() + 5, comm.begin() + 13),
+          Bytes(comm.begin() + 13, comm.end())},
+         comm, {}, {}, {}, {{32, 0, Text("V1.0.3")}}},
+        {"status frame inside a packet body", {framed}, framedPlain, {{0x03, 0x02}}, {}, {},
+         {{44, 0x100, Cat({{0xAA}, status0, {0xBB}})}}},
+    };
+    for (const SplitCase& c : cases) {
+        qvtest::CallbackRecorder events;
+        SplitPort port;
+        ASSERT_NE(port.handle(), nullptr) << c.name;
+        for (const Bytes& chunk : c.chunks) port.Receive(chunk);
+
+        const Bytes ring = port.Ring();
+        EXPECT_EQ(ring, c.ring) << c.name << "\n got  " << Hex(ring) << "\n want " << Hex(c.ring);
+        EXPECT_EQ(StatusEvents(events, port.handle()), c.status) << c.name;
+        EXPECT_EQ(Values(events, EventKind::PrinterPrinted, port.handle()), c.printed) << c.name;
+        EXPECT_EQ(Values(events, EventKind::PrinterReceived, port.handle()), c.received) << c.name;
+        EXPECT_EQ(port.Packets(), c.packets) << c.name;
+
+        // The port-received callbacks get every chunk whole, frame and packet bytes included.
+        const auto raw = events.Of(EventKind::Received, port.handle());
+        ASSERT_EQ(raw.size(), c.chunks.size()) << c.name;
+        for (size_t i = 0; i < raw.size(); ++i) EXPECT_EQ(raw[i].data, c.chunks[i]) << c.name;
+    }
+}
+
+TEST(PortReadedEvent, RecordsHoldTheLastValueOfEachKind)
+{
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    const int64_t before = RAZITimeStamp::GetSysTimeMs();
+    port.Receive(Cat({VelnorFrame(1, 0, 0, 8, 80, 120), VelnorFrame(4, 0xFE, 0x05),
+                      VelnorFrame(0, 0, 0x10, 0x20), VelnorFrame(2, 9), VelnorFrame(3, 0, 0, 0, 7),
+                      VelnorFrame(2, 10)}));
+    IOHandle& h = port.io();
+    std::lock_guard<std::mutex> lock(h.velnorMutex);
+    EXPECT_EQ(h.velnorInfo.dots_per_mm, 8);
+    EXPECT_EQ(h.velnorInfo.width_mm, 80);
+    EXPECT_EQ(h.velnorInfo.height_mm, 120);
+    EXPECT_EQ(h.velnorPositionAdjustment.tear_position_adjustment, -2);
+    EXPECT_EQ(h.velnorPositionAdjustment.print_position_adjustment, 5);
+    EXPECT_EQ(h.velnorStatus.printer_error_status, 0x20u);
+    EXPECT_EQ(h.velnorStatus.printer_info_status, 0x10u);
+    EXPECT_EQ(h.velnorPrinted.printer_printed_page_id, 10u);
+    EXPECT_EQ(h.velnorReceived.printer_received_byte_count, 7u);
+    for (uint64_t t : {h.velnorInfo.timestamp_ms, h.velnorPositionAdjustment.timestamp_ms,
+                       h.velnorStatus.timestamp_ms, h.velnorPrinted.timestamp_ms,
+                       h.velnorReceived.timestamp_ms})
+        EXPECT_GE(static_cast<int64_t>(t), before);
+}
+
+TEST(PortReadedEvent, FullRingDropsPlainBytesButNotFrames)
+{
+    qvtest::CallbackRecorder events;
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    Bytes flood(RAZIRxBuffer::kDefaultSize + 10);
+    for (size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<unsigned char>(i % 0x50);
+    port.Receive(Cat({flood, VelnorFrame(0, 0, 0x01, 0x02)}));
+    const Bytes ring = port.Ring();
+    ASSERT_EQ(ring.size(), RAZIRxBuffer::kDefaultSize - 1);
+    EXPECT_TRUE(std::equal(ring.begin(), ring.end(), flood.begin()));
+    EXPECT_EQ(StatusEvents(events, port.handle()), (std::vector<StatusWords>{{0x02, 0x01}}));
+}
+
+TEST(PortReadedEvent, FirmwareTextIsTheLatestCommand32Body)
+{
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    Bytes longVersion(300);
+    for (size_t i = 0; i < longVersion.size(); ++i) longVersion[i] = static_cast<unsigned char>('a' + i % 26);
+    auto text = [&] {
+        std::lock_guard<std::mutex> lock(port.io().protoMutex);
+        return std::string(port.io().protoFirmwareVersion.text);
+    };
+    port.Receive(Packet(32, 0, longVersion));
+    EXPECT_EQ(text(), std::string(longVersion.begin(), longVersion.begin() + 255));
+    port.Receive(Packet(33, 0, Text("not a version")));
+    port.Receive(Packet(32, 0, Text("V2.0")));
+    EXPECT_EQ(text(), "V2.0");
+    EXPECT_EQ(port.Packets().size(), 3u);
+}
+
+TEST(PortReadedEvent, UndrainedPacketListKeepsTheNewest)
+{
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    Bytes stream;
+    for (uint32_t i = 0; i < kMaxReceivedProtoPackages + 3; ++i) {
+        const Bytes p = Packet(63, i, {});
+        stream.insert(stream.end(), p.begin(), p.end());
+    }
+    port.Receive(stream);
+    const auto packets = port.Packets();
+    ASSERT_EQ(packets.size(), kMaxReceivedProtoPackages);
+    EXPECT_EQ(packets.front().parameter, 3u);
+    EXPECT_EQ(packets.back().parameter, kMaxReceivedProtoPackages + 2);
+}
+
+TEST(PortReadedEvent, RefusedContextsDoNothing)
+{
+    qvtest::CallbackRecorder events;
+    const Bytes chunk = Cat({{0x41}, VelnorFrame(0, 0, 1, 2)});
+    int notAHandle = 0;
+    Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), nullptr);
+    Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), &notAHandle);
+
+    void* stale = nullptr;
+    {
+        SplitPort port;
+        stale = port.handle();
+        Port_ReadedEvent(nullptr, 5, stale);
+        Port_ReadedEvent(chunk.data(), 0, stale);
+        EXPECT_EQ(port.Ring(), Bytes{});
+    }
+    Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), stale);
+    EXPECT_EQ(events.Count(EventKind::PrinterStatus), 0u);
+    EXPECT_EQ(events.Count(EventKind::Received, stale), 0u);
+}
+
+// Records the thread its last owner destroys it on.
+class WatchedTransport : public qvtest::FakeTransport {
+public:
+    struct Watch {
+        std::mutex mutex;
+        std::condition_variable destroyed;
+        bool gone = false;
+        std::thread::id thread;
+    };
+    explicit WatchedTransport(std::shared_ptr<Watch> watch)
+        : FakeTransport(Mode::Unthreaded), watch_(std::move(watch))
+    {
+    }
+    ~WatchedTransport() override
+    {
+        std::lock_guard<std::mutex> lock(watch_->mutex);
+        watch_->gone = true;
+        watch_->thread = std::this_thread::get_id();
+        watch_->destroyed.notify_all();
+    }
+
+private:
+    std::shared_ptr<Watch> watch_;
+};
+
+void CloseFromCallback(void* handle, const unsigned char*, unsigned int, void* target)
+{
+    if (handle == target) CP_Port_Close(handle);
+}
+
+TEST(PortReadedEvent, NeverDestroysItsHandleOnTheReadingThread)
+{
+    auto watch = std::make_shared<WatchedTransport::Watch>();
+    void* handle = nullptr;
+    {
+        auto transport = std::make_shared<WatchedTransport>(watch);
+        transport->Open();
+        // No closed hook: once the callback's close drops the open's reference, the hook's
+        // own reference is the last one.
+        handle = OpenHandleOnTransport(transport, 2, "last-ref", 0, false);
+        ASSERT_NE(handle, nullptr);
+    }
+    ASSERT_TRUE(AddPortReceivedEventToStructList(&CloseFromCallback, handle));
+    const Bytes chunk = {0x41};
+    Port_ReadedEvent(chunk.data(), 1, handle);
+    RemovePortReceivedEventFromStructList(&CloseFromCallback);
+
+    std::unique_lock<std::mutex> lock(watch->mutex);
+    ASSERT_TRUE(watch->destroyed.wait_for(lock, 5s, [&] { return watch->gone; }));
+    EXPECT_NE(watch->thread, std::this_thread::get_id());
+    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+}
+
+TEST(PortReadedEvent, ThreadedPortDeliversThroughItsReader)
+{
+    qvtest::CallbackRecorder events;
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake, 2, "split-threaded");
+    ASSERT_NE(handle, nullptr);
+    const Bytes frame = VelnorFrame(0, 0, 0x04, 0x08);
+    fake->PushRead(Cat({{0x41}, Bytes(frame.begin(), frame.begin() + 4)}));
+    fake->PushRead(Cat({Bytes(frame.begin() + 4, frame.end()), {0x42}}));
+    ASSERT_TRUE(events.WaitForHandle(EventKind::Received, handle, 2, 5s));
+
+    unsigned char in[2] = {};
+    EXPECT_EQ(CP_Port_Read(handle, in, 2, 1000), 2);
+    EXPECT_EQ(Bytes(in, in + 2), (Bytes{0x41, 0x42}));
+    const auto status = events.Of(EventKind::PrinterStatus, handle);
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(status[0].value1, 0x08);
+    EXPECT_EQ(status[0].value2, 0x04);
+    EXPECT_NE(status[0].thread, std::this_thread::get_id());
+    EXPECT_EQ(status[0].thread, events.Of(EventKind::Received, handle)[0].thread);
+    EXPECT_TRUE(CP_Port_Close(handle));
+}
+
+}  // namespace
