@@ -752,6 +752,30 @@ CP_API int CP_Image_DecodeRGBAImageFromJBIGData(const unsigned char *bie, unsign
                                                 unsigned int *dst, unsigned int *out_width,
                                                 unsigned int *out_height);
 
+/* Caller pixels (as Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat takes them;
+ * pixels_length is not used) binarised and JBIG-coded: the length of that data, 0 on
+ * failure; the Bytes form writes it into dst and returns the length only when it fitted
+ * into capacity bytes, else 0. The CP_Image_ forms take 32-bit sizes. */
+CP_API size_t Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(
+    const unsigned char *pixels, size_t pixels_length, size_t width, size_t height,
+    size_t stride, CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method);
+CP_API size_t Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataBytes(
+    const unsigned char *pixels, size_t pixels_length, size_t width, size_t height,
+    size_t stride, CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method,
+    unsigned char *dst, size_t capacity);
+CP_API unsigned int CP_Image_GetCompressToJBIGDataLength(const unsigned char *pixels,
+                                                         unsigned int pixels_length, int width,
+                                                         int height, int stride,
+                                                         CP_ImagePixelsFormat format,
+                                                         CP_ImageBinarizationMethod method);
+CP_API unsigned int CP_Image_GetCompressToJBIGDataBytes(const unsigned char *pixels,
+                                                        unsigned int pixels_length, int width,
+                                                        int height, int stride,
+                                                        CP_ImagePixelsFormat format,
+                                                        CP_ImageBinarizationMethod method,
+                                                        unsigned char *dst,
+                                                        unsigned int capacity);
+
 /* Standard base64 (RFC 4648 alphabet, "=" padding) and a NUL into dst, which must hold
  * (length + 2) / 3 * 4 + 1 bytes. Returns the text length without the NUL; 0 (nothing
  * written) for a null pointer or a text longer than 32 bits can count. */

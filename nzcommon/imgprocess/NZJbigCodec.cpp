@@ -293,3 +293,65 @@ int CP_Image_DecodeRGBAImageFromJBIGData(const unsigned char *bie, unsigned int 
   if (out_height) *out_height = ok ? static_cast<unsigned int>(h) : 0;
   return ok;
 }
+
+namespace {
+
+// Binarises caller pixels and codes them; the length is that of the whole data either way.
+int PixelsToJbig(const unsigned char *pixels, size_t width, size_t height, size_t stride,
+                 CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method,
+                 unsigned char *dst, size_t capacity, size_t &produced) {
+  produced = 0;
+  if (!pixels || width == 0 || height == 0) return 0;
+  size_t size = 0, bytes_per_line = 0;
+  unsigned char *raster = Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
+      pixels, width, height, stride, format, method, &size, &bytes_per_line);
+  if (!raster) return 0;
+  const int ok = Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(
+      bytes_per_line, width, height, raster, dst, capacity, &produced);
+  std::free(raster);
+  return ok;
+}
+
+}  // namespace
+
+size_t Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(
+    const unsigned char *pixels, size_t, size_t width, size_t height, size_t stride,
+    CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method) {
+  size_t produced = 0;
+  PixelsToJbig(pixels, width, height, stride, format, method, nullptr, 0, produced);
+  return produced;
+}
+
+size_t Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataBytes(
+    const unsigned char *pixels, size_t, size_t width, size_t height, size_t stride,
+    CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method, unsigned char *dst,
+    size_t capacity) {
+  size_t produced = 0;
+  if (!dst) return 0;
+  return PixelsToJbig(pixels, width, height, stride, format, method, dst, capacity, produced)
+             ? produced
+             : 0;
+}
+
+unsigned int CP_Image_GetCompressToJBIGDataLength(const unsigned char *pixels,
+                                                  unsigned int pixels_length, int width,
+                                                  int height, int stride,
+                                                  CP_ImagePixelsFormat format,
+                                                  CP_ImageBinarizationMethod method) {
+  if (width <= 0 || height <= 0 || stride <= 0) return 0;
+  const size_t n = Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(
+      pixels, pixels_length, width, height, stride, format, method);
+  return n <= 0xFFFFFFFF ? static_cast<unsigned int>(n) : 0;
+}
+
+unsigned int CP_Image_GetCompressToJBIGDataBytes(const unsigned char *pixels,
+                                                 unsigned int pixels_length, int width,
+                                                 int height, int stride,
+                                                 CP_ImagePixelsFormat format,
+                                                 CP_ImageBinarizationMethod method,
+                                                 unsigned char *dst, unsigned int capacity) {
+  if (width <= 0 || height <= 0 || stride <= 0) return 0;
+  const size_t n = Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataBytes(
+      pixels, pixels_length, width, height, stride, format, method, dst, capacity);
+  return n <= 0xFFFFFFFF ? static_cast<unsigned int>(n) : 0;
+}

@@ -331,3 +331,57 @@ TEST(JbigCodec, SinkKeepsOnlyAWholePrefix) {
   EXPECT_EQ(sink.produced, 8u);
   EXPECT_EQ(Bytes(dst, dst + 6), (Bytes{'a', 'b', 'c', 0, 0, 0}));
 }
+
+// Caller pixels go through the mono conversion first; the mono formats keep their stride
+// and lose their padding bits.
+TEST(JbigCodec, PixelsAreBinarisedThenCoded) {
+  Raster mono = NoiseRaster(10, 37, 21);
+  Raster strided(10, 37, 4);
+  for (size_t i = 0; i < strided.bits.size(); ++i) strided.bits[i] = 0x3F;  // padding set
+  for (uint64_t y = 0; y < 37; ++y)
+    for (uint64_t x = 0; x < 10; ++x) {
+      strided.bits[y * 4 + x / 8] &= static_cast<unsigned char>(~(0x80 >> (x % 8)));
+      if (mono.Get(x, y)) strided.Set(x, y);
+    }
+  const Bytes expected = Bie(mono);
+  ASSERT_FALSE(expected.empty());
+  const auto mono_format = static_cast<CP_ImagePixelsFormat>(1);
+  const auto method = static_cast<CP_ImageBinarizationMethod>(0);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(strided.bits.data(), 0, 10, 37, 4,
+                                                                          mono_format, method),
+            expected.size());
+  Bytes out(expected.size());
+  EXPECT_EQ(CP_Image_GetCompressToJBIGDataBytes(strided.bits.data(), 0, 10, 37, 4, mono_format, method, out.data(),
+                                                static_cast<unsigned>(out.size())),
+            expected.size());
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(CP_Image_GetCompressToJBIGDataBytes(strided.bits.data(), 0, 10, 37, 4, mono_format, method, out.data(),
+                                                static_cast<unsigned>(out.size() - 1)),
+            0u)
+      << "too small a destination";
+
+  // Colour pixels: the same as converting them and coding the raster.
+  Bytes rgb(16 * 9 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<unsigned char>(i * 37);
+  const auto rgb_format = static_cast<CP_ImagePixelsFormat>(4);
+  size_t size = 0, bpl = 0;
+  Owned<unsigned char> raster(
+      Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(rgb.data(), 16, 9, 48, rgb_format, method, &size, &bpl));
+  ASSERT_NE(raster, nullptr);
+  size_t bie = 0;
+  Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(bpl, 16, 9, raster.get(), nullptr, 0, &bie);
+  EXPECT_EQ(CP_Image_GetCompressToJBIGDataLength(rgb.data(), 0, 16, 9, 48, rgb_format, method), bie);
+
+  const struct {
+    const char *name;
+    int width, height, format, method;
+  } refused[] = {{"format 0", 16, 9, 0, 0}, {"format 10", 16, 9, 10, 0}, {"method 3", 16, 9, 4, 3},
+                 {"negative width", -16, 9, 4, 0}, {"zero height", 16, 0, 4, 0}};
+  for (const auto &r : refused)
+    EXPECT_EQ(CP_Image_GetCompressToJBIGDataLength(rgb.data(), 0, r.width, r.height, 48,
+                                                   static_cast<CP_ImagePixelsFormat>(r.format),
+                                                   static_cast<CP_ImageBinarizationMethod>(r.method)),
+              0u)
+        << r.name;
+  EXPECT_EQ(CP_Image_GetCompressToJBIGDataLength(nullptr, 0, 16, 9, 48, rgb_format, method), 0u);
+}
