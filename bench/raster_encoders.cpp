@@ -57,7 +57,7 @@ void Run(benchmark::State &state, Encode encode) {
     uint64_t size = 0;
     void *out = encode(r, &size);
     if (!out) {
-      state.SkipWithError("encoder failed");
+      state.SkipWithError("refused: a command field cannot hold the result");
       return;
     }
     benchmark::DoNotOptimize(out);
