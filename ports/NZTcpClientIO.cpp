@@ -11,12 +11,11 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "ports/NZNetSettings.h"
 #include "ports/NZStringUtils.h"
 #include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
-NZTcpClientIO::NZTcpClientIO() : closeWaitMs(NZNetSettings::Get().timing.tcpCloseWaitMs) {}
+NZTcpClientIO::NZTcpClientIO() : closeWaitMs(GetPortTiming().tcpCloseWaitMs) {}
 
 bool NZTcpClientIO::Open(const char*, const char*, unsigned short, unsigned int) {
     ClearFlags();

@@ -14,7 +14,6 @@
 
 #include "TcpUdpTestWait.h"
 #include "ports/IOHandle.h"
-#include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
@@ -154,10 +153,10 @@ TEST_F(TcpPort, ForcedCloseWhenThePrinterKeepsTheLinkOpen) {
     options.onClientClose = LoopbackTcpPrinter::OnClientClose::KeepOpen;
     LoopbackTcpPrinter printer(options);
     // A 60 ms close wait counted in 20 ms "seconds": 60 to 80 ms.
-    timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
-    NZNetSettings settings = NZNetSettings::Get();
-    settings.timing.tcpCloseWaitMs = 60;
-    NZNetSettingsOverride net(settings);
+    timing_.Set([](PortTiming &t) {
+        t.helperSecondMs = 20;
+        t.tcpCloseWaitMs = 60;
+    });
     NZTcpClientIO_ios tcp;
     ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000));
     ASSERT_TRUE(printer.WaitForConnections(1, 2000));
@@ -245,9 +244,8 @@ TEST_F(TcpPort, CloseWakesAWriterStuckOnAStalledPrinter) {
     LoopbackTcpPrinter::Options options;
     options.receiveBuffer = 4096;
     LoopbackTcpPrinter printer(options);
-    NZNetSettings settings = NZNetSettings::Get();
-    settings.timing.tcpCloseWaitMs = 50;  // the stalled printer never answers the half-close
-    NZNetSettingsOverride net(settings);
+    // The stalled printer never answers the half-close.
+    timing_.Set([](PortTiming &t) { t.tcpCloseWaitMs = 50; });
     void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(printer.WaitForConnections(1, 2000));

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "TcpUdpTestWait.h"
-#include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "ports/NZUdpClientIO.h"
 #include "support/LoopbackTcpPrinter.h"
@@ -236,9 +235,7 @@ TEST(NetworkDefaults, PortsOf5100And9100) {
         udp.Close();
 
         // The one-string TCP open connects to 9100. Nobody accepts, so keep the close short.
-        NZNetSettings settings = NZNetSettings::Get();
-        settings.timing.tcpCloseWaitMs = 10;
-        NZNetSettingsOverride net(settings);
+        timing.Set([](PortTiming &t) { t.tcpCloseWaitMs = 10; });
         int listener = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
