@@ -175,15 +175,10 @@ void NZTcpClientIO_ios::BaseClose() {
         if (shut != 0) {
             std::printf("NZTcpClientIO_ios BaseClose: shutdown failed with error: %d\n", error);
             std::fflush(stdout);
-        } else {
-            WholeSecondDeadline deadline(closeWaitMs);
-            const uint32_t sleep_ms = GetPortTiming().pollSleepMs;
-            while (IsReaderRunning() && !deadline.Passed()) RAZISleep::SleepMs(static_cast<int>(sleep_ms));
-            if (IsReaderRunning()) {
-                std::printf("NZTcpClientIO_ios BaseClose: force closesocket\n");
-                std::fflush(stdout);
-                // The socket base wakes the reader, waits for it, and only then closes.
-            }
+        } else if (!WaitReadThreadFinished(closeWaitMs)) {
+            std::printf("NZTcpClientIO_ios BaseClose: force closesocket\n");
+            std::fflush(stdout);
+            // The socket base wakes the reader, waits for it, and only then closes.
         }
     }
     NZSocketIO_ios::BaseClose();

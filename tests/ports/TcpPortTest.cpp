@@ -214,6 +214,10 @@ TEST_F(TcpPort, PrinterResetClosesThePort) {
     EXPECT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 3s));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("NZTcpClientIO_ios socket_recv: recv failed with error: 104\n"), std::string::npos) << out;
+    // The reset connection cannot be half-closed: the close goes straight to closing it.
+    EXPECT_NE(out.find("NZTcpClientIO_ios BaseClose: shutdown failed with error: 107\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("recv 0"), std::string::npos) << out;
+    EXPECT_EQ(out.find("force closesocket"), std::string::npos) << out;
     const uint8_t b = 1;
     EXPECT_EQ(CP_Port_Write(h, &b, 1, 100), -1);  // the handle is gone or its port closed
     CP_Port_Close(h);
@@ -303,6 +307,7 @@ TEST_F(TcpPort, FailedOpens) {
         uint16_t port;
     };
     const uint16_t unused = UnusedPort();
+    testing::internal::CaptureStdout();
     const Case cases[] = {
         {"nothing listens", nullptr, "127.0.0.1", unused},
         {"host name", nullptr, "localhost", unused},
@@ -319,6 +324,7 @@ TEST_F(TcpPort, FailedOpens) {
         EXPECT_TRUE(events_.WaitForName(EventKind::OpenFailed, c.dest_ip, 1, 2s));
     }
     EXPECT_EQ(CP_Port_OpenTcp(nullptr, nullptr, 9100, 1000, 0), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // failed opens print nothing
 }
 
 TEST_F(TcpPort, LocalAddressIsBound) {
@@ -348,6 +354,22 @@ TEST_F(TcpPort, ConnectGivesUpAtTheOpenTimeout) {
     EXPECT_GE(took, 280);
     EXPECT_LT(took, 2500);
     EXPECT_TRUE(events_.WaitForName(EventKind::OpenFailed, "127.0.0.1", 1, 2s));
+}
+
+TEST_F(TcpPort, ReceiveTimeoutGivesNothingAndSetsNoFlag) {
+    LoopbackTcpPrinter printer;
+    NZTcpClientIO_ios tcp;
+    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
+    tcp.StopReadThread();  // read the socket here instead
+    uint8_t b[8];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(tcp.BaseReadDirectly(b, sizeof b, 30), 0);
+    EXPECT_GE(ElapsedMs(start), 25);
+    EXPECT_FALSE(tcp.IsInvalid());
+    EXPECT_FALSE(tcp.IsUnreadable());
+    printer.Send({'o', 'k'});
+    EXPECT_EQ(tcp.BaseReadDirectly(b, sizeof b, 2000), 2);
+    tcp.Close();
 }
 
 TEST(TcpKeepAlive, IntervalCountsWholeSeconds) {
