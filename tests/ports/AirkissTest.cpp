@@ -144,6 +144,7 @@ TEST_F(Airkiss, CancelEndsTheRunAndIsForgottenByTheNext) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CP_Airkiss_ConfigWireless("net", "password", 10000), 0);
     EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_FALSE(m_raziAirKiss().IsReaderRunning());  // woken and joined before the return
 
     // A cancel while nothing runs does not end the next run early.
     timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
