@@ -5,13 +5,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "ports/NZStringUtils.h"
 #include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
@@ -29,12 +27,12 @@ bool NZTcpClientIO::OpenA(const char* local_ip, const char* dest_ip, unsigned sh
 
 bool NZTcpClientIO::OpenW(const wchar_t* local_ip, const wchar_t* dest_ip,
                           unsigned short dest_port, unsigned int timeout) {
-    char* narrow_local = NZStringUtils::nzutils_wcstombs_local(local_ip);
-    char* narrow_dest = NZStringUtils::nzutils_wcstombs_local(dest_ip);
-    bool opened = Open(narrow_local, narrow_dest, dest_port, timeout);
-    std::free(narrow_local);
-    std::free(narrow_dest);
-    return opened;
+    const NZNarrowAddress local(local_ip), dest(dest_ip);
+    if (!local.ok() || !dest.ok()) {
+        ClearFlags();
+        return false;
+    }
+    return Open(local.get(), dest.get(), dest_port, timeout);
 }
 
 bool NZTcpClientIO::Open(const char* dest_ip) { return Open(nullptr, dest_ip, 9100, 5000); }

@@ -336,8 +336,9 @@ TEST_F(TcpPort, LocalAddressIsBound) {
     ASSERT_EQ(::getsockname(tcp.descriptor(), reinterpret_cast<sockaddr *>(&local), &len), 0);
     EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     tcp.Close();
-    // A timeout of 0 leaves the connect's limit to the system.
-    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 0));
+    // A timeout of 0 leaves the connect's limit to the system; an empty local address binds
+    // nothing.
+    ASSERT_TRUE(tcp.Open("", LoopbackTcpPrinter::kAddress, printer.Port(), 0));
     tcp.Close();
     // A local address that cannot be bound fails before any connection attempt.
     ASSERT_FALSE(tcp.Open("192.0.2.1", LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
