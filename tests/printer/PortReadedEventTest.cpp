@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -276,6 +277,55 @@ TEST(PortReadedEvent, RefusedContextsDoNothing)
     Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), stale);
     EXPECT_EQ(events.Count(EventKind::PrinterStatus), 0u);
     EXPECT_EQ(events.Count(EventKind::Received, stale), 0u);
+}
+
+// Which of the handle's record, receive-ring and packet mutexes another thread could take
+// while a callback of `target` ran, one entry per callback.
+struct MutexProbe {
+    static inline void* target = nullptr;
+    static inline std::mutex mutex;
+    static inline std::vector<std::array<bool, 3>> seen;
+
+    static void Probe(void* handle)
+    {
+        if (handle != target) return;
+        auto& h = *static_cast<IOHandle*>(handle);
+        // try_lock from this thread would be undefined if it held the mutex itself.
+        std::array<bool, 3> takeable{};
+        std::thread([&] {
+            std::mutex* m[3] = {&h.velnorMutex, &h.receiveMutex, &h.protoMutex};
+            for (int i = 0; i < 3; ++i)
+                if ((takeable[i] = m[i]->try_lock())) m[i]->unlock();
+        }).join();
+        std::lock_guard<std::mutex> lock(mutex);
+        seen.push_back(takeable);
+    }
+    static void Status(void* h, int64_t, int64_t, void*) { Probe(h); }
+    static void Count(void* h, unsigned int, void*) { Probe(h); }
+    static void Raw(void* h, const unsigned char*, unsigned int, void*) { Probe(h); }
+};
+
+TEST(PortReadedEvent, CallbacksRunWithNoHandleMutexHeld)
+{
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    MutexProbe::target = port.handle();
+    ASSERT_TRUE(AddPrinterStatusEventToStructList(&MutexProbe::Status, nullptr));
+    ASSERT_TRUE(AddPrinterPrintedEventToStructList(&MutexProbe::Count, nullptr));
+    ASSERT_TRUE(AddPrinterReceivedEventToStructList(&MutexProbe::Count, nullptr));
+    ASSERT_TRUE(AddPortReceivedEventToStructList(&MutexProbe::Raw, nullptr));
+    port.Receive(Cat({{0x41}, VelnorFrame(0, 0, 1, 2), VelnorFrame(2, 1), VelnorFrame(3, 1),
+                      Packet(32, 0, Text("V1")), VelnorFrame(6, 1)}));
+    RemovePrinterStatusEventFromStructList(&MutexProbe::Status);
+    RemovePrinterPrintedEventFromStructList(&MutexProbe::Count);
+    RemovePrinterReceivedEventFromStructList(&MutexProbe::Count);
+    RemovePortReceivedEventFromStructList(&MutexProbe::Raw);
+    MutexProbe::target = nullptr;
+
+    std::lock_guard<std::mutex> lock(MutexProbe::mutex);
+    ASSERT_EQ(MutexProbe::seen.size(), 5u);  // two status, printed, received, the raw chunk
+    for (const auto& takeable : MutexProbe::seen)
+        EXPECT_EQ(takeable, (std::array<bool, 3>{true, true, true}));
 }
 
 // Records the thread its last owner destroys it on.
