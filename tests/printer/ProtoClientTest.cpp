@@ -364,6 +364,30 @@ TEST_F(ProtoClient, ReadFlash) {
                   (std::vector<Request>{{44, 0x1000, {}}, {44, 0x1100, {}}, {44, 0x1200, {}}}));
     }
     {
+        ProtoPort p;  // a slice lost once is asked for again
+        p.printer.SetHandler(Script({Answer::Right, Answer::Drop, Answer::Right}));
+        Bytes buffer(600, 0xEE);
+        ASSERT_TRUE(CP_Proto_ReadFlash(p.handle(), 0x1000, buffer.data(), 600, nullptr, nullptr,
+                                       nullptr));
+        EXPECT_EQ(buffer, Flash(0x1000, 600));
+        EXPECT_EQ(Requests(p.printer), (std::vector<Request>{{44, 0x1000, {}},
+                                                             {44, 0x1100, {}},
+                                                             {44, 0x1100, {}},
+                                                             {44, 0x1200, {}}}));
+    }
+    {
+        ProtoPort p;  // cancelled while the second slice is asked for
+        int cancel = 0;
+        Messages messages;
+        messages.cancelAt = &cancel;
+        messages.cancelText = "42.67%";
+        Bytes buffer(600);
+        EXPECT_FALSE(CP_Proto_ReadFlash(p.handle(), 0, buffer.data(), 600, &cancel,
+                                        &Messages::Record, &messages));
+        EXPECT_EQ(messages.texts, (std::vector<std::string>{"0.00%", "42.67%", "Canceled"}));
+        EXPECT_EQ(p.printer.Requests().size(), 2u);
+    }
+    {
         ProtoPort p;  // replies without data end the read
         p.printer.SetHandler([](const ProtoRequest&, size_t) { return ProtoReply{}; });
         Bytes buffer(600);
