@@ -226,6 +226,25 @@ TEST_F(ProtoClient, SendDataRetriesAllBlocksAndRefusesBlockSizeZero) {
     EXPECT_TRUE(p.port.Writes().empty());
 }
 
+TEST_F(ProtoClient, TransfersAreHeldToTheRepliesTheListKeeps) {
+    ProtoPort p;
+    const Bytes data = Image(kMaxReceivedProtoPackages + 1);
+    // More blocks than replies kept at once could never all be answered: refused unsent.
+    EXPECT_FALSE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, data.size(), data.data(),
+                                            1, 500, 500, 2));
+    Bytes buffer((kMaxReceivedProtoPackages + 1) * 256);
+    unsigned received = 0;
+    EXPECT_FALSE(CP_Proto_RecvDataWithRetry(p.handle(), 0xFF, 44, 0, 500, 500, buffer.size(),
+                                            buffer.data(), &received, 2));
+    EXPECT_TRUE(p.port.Writes().empty());
+
+    // The largest transfer, its replies all held back until the last block went out.
+    p.printer.HoldRepliesUntil(kMaxReceivedProtoPackages);
+    EXPECT_TRUE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, kMaxReceivedProtoPackages,
+                                           data.data(), 1, 500, 5000, 1));
+    EXPECT_EQ(p.printer.Requests().size(), kMaxReceivedProtoPackages);
+}
+
 TEST_F(ProtoClient, RecvDataJoinsTheRepliesInRequestOrder) {
     ProtoPort p;
     p.printer.HoldRepliesUntil(3, true);
