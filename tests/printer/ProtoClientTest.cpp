@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -195,6 +196,30 @@ TEST_F(ProtoClient, RepliesRightWrongDroppedCorruptedOrLate) {
             EXPECT_EQ(p.Stored(), c.left_in_list) << c.name;
         }
     }
+}
+
+// CPU time of the calling thread, in milliseconds.
+int64_t ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+TEST_F(ProtoClient, ReplyWaitsSleepRatherThanSpin) {
+    ProtoPort p;
+    p.printer.SetHandler(Script({Answer::Drop}));
+    const Bytes data = Image(600);
+    unsigned char reply[16];
+    unsigned length = 0;
+    const int64_t start = Now();
+    const int64_t cpu = ThreadCpuMs();
+    EXPECT_FALSE(CP_Proto_CommunicationTest(p.handle(), 0xFF, 500, 200, sizeof reply, reply,
+                                            &length, 1));
+    EXPECT_FALSE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, 600, data.data(), 256, 500,
+                                            200, 1));
+    const int64_t wall = Now() - start;
+    EXPECT_GE(wall, 400);
+    EXPECT_LT(ThreadCpuMs() - cpu, wall / 2) << "over " << wall << " ms";
 }
 
 TEST_F(ProtoClient, SendDataPipelinesItsBlocks) {
