@@ -310,8 +310,14 @@ TEST(PortReadedEvent, RefusedContextsDoNothing)
         EXPECT_EQ(port.Ring(), Bytes{});
     }
     Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), stale);
+    // The written hook refuses the same contexts.
+    for (void* context : {static_cast<void*>(nullptr), static_cast<void*>(&notAHandle), stale})
+        Port_WritedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), context);
     EXPECT_EQ(events.Count(EventKind::PrinterStatus), 0u);
     EXPECT_EQ(events.Count(EventKind::Received, stale), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, nullptr), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, &notAHandle), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, stale), 0u);
 }
 
 // Which of the handle's record, receive-ring and packet mutexes another thread could take
