@@ -245,6 +245,12 @@ TEST(BarcodeCode128Search, LongTextsStayLinear) {
     EXPECT_EQ(code128_encode_raw(text.c_str(), out.data(), static_cast<int>(out.size())), (1 + 600) * 11 + 24);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
+    // A text that cannot fit is refused at once, with no state per byte.
+    const std::string huge(50000000, '1');
+    const auto hugeStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(code128_encode_raw(huge.c_str(), out.data(), 1000), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - hugeStart, std::chrono::seconds(1));
+
     // More than 65535 modules.
     const std::string wide(6000, 'x');
     out.assign(static_cast<size_t>(code128_estimate_len(wide.c_str())), 0);
