@@ -285,3 +285,23 @@ TEST(PortState, OpenedConnectionValidityAndDefaultTimeout) {
     EXPECT_TRUE(CP_Port_Close(handle));
     EXPECT_FALSE(CP_Port_IsOpened(handle));
 }
+
+TEST(PortTiming, DefaultsAreTheShippedValues) {
+    const PortTiming shipped;
+    EXPECT_EQ(shipped.pollSleepMs, 1u);
+    EXPECT_EQ(shipped.readerReadTimeoutMs, 100u);
+    EXPECT_EQ(shipped.helperSecondMs, 1000u);
+    EXPECT_EQ(shipped.queryReplyTimeoutMs, 1000u);
+    EXPECT_EQ(shipped.defaultWriteTimeoutMs, 3600000u);
+    EXPECT_EQ(shipped.tcpKeepAliveIdleMs, 6000u);
+    EXPECT_EQ(shipped.tcpKeepAliveIntervalMs, 2000u);
+    EXPECT_EQ(shipped.tcpKeepAliveCount, 3u);
+    EXPECT_EQ(shipped.blePacketTimeoutMs, 180000u);
+    IOHandle fresh;  // built under the shipped values
+    EXPECT_EQ(fresh.statusFreshnessMs, 6000u);
+    EXPECT_EQ(fresh.statusFreshnessTcpMs, 10000u);
+    EXPECT_EQ(fresh.portType, 0u);
+    EXPECT_EQ(fresh.activeTransport, nullptr);
+    EXPECT_EQ(fresh.velnorMode.load(), 0u);
+    EXPECT_EQ(fresh.protoWorkEnabled.load(), 0u);
+}
