@@ -183,9 +183,12 @@ namespace {
 struct CloseCounter {
     std::shared_ptr<FakeTransport> io;
     std::atomic<int> hooks{0};
+    std::atomic<bool> closed_before_hook{true};  // BaseClose ran and opened was cleared
     static void OnClosed(void* context) {
         auto* self = static_cast<CloseCounter*>(context);
         self->hooks.fetch_add(1);
+        if (self->io->IsOpened() || self->io->BaseCloseCount() != self->hooks.load())
+            self->closed_before_hook = false;
         self->io->Close();  // nested close: must do nothing
     }
 };
@@ -206,6 +209,7 @@ TEST(TransportClose, NestedCloseFromHookDoesNothing) {
     ASSERT_TRUE(counter.io->Open());
     counter.io->Close();
     EXPECT_EQ(counter.hooks.load(), 2);
+    EXPECT_TRUE(counter.closed_before_hook.load());
 }
 
 TEST(TransportClose, ConcurrentClosesRunBaseCloseOnce) {
