@@ -293,12 +293,14 @@ TEST_F(LabelImages, RefusedImagesSendNothing) {
     const Bytes big(65536, 0);
     const unsigned char* g = p.gray.data();
     using Call = std::function<int(void*)>;
+    // Invalid methods and formats stay inside their enumerations' value ranges: C callers
+    // may pass any int, but C++ cannot name one outside them.
     const std::vector<std::pair<const char*, Call>> refused = {
         {"run-length", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), kThreshold, CP_ImageCompressionMethod_RunLength); }},
         {"compression 3", [&](void* h) { return CP_Label_DrawImageFromData(h, 0, 0, 0, 0, png.data(), png_size, kThreshold, static_cast<CP_ImageCompressionMethod>(3)); }},
-        {"compression -1", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, CP_ImagePixelsFormat_Gray8, kThreshold, static_cast<CP_ImageCompressionMethod>(-1)); }},
+        {"compression 3, pixels", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, CP_ImagePixelsFormat_Gray8, kThreshold, static_cast<CP_ImageCompressionMethod>(3)); }},
         {"binarisation 3", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), static_cast<CP_ImageBinarizationMethod>(3), kPlain); }},
-        {"binarisation -1, mono", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 2, CP_ImagePixelsFormat_Mono, static_cast<CP_ImageBinarizationMethod>(-1), kPlain); }},
+        {"binarisation 3, mono", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 2, CP_ImagePixelsFormat_Mono, static_cast<CP_ImageBinarizationMethod>(3), kPlain); }},
         {"null file", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, nullptr, kThreshold, kPlain); }},
         {"missing file", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, (files_.path() + "/none.png").c_str(), kThreshold, kPlain); }},
         {"directory", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, files_.path().c_str(), kThreshold, kPlain); }},
