@@ -9,18 +9,11 @@
 #include <vector>
 
 #include "CommandTestFixture.h"
-#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 
 namespace {
 
 using Call = std::function<int(void*)>;
-
-struct WriteCase {
-    const char* name;
-    Call call;
-    std::vector<Bytes> writes;
-};
 
 const std::vector<WriteCase>& Cases() {
     static const std::vector<WriteCase> cases = {
@@ -115,26 +108,10 @@ const std::vector<WriteCase>& Cases() {
 
 class LabelCommands : public CommandTest {};
 
-TEST_F(LabelCommands, EachCallWritesExactlyItsCommands) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        transport().ClearWrites();
-        EXPECT_EQ(c.call(handle()), 1);
-        ExpectWrites(writes(), c.writes);
-    }
-}
+TEST_F(LabelCommands, EachCallWritesExactlyItsCommands) { ExpectEachCallWritesItsCommands(Cases()); }
 
 TEST_F(LabelCommands, EveryCallFailsWhenItsWritesFailOrFallShort) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(std::string(c.name) + " with failed writes");
-        ScriptWriteResults(-1, c.writes.size());
-        EXPECT_EQ(c.call(handle()), 0);
-    }
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
-        for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
-        EXPECT_EQ(c.call(handle()), 0);
-    }
+    ExpectEachCallFailsOnFailedOrShortWrites(Cases());
 }
 
 // The GS H write before a label barcode does not decide the call, and leaves the receipt
@@ -198,19 +175,7 @@ TEST_F(LabelCommands, BadTextsSendNothing) {
 }
 
 TEST_F(LabelCommands, NullAndClosedHandlesAreRefused) {
-    // Without events no closed-event thread holds the handle: the close destroys it.
-    auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
-    ASSERT_TRUE(transport->Open());
-    void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
-    ASSERT_NE(closed, nullptr);
-    ASSERT_EQ(CP_Port_Close(closed), 1);
-    ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.call(nullptr), 0);
-        EXPECT_EQ(c.call(closed), 0);
-    }
-    EXPECT_TRUE(transport->WriteLog().empty());
+    ExpectEachCallRefusesNullAndClosedHandles(Cases());
 }
 
 }  // namespace
