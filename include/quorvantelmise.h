@@ -480,6 +480,40 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
 
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
 
+/* Symbology byte m of the receipt barcode command GS k m n (sent as the value's low byte). */
+typedef int32_t CP_Pos_BarcodeType;
+#define CP_Pos_BarcodeType_UPCA 65
+#define CP_Pos_BarcodeType_UPCE 66
+#define CP_Pos_BarcodeType_EAN13 67
+#define CP_Pos_BarcodeType_EAN8 68
+#define CP_Pos_BarcodeType_CODE39 69
+#define CP_Pos_BarcodeType_ITF 70
+#define CP_Pos_BarcodeType_CODABAR 71
+#define CP_Pos_BarcodeType_CODE93 72
+#define CP_Pos_BarcodeType_CODE128 73
+
+/* QR error-correction level of the printer commands. */
+typedef int32_t CP_QRCodeECC;
+#define CP_QRCodeECC_L 1
+#define CP_QRCodeECC_M 2
+#define CP_QRCodeECC_Q 3
+#define CP_QRCodeECC_H 4
+
+/* Page-mode draw direction (ESC T n). Directions 0 and 2 measure x along the page area's
+ * width and y along its height; 1 and 3 the other way round. */
+typedef int32_t CP_Page_DrawDirection;
+#define CP_Page_DrawDirection_LeftToRight 0
+#define CP_Page_DrawDirection_BottomToTop 1
+#define CP_Page_DrawDirection_RightToLeft 2
+#define CP_Page_DrawDirection_TopToBottom 3
+
+/* Page position codes, accepted for the x and y of every page-mode draw call in place of a
+ * position in dots: the item starts at the start of the page area, is centred, or ends at
+ * its end, along that axis of the draw direction. */
+#define CP_Page_Position_Start (-1)
+#define CP_Page_Position_Center (-2)
+#define CP_Page_Position_End (-3)
+
 /* Image enumerations, shared by the printer image calls and the imaging functions. */
 /* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
 typedef enum CP_ImagePixelsFormat {
@@ -505,14 +539,6 @@ typedef enum CP_ImageCompressionMethod {
     CP_ImageCompressionMethod_RunLength = 1,
     CP_ImageCompressionMethod_Jbig = 2
 } CP_ImageCompressionMethod;
-
-/* QR error-correction level of the printer QR commands: 1 L, 2 M, 3 Q, 4 H (not the 0..3
- * numbering of the imaging QR functions). */
-typedef int32_t CP_QRCodeECC;
-#define CP_QRCodeECC_L 1
-#define CP_QRCodeECC_M 2
-#define CP_QRCodeECC_Q 3
-#define CP_QRCodeECC_H 4
 
 /* -- Label commands -- */
 
