@@ -151,6 +151,8 @@ CP_API void *CP_Port_OpenLpt(const char *name);
 /* Appends to the file, creating it when missing. */
 CP_API void *CP_Port_OpenFile(const char *name);
 CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
+/* dest_ip is dotted IPv4 text (no name lookup); local_ip, when not NULL or empty, is bound
+ * first. The connect gives up after timeout ms (0: when the system does). Keep-alive is on. */
 CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
                              unsigned int timeout, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
@@ -198,8 +200,8 @@ CP_API bool CP_Port_IsOpened(void *handle);
 CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
-/* Closes the port at once, even under other calls; the handle becomes invalid. True when
- * the handle was valid. */
+/* Closes the port at once, even under other calls; the handle becomes invalid. True for the
+ * first close of an open handle; false for a null, unknown or already closed handle. */
 CP_API bool CP_Port_Close(void *handle);
 
 
@@ -424,14 +426,16 @@ CP_API bool CP_Proto_SendPackageAndRecvResponseWithRetry(
     unsigned int read_timeout, unsigned int reply_capacity, unsigned char *reply,
     unsigned int *reply_length, int tries);
 /* Sends data in blocks of block_size (1 to 65535) bytes without waiting between them,
- * block k with parameter + its offset, then waits until every block was answered. */
+ * block k with parameter + its offset, then waits until every block was answered. At most
+ * 4096 blocks a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_SendDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int length,
                                        const unsigned char *data, unsigned short block_size,
                                        unsigned int write_timeout, unsigned int read_timeout,
                                        int tries);
 /* Requests length bytes as slices of 256 (parameter + offset each) and copies the reply
- * bodies, in order, to buffer up to length bytes; *received_length gets the count. */
+ * bodies, in order, to buffer up to length bytes; *received_length gets the count. At most
+ * 4096 slices (1 MiB) a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_RecvDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int write_timeout,
                                        unsigned int read_timeout, unsigned int length,
