@@ -117,8 +117,9 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
       bytes_per_line > kMax16 || std::min(bank_height, lines) > kMax16)
     return Fail(out_size);
   const size_t banks = lines / bank_height + (lines % bank_height != 0);
-  size_t data = 0, size = 0;
-  if (!MulSize(bytes_per_line, lines, data) || !AddSize(data, banks * kGsV0Header, size))
+  size_t data = 0, headers = 0, size = 0;
+  if (!MulSize(bytes_per_line, lines, data) || !MulSize(banks, kGsV0Header, headers) ||
+      !AddSize(data, headers, size))
     return Fail(out_size);
   auto *cmd = static_cast<unsigned char *>(std::malloc(size));
   if (!cmd) return Fail(out_size);

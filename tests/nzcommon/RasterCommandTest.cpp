@@ -218,6 +218,8 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(1, 1, p, 0, s); }},
       {"banked GS v 0 size over 64 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(65535, UINT64_MAX, p, 65535, s); }},
+      {"banked GS v 0 headers over 64 bits",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(1, (uint64_t{1} << 61) + 1, p, 1, s); }},
       {"GS 8 L width over 16 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(8192, 1, p, s); }},
       {"GS 8 L rounded lines over 16 bits",
