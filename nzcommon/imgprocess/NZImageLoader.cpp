@@ -271,10 +271,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
     size_t *out_width, size_t *out_height) {
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
+        return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_height, img.height);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
     SetOut(out_size, r.size);
     SetOut(out_bpl, r.bpl);
     return r.bits.release();
@@ -286,11 +287,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithou
     FileData file;
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
+    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
         return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_bpp, img.bpp);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
     SetOut(out_size, r.size);
     SetOut(out_bpl, r.bpl);
     return r.bits.release();
@@ -322,11 +323,14 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
+        return nullptr;
+    unsigned char *v = ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    if (!v) return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_bpp, img.bpp);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
-    return ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    return v;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(
