@@ -103,6 +103,9 @@ TEST(ImageBmp, EveryDepthTopDownAndBottomUp) {
         {"8 bottom-up", Palette(8, false), 8, 3, colour}, {"8 top-down", Palette(8, true), 8, 3, colour},
         {"4 bottom-up", Palette(4, false), 4, 3, colour}, {"4 top-down", Palette(4, true), 4, 3, colour},
         {"1 bottom-up", Mono(false), 1, 9, MonoExpected()}, {"1 top-down", Mono(true), 1, 9, MonoExpected()},
+        // The palette follows the info header, whatever its size.
+        {"8 bottom-up, 124-byte header", [] { Bmp b = Palette(8, false); b.info_size = 124; return b; }(), 8, 3, colour},
+        {"1 top-down, 108-byte header", [] { Bmp b = Mono(true); b.info_size = 108; return b; }(), 1, 9, MonoExpected()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
