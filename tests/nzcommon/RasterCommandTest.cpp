@@ -227,6 +227,8 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
       {"GS 8 L zero width", [&](uint64_t *s) { return Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(0, 8, p, s); }},
       {"US ( P size over 64 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(huge, huge, p, s); }},
+      {"US ( P line length near 2^64",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(UINT64_MAX - 3, 1, p, s); }},
       {"US ( P null raster", [](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(4, 4, nullptr, s); }},
   };
   for (const auto &c : cases) {
