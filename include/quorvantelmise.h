@@ -198,8 +198,8 @@ CP_API bool CP_Port_IsOpened(void *handle);
 CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
-/* Closes the port at once, even under other calls; the handle becomes invalid. True when
- * the handle was valid. */
+/* Closes the port at once, even under other calls; the handle becomes invalid. True for the
+ * first close of an open handle; false for a null, unknown or already closed handle. */
 CP_API bool CP_Port_Close(void *handle);
 
 
