@@ -10,31 +10,9 @@
 #include <vector>
 
 #include "ports/NZStringUtils.h"
+#include "support/EnvironmentLocale.h"
 
-namespace {
-
-class EnvironmentLocale {
-public:
-    explicit EnvironmentLocale(const char* name) {
-        const char* old = std::getenv("LC_ALL");
-        had_ = old != nullptr;
-        if (had_) saved_ = old;
-        setenv("LC_ALL", name, 1);
-    }
-    ~EnvironmentLocale() {
-        if (had_) {
-            setenv("LC_ALL", saved_.c_str(), 1);
-        } else {
-            unsetenv("LC_ALL");
-        }
-    }
-
-private:
-    bool had_ = false;
-    std::string saved_;
-};
-
-}  // namespace
+using qvtest::EnvironmentLocale;
 
 TEST(NZStringUtils, NullAndEmpty) {
     EXPECT_EQ(NZStringUtils::nzutils_mbstowcs_local(nullptr), nullptr);

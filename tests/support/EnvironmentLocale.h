@@ -1,0 +1,32 @@
+#pragma once
+// Sets LC_ALL in the environment for one test and restores it afterwards. The library's
+// locale conversions follow the environment; the process locale is not touched.
+#include <cstdlib>
+#include <string>
+
+namespace qvtest {
+
+class EnvironmentLocale {
+public:
+    explicit EnvironmentLocale(const char* name) {
+        const char* old = std::getenv("LC_ALL");
+        had_ = old != nullptr;
+        if (had_) saved_ = old;
+        setenv("LC_ALL", name, 1);
+    }
+    ~EnvironmentLocale() {
+        if (had_) {
+            setenv("LC_ALL", saved_.c_str(), 1);
+        } else {
+            unsetenv("LC_ALL");
+        }
+    }
+    EnvironmentLocale(const EnvironmentLocale&) = delete;
+    EnvironmentLocale& operator=(const EnvironmentLocale&) = delete;
+
+private:
+    bool had_ = false;
+    std::string saved_;
+};
+
+}  // namespace qvtest
