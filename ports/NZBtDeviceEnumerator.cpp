@@ -1,8 +1,7 @@
 #include "ports/NZBtDeviceEnumerator.h"
 
-#include <mutex>
-
 #include "ports/PortTiming.h"
+#include "ports/ProcessSetting.h"
 #include "ports/RAZIThread.h"
 
 namespace {
@@ -10,27 +9,17 @@ namespace {
 int noCentralScan(CP_OnBluetoothDeviceDiscovered, const void*) { return 0; }
 void noCentralStopScan(int) {}
 
-std::mutex& bridgeMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
-BleDiscoveryBridge& bridge() {
-    static auto* value = new BleDiscoveryBridge{&noCentralScan, &noCentralStopScan};
-    return *value;
+ProcessSetting<BleDiscoveryBridge>& bridge() {
+    static auto* setting =
+        new ProcessSetting<BleDiscoveryBridge>({&noCentralScan, &noCentralStopScan});
+    return *setting;
 }
 
 }  // namespace
 
-BleDiscoveryBridge GetBleDiscoveryBridge() {
-    std::lock_guard<std::mutex> lock(bridgeMutex());
-    return bridge();
-}
+BleDiscoveryBridge GetBleDiscoveryBridge() { return bridge().Get(); }
 
-void SetBleDiscoveryBridge(const BleDiscoveryBridge& value) {
-    std::lock_guard<std::mutex> lock(bridgeMutex());
-    bridge() = value;
-}
+void SetBleDiscoveryBridge(const BleDiscoveryBridge& value) { bridge().Set(value); }
 
 void NZBtDeviceEnumerator::EnumBtDeviceA(unsigned int, int*, CP_OnBluetoothDeviceDiscovered,
                                          const void*) {}

@@ -4,21 +4,16 @@
 
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 
 #include "ports/NZStringUtils.h"
+#include "ports/ProcessSetting.h"
 #include "quorvantelmise.h"
 
 namespace {
 
-std::mutex& directoriesMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
-DeviceDirectories& directories() {
-    static auto* value = new DeviceDirectories;
-    return *value;
+ProcessSetting<DeviceDirectories>& directories() {
+    static auto* setting = new ProcessSetting<DeviceDirectories>;
+    return *setting;
 }
 
 const char* kComPrefixes[] = {"ttyS", "ttyUSB", nullptr};
@@ -34,15 +29,9 @@ bool hasPrefix(const char* name, const char** prefixes) {
 
 }  // namespace
 
-DeviceDirectories GetDeviceDirectories() {
-    std::lock_guard<std::mutex> lock(directoriesMutex());
-    return directories();
-}
+DeviceDirectories GetDeviceDirectories() { return directories().Get(); }
 
-void SetDeviceDirectoriesForTesting(const DeviceDirectories& value) {
-    std::lock_guard<std::mutex> lock(directoriesMutex());
-    directories() = value;
-}
+void SetDeviceDirectoriesForTesting(const DeviceDirectories& value) { directories().Set(value); }
 
 unsigned int NZEnumerator::Enumerate(char*, unsigned int, unsigned int* required) {
     if (required != nullptr) *required = 0;
