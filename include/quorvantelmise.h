@@ -479,14 +479,16 @@ CP_API bool CP_Proto_SendPackageAndRecvResponseWithRetry(
     unsigned int read_timeout, unsigned int reply_capacity, unsigned char *reply,
     unsigned int *reply_length, int tries);
 /* Sends data in blocks of block_size (1 to 65535) bytes without waiting between them,
- * block k with parameter + its offset, then waits until every block was answered. */
+ * block k with parameter + its offset, then waits until every block was answered. At most
+ * 4096 blocks a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_SendDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int length,
                                        const unsigned char *data, unsigned short block_size,
                                        unsigned int write_timeout, unsigned int read_timeout,
                                        int tries);
 /* Requests length bytes as slices of 256 (parameter + offset each) and copies the reply
- * bodies, in order, to buffer up to length bytes; *received_length gets the count. */
+ * bodies, in order, to buffer up to length bytes; *received_length gets the count. At most
+ * 4096 slices (1 MiB) a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_RecvDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int write_timeout,
                                        unsigned int read_timeout, unsigned int length,
@@ -534,6 +536,40 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
                                            int page_length);
 
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
+
+/* Symbology byte m of the receipt barcode command GS k m n (sent as the value's low byte). */
+typedef int32_t CP_Pos_BarcodeType;
+#define CP_Pos_BarcodeType_UPCA 65
+#define CP_Pos_BarcodeType_UPCE 66
+#define CP_Pos_BarcodeType_EAN13 67
+#define CP_Pos_BarcodeType_EAN8 68
+#define CP_Pos_BarcodeType_CODE39 69
+#define CP_Pos_BarcodeType_ITF 70
+#define CP_Pos_BarcodeType_CODABAR 71
+#define CP_Pos_BarcodeType_CODE93 72
+#define CP_Pos_BarcodeType_CODE128 73
+
+/* QR error-correction level of the printer commands. */
+typedef int32_t CP_QRCodeECC;
+#define CP_QRCodeECC_L 1
+#define CP_QRCodeECC_M 2
+#define CP_QRCodeECC_Q 3
+#define CP_QRCodeECC_H 4
+
+/* Page-mode draw direction (ESC T n). Directions 0 and 2 measure x along the page area's
+ * width and y along its height; 1 and 3 the other way round. */
+typedef int32_t CP_Page_DrawDirection;
+#define CP_Page_DrawDirection_LeftToRight 0
+#define CP_Page_DrawDirection_BottomToTop 1
+#define CP_Page_DrawDirection_RightToLeft 2
+#define CP_Page_DrawDirection_TopToBottom 3
+
+/* Page position codes, accepted for the x and y of every page-mode draw call in place of a
+ * position in dots: the item starts at the start of the page area, is centred, or ends at
+ * its end, along that axis of the draw direction. */
+#define CP_Page_Position_Start (-1)
+#define CP_Page_Position_Center (-2)
+#define CP_Page_Position_End (-3)
 
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
 

@@ -23,6 +23,15 @@ int main(void) {
         }
     }
     {
+        unsigned char modules[97];
+        bool ok = CP_Barcode_GetBarcodeWidth(2, 2, "400638133393") == 190 &&
+                  CP_Qrcode_GetQrcodeWidth("HELLO", 1, 1) == 21 && EAN13_build("400638133393", modules) == 0;
+        if (!ok) {
+            fprintf(stderr, "symbol renderers failed\n");
+            return 1;
+        }
+    }
+    {
         unsigned int required = 1;
         unsigned char data[2] = {1, 2};
         unsigned int nonce = 0;

@@ -1,6 +1,6 @@
 #pragma once
-// Sets LC_ALL in the environment for one test and restores it afterwards. The library's
-// locale conversions follow the environment; the process locale is not touched.
+// Sets LC_ALL in the environment (which the library's locale conversions follow) for the
+// life of the object, then puts back what was there.
 #include <cstdlib>
 #include <string>
 
