@@ -151,6 +151,8 @@ CP_API void *CP_Port_OpenLpt(const char *name);
 /* Appends to the file, creating it when missing. */
 CP_API void *CP_Port_OpenFile(const char *name);
 CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
+/* dest_ip is dotted IPv4 text (no name lookup); local_ip, when not NULL or empty, is bound
+ * first. The connect gives up after timeout ms (0: when the system does). Keep-alive is on. */
 CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
                              unsigned int timeout, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
@@ -198,8 +200,8 @@ CP_API bool CP_Port_IsOpened(void *handle);
 CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
-/* Closes the port at once, even under other calls; the handle becomes invalid. True when
- * the handle was valid. */
+/* Closes the port at once, even under other calls; the handle becomes invalid. True for the
+ * first close of an open handle; false for a null, unknown or already closed handle. */
 CP_API bool CP_Port_Close(void *handle);
 
 

@@ -1,6 +1,7 @@
 #include "ports/NZAirKissEncoder.h"
 
 #include <cstring>
+#include <exception>
 
 #include "ports/NZCrc8.h"
 
@@ -98,15 +99,21 @@ std::vector<uint64_t> NZAirKissEncoder_EncodeDataToLengthArray(const char *ssid,
                                                                size_t magic_reps,
                                                                size_t content_reps) {
     if (!ssid || !password) return {};
-    size_t leading = 0, magic = 0, content = 0;
-    NZAirKissEncoder_FillLeadingPart(nullptr, 0, leading_reps, &leading);
-    NZAirKissEncoder_FillMagicCode(nullptr, 0, magic_reps, ssid, password, &magic);
-    NZAirKissEncoder_FillContentData(nullptr, 0, content_reps, ssid, password, random, &content);
-    std::vector<uint64_t> lengths(leading + magic + content, 0);
-    if (lengths.empty()) return lengths;
-    uint64_t *out = lengths.data();
-    out += NZAirKissEncoder_FillLeadingPart(out, leading, leading_reps, nullptr);
-    out += NZAirKissEncoder_FillMagicCode(out, magic, magic_reps, ssid, password, nullptr);
-    NZAirKissEncoder_FillContentData(out, content, content_reps, ssid, password, random, nullptr);
-    return lengths;
+    // Texts of many megabytes ask for more entries than memory holds: that is an empty
+    // array, not an exception thrown through the exported call.
+    try {
+        size_t leading = 0, magic = 0, content = 0;
+        NZAirKissEncoder_FillLeadingPart(nullptr, 0, leading_reps, &leading);
+        NZAirKissEncoder_FillMagicCode(nullptr, 0, magic_reps, ssid, password, &magic);
+        NZAirKissEncoder_FillContentData(nullptr, 0, content_reps, ssid, password, random, &content);
+        std::vector<uint64_t> lengths(leading + magic + content, 0);
+        if (lengths.empty()) return lengths;
+        uint64_t *out = lengths.data();
+        out += NZAirKissEncoder_FillLeadingPart(out, leading, leading_reps, nullptr);
+        out += NZAirKissEncoder_FillMagicCode(out, magic, magic_reps, ssid, password, nullptr);
+        NZAirKissEncoder_FillContentData(out, content, content_reps, ssid, password, random, nullptr);
+        return lengths;
+    } catch (const std::exception &) {
+        return {};
+    }
 }

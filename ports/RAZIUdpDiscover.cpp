@@ -91,8 +91,8 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
                                                     CP_OnNetPrinterDiscovered on_discovered,
                                                     const void* private_data) {
     if (on_discovered == nullptr) return;  // nothing could be reported
-    const NZNetSettings settings = NZNetSettings::Get();
-    const NZNetDestinations& to = settings.destinations;
+    const NZNetDestinations to = NZNetSettings::Get().destinations;
+    const PortTiming timing = GetPortTiming();
     const std::vector<std::string> addresses = LocalAddresses(to);
 
     // Per local address: [2i] asks with query A, [2i + 1] with query B.
@@ -107,7 +107,7 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
         q.handler->socket.setsockopt_reuseaddr(true);
         q.handler->socket.setsockopt_broadcast(true);
         q.handler->socket.setsockopt_sndtimeo(timeout_ms);
-        q.handler->socket.setsockopt_rcvtimeo(settings.timing.discoveryReceiveTimeoutMs);
+        q.handler->socket.setsockopt_rcvtimeo(timing.discoveryReceiveTimeoutMs);
         q.record = DiscoverContext{local, on_discovered, private_data};
         q.handler->callback = &ReadedEvent;
         q.handler->context = &q.record;
@@ -127,8 +127,8 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
             if (sockets[i + 1].open)
                 sockets[i + 1].handler->socket.Write(kRAZIDiscoverQueryB, kRAZIDiscoverQueryBLength, timeout_ms);
         }
-        for (uint32_t k = 0; k < settings.timing.discoveryCycleSleeps && !RAZICancelFlagSet(cancel); ++k)
-            RAZISleep::SleepMs(static_cast<int>(settings.timing.discoveryCycleSleepMs));
+        for (uint32_t k = 0; k < timing.discoveryCycleSleeps && !RAZICancelFlagSet(cancel); ++k)
+            RAZISleep::SleepMs(static_cast<int>(timing.discoveryCycleSleepMs));
     }
 
     // Wake every reader out of its receive and let it finish before any socket closes.

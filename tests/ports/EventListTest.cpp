@@ -255,3 +255,57 @@ TEST(EventThreads, NoEventThreadsMeansDeliveryOnTheCaller) {
     EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
     RAZIThread::FailNextStartsForTesting(0);
 }
+
+namespace {
+
+// What the opened and closed callbacks saw of the handle of the port named "order probe".
+struct OrderProbe {
+    std::atomic<void*> handle{nullptr};
+    std::atomic<bool> opened_ready{false};
+    std::atomic<bool> closed_seen{false};
+    std::atomic<bool> closed_before_handle_close{false};
+
+    static void OnOpened(void* handle, const char* name, void* context) {
+        auto* self = static_cast<OrderProbe*>(context);
+        if (std::strcmp(name, "order probe") != 0) return;
+        auto* io_handle = static_cast<IOHandle*>(handle);
+        self->opened_ready = CP_Port_IsOpened(handle) &&
+                             io_handle->posPrinter.GetIO() == io_handle->activeTransport;
+        self->handle = handle;
+    }
+    static void OnClosed(void* handle, void* context) {
+        auto* self = static_cast<OrderProbe*>(context);
+        if (handle != self->handle.load()) return;
+        self->closed_before_handle_close =
+            !static_cast<IOHandle*>(handle)->openReferenceDropped.load() && !CP_Port_IsOpened(handle);
+        self->closed_seen = true;
+    }
+};
+
+}  // namespace
+
+TEST(EventThreads, OpenedSeesAReadyHandleAndClosedRunsBeforeTheHandleIsClosed) {
+    qvtest::ScopedPortTiming timing;
+    static OrderProbe probe;  // the event threads may outlive a failed assertion
+    ASSERT_TRUE(CP_Port_AddOnPortOpenedEvent(&OrderProbe::OnOpened, &probe));
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&OrderProbe::OnClosed, &probe));
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake, CP_PortType_Tcp, "order probe");
+    ASSERT_NE(handle, nullptr);
+    auto waitFor = [](const std::atomic<bool>& flag) {
+        for (int i = 0; i < 2000 && !flag.load(); ++i) RAZISleep::SleepMs(1);
+        return flag.load();
+    };
+    for (int i = 0; i < 2000 && probe.handle.load() == nullptr; ++i) RAZISleep::SleepMs(1);
+    EXPECT_EQ(probe.handle.load(), handle);
+    EXPECT_TRUE(probe.opened_ready.load());
+    // A transport failure: closed callbacks first, then the close that frees the handle.
+    fake->PushReadInvalid();
+    ASSERT_TRUE(waitFor(probe.closed_seen));
+    EXPECT_TRUE(probe.closed_before_handle_close.load());
+    for (int i = 0; i < 2000 && ptrs().IsRegistered(static_cast<IOHandle*>(handle)); ++i)
+        RAZISleep::SleepMs(1);
+    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    EXPECT_TRUE(CP_Port_RemoveOnPortOpenedEvent(&OrderProbe::OnOpened));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&OrderProbe::OnClosed));
+}
