@@ -573,6 +573,126 @@ typedef int32_t CP_Page_DrawDirection;
 #define CP_Page_Position_Center (-2)
 #define CP_Page_Position_End (-3)
 
+/* Image enumerations, shared by the printer image calls and the imaging functions. */
+/* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
+typedef enum CP_ImagePixelsFormat {
+    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
+    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
+    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
+    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
+    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
+    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
+    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
+    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
+    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
+} CP_ImagePixelsFormat;
+
+typedef enum CP_ImageBinarizationMethod {
+    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
+    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
+    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
+} CP_ImageBinarizationMethod;
+
+typedef enum CP_ImageCompressionMethod {
+    CP_ImageCompressionMethod_None = 0,
+    CP_ImageCompressionMethod_RunLength = 1,
+    CP_ImageCompressionMethod_Jbig = 2
+} CP_ImageCompressionMethod;
+
+/* -- Label commands -- */
+
+/* Label enumerations: their low byte goes to the printer unchanged; the library gives them
+ * no meaning. The text position is that of the receipt command GS H. */
+typedef int32_t CP_Label_BarcodeType;
+typedef int32_t CP_Label_BarcodeTextPrintPosition;
+typedef int32_t CP_Label_Rotation;
+typedef int32_t CP_Label_Color;
+
+/*
+ * A label page: PageBegin, drawing calls, PagePrint. Every call returns 1 when its command
+ * was written whole through the port with the handle's default write timeout, else 0 (also
+ * for a null or closed handle). Coordinates, sizes, fonts and styles go to the printer as
+ * their low 16 bits, the other arguments as their low byte.
+ *
+ * Texts go to the printer NUL-terminated, so a null text, a negative length, or byte data
+ * holding a 0 byte gives 0 with nothing sent. The wide forms convert to the named encoding
+ * first; text the encoding cannot represent gives 0 with nothing sent.
+ */
+CP_API int CP_Label_EnableLabelMode(void *handle);
+CP_API int CP_Label_DisableLabelMode(void *handle);
+CP_API int CP_Label_CalibrateLabel(void *handle);
+CP_API int CP_Label_FeedLabel(void *handle);
+CP_API int CP_Label_BackPaperToPrintPosition(void *handle);
+CP_API int CP_Label_FeedPaperToTearPosition(void *handle);
+CP_API int CP_Label_PageBegin(void *handle, int x, int y, int width, int height,
+                              CP_Label_Rotation rotation);
+CP_API int CP_Label_PagePrint(void *handle, int copies);
+
+CP_API int CP_Label_DrawText(void *handle, int x, int y, int font, int style, const char *str);
+CP_API int CP_Label_DrawTextInUTF8(void *handle, int x, int y, int font, int style,
+                                   const wchar_t *str);
+CP_API int CP_Label_DrawTextInGBK(void *handle, int x, int y, int font, int style,
+                                  const wchar_t *str);
+CP_API int CP_Label_DrawTextInBIG5(void *handle, int x, int y, int font, int style,
+                                   const wchar_t *str);
+CP_API int CP_Label_DrawTextInShiftJIS(void *handle, int x, int y, int font, int style,
+                                       const wchar_t *str);
+CP_API int CP_Label_DrawTextInEUCKR(void *handle, int x, int y, int font, int style,
+                                    const wchar_t *str);
+CP_API int CP_Label_DrawTextInBytes(void *handle, int x, int y, int font, int style,
+                                    const char *data, int length);
+
+/* Barcode: first sends the receipt command GS H with the text position as a write of its
+ * own, whose result is not used; the result is that of the label command. */
+CP_API int CP_Label_DrawBarcode(void *handle, int x, int y, CP_Label_BarcodeType nBarcodeType,
+                                CP_Label_BarcodeTextPrintPosition nBarcodeTextPrintPosition,
+                                int height, int unitwidth, CP_Label_Rotation rotation,
+                                const char *str);
+CP_API int CP_Label_DrawQRCode(void *handle, int x, int y, int nVersion, CP_QRCodeECC nECCLevel,
+                               int unitwidth, CP_Label_Rotation rotation, const char *str);
+CP_API int CP_Label_DrawQRCodeInUTF8(void *handle, int x, int y, int nVersion,
+                                     CP_QRCodeECC nECCLevel, int unitwidth,
+                                     CP_Label_Rotation rotation, const wchar_t *str);
+CP_API int CP_Label_DrawQRCodeInBytes(void *handle, int x, int y, int nVersion,
+                                      CP_QRCodeECC nECCLevel, int unitwidth,
+                                      CP_Label_Rotation rotation, const char *data, int length);
+/* nECCLevel is the PDF417 level, sent as it is. */
+CP_API int CP_Label_DrawPDF417Code(void *handle, int x, int y, int column, int nAspectRatio,
+                                   int nECCLevel, int unitwidth, CP_Label_Rotation rotation,
+                                   const char *str);
+
+/* Rect is filled; Rect and Box are sent by their corners (x, y) and (x + width, y + height). */
+CP_API int CP_Label_DrawLine(void *handle, int startx, int starty, int endx, int endy,
+                             int linewidth, CP_Label_Color linecolor);
+CP_API int CP_Label_DrawRect(void *handle, int x, int y, int width, int height,
+                             CP_Label_Color color);
+CP_API int CP_Label_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,
+                            CP_Label_Color bordercolor);
+
+/*
+ * Images, binarised and sent as one label raster command, plain (compression 0) or JBIG
+ * (compression 2); run-length and other methods give 0 with nothing sent. File and data
+ * images print at dstw x dsth: their own size when both are 0 or less, else the missing
+ * side follows the image's aspect ratio. Pixel images print at their own size and need
+ * img_datalen >= img_stride x img_height, with a row of the format fitting in the stride.
+ * The raster's rows are padded to whole bytes; the command's width is that padded width
+ * (a 300-dot image is sent 304 dots wide). Images wider than 65528 dots (mono pixels: a
+ * stride above 8191 bytes) or taller than 65535 rows give 0 with nothing sent.
+ */
+CP_API int CP_Label_DrawImageFromFile(void *handle, int x, int y, int dstw, int dsth,
+                                      const char *pszFile,
+                                      CP_ImageBinarizationMethod binarization_method,
+                                      CP_ImageCompressionMethod compression_method);
+CP_API int CP_Label_DrawImageFromData(void *handle, int x, int y, int dstw, int dsth,
+                                      const unsigned char *data, unsigned int data_size,
+                                      CP_ImageBinarizationMethod binarization_method,
+                                      CP_ImageCompressionMethod compression_method);
+CP_API int CP_Label_DrawImageFromPixels(void *handle, int x, int y, const unsigned char *img_data,
+                                        unsigned int img_datalen, int img_width, int img_height,
+                                        int img_stride, CP_ImagePixelsFormat img_format,
+                                        CP_ImageBinarizationMethod binarization_method,
+                                        CP_ImageCompressionMethod compression_method);
+
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
 
 /* Black-mark paper, on the receipt command object (1 when the whole command was written,
@@ -605,30 +725,8 @@ CP_API unsigned char CP_CRC_Encrypt(const unsigned char *data, unsigned int leng
 
 /* ---- Pixel formats, gray conversion, binarisation, scaling and image loading --------- */
 
-/* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
-typedef enum CP_ImagePixelsFormat {
-    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
-    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
-    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
-    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
-    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
-    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
-    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
-    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
-    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
-} CP_ImagePixelsFormat;
-
-typedef enum CP_ImageBinarizationMethod {
-    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
-    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
-    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
-} CP_ImageBinarizationMethod;
-
-typedef enum CP_ImageCompressionMethod {
-    CP_ImageCompressionMethod_None = 0,
-    CP_ImageCompressionMethod_RunLength = 1,
-    CP_ImageCompressionMethod_Jbig = 2
-} CP_ImageCompressionMethod;
+/* The pixel format, binarisation and compression enumerations are declared with the
+ * printer image calls above. */
 
 /*
  * Rasters: 1 bit per dot, 1 = black, most significant bit leftmost, rows `bytes per line`

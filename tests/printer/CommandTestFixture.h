@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ports/IOHandle.h"
+#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 #include "support/FakeTransport.h"
 
@@ -34,6 +36,13 @@ inline void ExpectWrites(const std::vector<WriteRecord>& log, const std::vector<
     for (const Bytes& b : expected) want.push_back(Hex(b));
     EXPECT_EQ(got, want);
 }
+
+// One row of a command table: a call on a handle and the bytes of each write it must make.
+struct WriteCase {
+    const char* name;
+    std::function<int(void*)> call;
+    std::vector<Bytes> writes;
+};
 
 class CommandTest : public ::testing::Test {
 protected:
@@ -63,6 +72,48 @@ protected:
                 transport_->ScriptWriteShort(static_cast<size_t>(result));
             }
         }
+    }
+
+    // Every row succeeds and writes exactly its bytes, one write at a time.
+    void ExpectEachCallWritesItsCommands(const std::vector<WriteCase>& cases) {
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            transport_->ClearWrites();
+            EXPECT_EQ(c.call(handle_), 1);
+            ExpectWrites(writes(), c.writes);
+        }
+    }
+
+    // Every row fails when all its writes fail, and when each falls one byte short.
+    void ExpectEachCallFailsOnFailedOrShortWrites(const std::vector<WriteCase>& cases) {
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " with failed writes");
+            ScriptWriteResults(-1, c.writes.size());
+            EXPECT_EQ(c.call(handle_), 0);
+        }
+        for (const WriteCase& c : cases) {
+            if (c.writes.front().empty()) continue;  // nothing to fall short of
+            SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
+            for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
+            EXPECT_EQ(c.call(handle_), 0);
+        }
+    }
+
+    // Every row gives 0 on a null handle and on one that was closed and destroyed.
+    static void ExpectEachCallRefusesNullAndClosedHandles(const std::vector<WriteCase>& cases) {
+        // Without events no closed-event thread holds the handle: the close destroys it.
+        auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
+        ASSERT_TRUE(transport->Open());
+        void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
+        ASSERT_NE(closed, nullptr);
+        ASSERT_EQ(CP_Port_Close(closed), 1);
+        ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            EXPECT_EQ(c.call(nullptr), 0);
+            EXPECT_EQ(c.call(closed), 0);
+        }
+        EXPECT_TRUE(transport->WriteLog().empty());
     }
 
     void* handle() const { return handle_; }

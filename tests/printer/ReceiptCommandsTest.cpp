@@ -8,18 +8,11 @@
 #include <vector>
 
 #include "CommandTestFixture.h"
-#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 
 namespace {
 
 using Call = std::function<int(void*)>;
-
-struct WriteCase {
-    const char* name;
-    Call call;
-    std::vector<Bytes> writes;
-};
 
 const std::vector<WriteCase>& Cases() {
     static const std::vector<WriteCase> cases = {
@@ -109,27 +102,10 @@ const std::vector<WriteCase>& Cases() {
 
 class ReceiptCommands : public CommandTest {};
 
-TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        transport().ClearWrites();
-        EXPECT_EQ(c.call(handle()), 1);
-        ExpectWrites(writes(), c.writes);
-    }
-}
+TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) { ExpectEachCallWritesItsCommands(Cases()); }
 
 TEST_F(ReceiptCommands, EveryCallFailsWhenItsWritesFailOrFallShort) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(std::string(c.name) + " with failed writes");
-        ScriptWriteResults(-1, c.writes.size());
-        EXPECT_EQ(c.call(handle()), 0);
-    }
-    for (const WriteCase& c : Cases()) {
-        if (c.writes.front().empty()) continue;  // nothing to fall short of
-        SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
-        for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
-        EXPECT_EQ(c.call(handle()), 0);
-    }
+    ExpectEachCallFailsOnFailedOrShortWrites(Cases());
 }
 
 // A multi-write call sends every write even after a failed one, and then reports failure.
@@ -164,18 +140,7 @@ TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
 }
 
 TEST_F(ReceiptCommands, NullAndClosedHandlesAreRefused) {
-    // Without events no closed-event thread holds the handle: the close destroys it.
-    auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
-    ASSERT_TRUE(transport->Open());
-    void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
-    ASSERT_NE(closed, nullptr);
-    ASSERT_EQ(CP_Port_Close(closed), 1);
-    ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.call(nullptr), 0);
-        EXPECT_EQ(c.call(closed), 0);
-    }
+    ExpectEachCallRefusesNullAndClosedHandles(Cases());
 }
 
 }  // namespace
