@@ -480,6 +480,32 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
 
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
 
+/* Image enumerations, used by the receipt, page, label and imaging calls. Pixel layouts
+ * accepted for caller pixels; every row starts `stride` bytes after the last. */
+typedef enum CP_ImagePixelsFormat {
+    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
+    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
+    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
+    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
+    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
+    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
+    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
+    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
+    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
+} CP_ImagePixelsFormat;
+
+typedef enum CP_ImageBinarizationMethod {
+    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
+    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
+    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
+} CP_ImageBinarizationMethod;
+
+typedef enum CP_ImageCompressionMethod {
+    CP_ImageCompressionMethod_None = 0,
+    CP_ImageCompressionMethod_RunLength = 1,
+    CP_ImageCompressionMethod_Jbig = 2
+} CP_ImageCompressionMethod;
+
 /* Symbology byte m of the receipt barcode command GS k m n (sent as the value's low byte). */
 typedef int32_t CP_Pos_BarcodeType;
 #define CP_Pos_BarcodeType_UPCA 65
@@ -514,36 +540,76 @@ typedef int32_t CP_Page_DrawDirection;
 #define CP_Page_Position_Center (-2)
 #define CP_Page_Position_End (-3)
 
+/* Receipt symbols, lines, images and print position. Each call writes its command in one
+ * write and returns 1 when it was written whole, else 0 (also for a null or closed handle).
+ * A null text or array, a negative count, and a text too long for the command's length
+ * field are refused with nothing sent. */
+
+/* GS k m n: the text with a one-byte count (at most 255 bytes). Code128Auto sends CODE128
+ * (73) data whose code sets are chosen for the text: "{C" digit pairs wherever four or more
+ * digits run, "{B" for the rest, a "{" of the text doubled; at most 255 bytes of such data. */
+CP_API int CP_Pos_PrintBarcode(void *handle, CP_Pos_BarcodeType nBarcodeType, const char *str);
+CP_API int CP_Pos_PrintBarcode_Code128Auto(void *handle, const char *str);
+/* GS k 'a' v e nL nH: texts up to 65535 bytes. */
+CP_API int CP_Pos_PrintQRCode(void *handle, int nVersion, CP_QRCodeECC nECCLevel, const char *str);
+/* GS ( k: module size, ECC level, store (texts up to 65532 bytes) and print. */
+CP_API int CP_Pos_PrintQRCodeUseEpsonCmd(void *handle, int nQRCodeUnitWidth, CP_QRCodeECC nECCLevel,
+                                         const char *str);
+/* Two QR codes side by side (US Q 2); positions and lengths go most significant byte first,
+ * texts up to 65535 bytes each. */
+CP_API int CP_Pos_PrintDoubleQRCode(void *handle, int nQRCodeUnitWidth, int nQR1Position,
+                                    int nQR1Version, CP_QRCodeECC nQR1ECCLevel, const char *strQR1,
+                                    int nQR2Position, int nQR2Version, CP_QRCodeECC nQR2ECCLevel,
+                                    const char *strQR2);
+/* GS ( k PDF417: columns, rows, module width, row height, ECC level (sent + 48), data mode,
+ * store (texts up to 65532 bytes) and print. */
+CP_API int CP_Pos_PrintPDF417BarcodeUseEpsonCmd(void *handle, int columnCount, int rowCount,
+                                                int unitWidth, int rowHeight, int nECCLevel,
+                                                int dataProcessingMode, const char *str);
+
+/* Horizontal lines (GS '): one line per dot row of thickness (at least 1), or up to 255
+ * lines on one dot row, from pLineStartPosition[i] to pLineEndPosition[i]. */
+CP_API int CP_Pos_PrintHorizontalLine(void *handle, int nLineStartPosition, int nLineEndPosition);
+CP_API int CP_Pos_PrintHorizontalLineSpecifyThickness(void *handle, int nLineStartPosition,
+                                                      int nLineEndPosition, int nLineThickness);
+CP_API int CP_Pos_PrintMultipleHorizontalLinesAtOneRow(void *handle, int nLineCount,
+                                                       const int *pLineStartPosition,
+                                                       const int *pLineEndPosition);
+
+/* Print position in motion units (ESC $, ESC \, GS $, GS \); relative moves may be
+ * negative. */
+CP_API int CP_Pos_SetHorizontalAbsolutePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetHorizontalRelativePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetVerticalAbsolutePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetVerticalRelativePrintPosition(void *handle, int nPosition);
+
+/* Raster images, binarised by binarization_method and sent in one write as GS v 0 banks of
+ * 24 rows (compression None), one US ( P per row (RunLength) or US ( J banks of 255 rows
+ * (Jbig). File and data images are scaled to dstw x dsth dots; a dimension of 0 or less
+ * follows the other and the aspect ratio, both 0 or less keep the image's own size. Pixel
+ * images print at their own size: img_height rows of img_width pixels of img_format, each
+ * row starting img_stride bytes after the last (at least one row of pixels); img_datalen,
+ * when not 0, must cover every row read. An unknown method, an image that does not load and
+ * a size that comes out below 1 give 0 with nothing sent. */
+CP_API int CP_Pos_PrintRasterImageFromFile(void *handle, int dstw, int dsth, const char *pszFile,
+                                           CP_ImageBinarizationMethod binarization_method,
+                                           CP_ImageCompressionMethod compression_method);
+CP_API int CP_Pos_PrintRasterImageFromData(void *handle, int dstw, int dsth,
+                                           const unsigned char *data, unsigned int data_size,
+                                           CP_ImageBinarizationMethod binarization_method,
+                                           CP_ImageCompressionMethod compression_method);
+CP_API int CP_Pos_PrintRasterImageFromPixels(void *handle, const unsigned char *img_data,
+                                             unsigned int img_datalen, int img_width,
+                                             int img_height, int img_stride,
+                                             CP_ImagePixelsFormat img_format,
+                                             CP_ImageBinarizationMethod binarization_method,
+                                             CP_ImageCompressionMethod compression_method);
+
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
 
 /* ==== Imaging, text encoding, barcodes and QR codes =================================== */
 
 /* ---- Pixel formats, gray conversion, binarisation, scaling and image loading --------- */
-
-/* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
-typedef enum CP_ImagePixelsFormat {
-    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
-    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
-    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
-    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
-    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
-    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
-    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
-    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
-    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
-} CP_ImagePixelsFormat;
-
-typedef enum CP_ImageBinarizationMethod {
-    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
-    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
-    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
-} CP_ImageBinarizationMethod;
-
-typedef enum CP_ImageCompressionMethod {
-    CP_ImageCompressionMethod_None = 0,
-    CP_ImageCompressionMethod_RunLength = 1,
-    CP_ImageCompressionMethod_Jbig = 2
-} CP_ImageCompressionMethod;
 
 /*
  * Rasters: 1 bit per dot, 1 = black, most significant bit leftmost, rows `bytes per line`

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "BarcodeDecode.h"
+#include "support/BarcodeDecode.h"
 #include "quorvantelmise.h"
 
 namespace {

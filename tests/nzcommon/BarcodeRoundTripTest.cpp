@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "BarcodeDecode.h"
+#include "support/BarcodeDecode.h"
 #include "quorvantelmise.h"
 
 namespace {

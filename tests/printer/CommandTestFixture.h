@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ports/IOHandle.h"
+#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 #include "support/FakeTransport.h"
 
@@ -34,6 +37,15 @@ inline void ExpectWrites(const std::vector<WriteRecord>& log, const std::vector<
     for (const Bytes& b : expected) want.push_back(Hex(b));
     EXPECT_EQ(got, want);
 }
+
+// One exported call on a handle, and the exact bytes of each separate write it makes.
+using CommandCall = std::function<int(void*)>;
+struct WriteCase {
+    const char* name;
+    CommandCall call;
+    std::vector<Bytes> writes;
+};
+using RefusedCase = std::pair<std::string, CommandCall>;
 
 class CommandTest : public ::testing::Test {
 protected:
@@ -63,6 +75,58 @@ protected:
                 transport_->ScriptWriteShort(static_cast<size_t>(result));
             }
         }
+    }
+
+    // Each call returns 1 and makes exactly its writes.
+    void ExpectCasesWrite(const std::vector<WriteCase>& cases) {
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            transport().ClearWrites();
+            EXPECT_EQ(c.call(handle()), 1);
+            ExpectWrites(writes(), c.writes);
+        }
+    }
+
+    // Each call returns 0 when its writes fail, and when each of them falls one byte short.
+    void ExpectCasesFailOnShortWrites(const std::vector<WriteCase>& cases) {
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " with failed writes");
+            ScriptWriteResults(-1, c.writes.size());
+            EXPECT_EQ(c.call(handle()), 0);
+        }
+        for (const WriteCase& c : cases) {
+            if (c.writes.front().empty()) continue;  // nothing to fall short of
+            SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
+            for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
+            EXPECT_EQ(c.call(handle()), 0);
+        }
+    }
+
+    // Each call returns 0 without writing anything.
+    void ExpectRefused(const std::vector<RefusedCase>& cases) {
+        for (const auto& [name, call] : cases) {
+            SCOPED_TRACE(name);
+            transport().ClearWrites();
+            EXPECT_EQ(call(handle()), 0);
+            EXPECT_TRUE(writes().empty());
+        }
+    }
+
+    // Each call returns 0 for a null handle and for one that was closed and destroyed.
+    static void ExpectNullAndClosedHandlesRefused(const std::vector<WriteCase>& cases) {
+        // Without events no closed-event thread holds the handle: the close destroys it.
+        auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
+        ASSERT_TRUE(transport->Open());
+        void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
+        ASSERT_NE(closed, nullptr);
+        ASSERT_EQ(CP_Port_Close(closed), 1);
+        ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
+        for (const WriteCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            EXPECT_EQ(c.call(nullptr), 0);
+            EXPECT_EQ(c.call(closed), 0);
+        }
+        EXPECT_EQ(transport->WriteCount(), 0u);
     }
 
     void* handle() const { return handle_; }

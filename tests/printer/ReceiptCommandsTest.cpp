@@ -13,14 +13,6 @@
 
 namespace {
 
-using Call = std::function<int(void*)>;
-
-struct WriteCase {
-    const char* name;
-    Call call;
-    std::vector<Bytes> writes;
-};
-
 const std::vector<WriteCase>& Cases() {
     static const std::vector<WriteCase> cases = {
         {"KickOutDrawer", [](void* h) { return CP_Pos_KickOutDrawer(h, 1, 25, 250); },
@@ -109,27 +101,10 @@ const std::vector<WriteCase>& Cases() {
 
 class ReceiptCommands : public CommandTest {};
 
-TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        transport().ClearWrites();
-        EXPECT_EQ(c.call(handle()), 1);
-        ExpectWrites(writes(), c.writes);
-    }
-}
+TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) { ExpectCasesWrite(Cases()); }
 
 TEST_F(ReceiptCommands, EveryCallFailsWhenItsWritesFailOrFallShort) {
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(std::string(c.name) + " with failed writes");
-        ScriptWriteResults(-1, c.writes.size());
-        EXPECT_EQ(c.call(handle()), 0);
-    }
-    for (const WriteCase& c : Cases()) {
-        if (c.writes.front().empty()) continue;  // nothing to fall short of
-        SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
-        for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
-        EXPECT_EQ(c.call(handle()), 0);
-    }
+    ExpectCasesFailOnShortWrites(Cases());
 }
 
 // A multi-write call sends every write even after a failed one, and then reports failure.
@@ -145,7 +120,7 @@ TEST_F(ReceiptCommands, MultiWriteCallsFailWhenAnyWriteFails) {
 }
 
 TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
-    const std::vector<std::pair<const char*, Call>> refused = {
+    ExpectRefused({
         {"PrintText null", [](void* h) { return CP_Pos_PrintText(h, nullptr); }},
         {"PrintTextInBytes null", [](void* h) { return CP_Pos_PrintTextInBytes(h, nullptr, 3); }},
         {"PrintTextInBytes negative", [](void* h) { return CP_Pos_PrintTextInBytes(h, "abc", -1); }},
@@ -155,27 +130,11 @@ TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
         {"PrintTextInShiftJIS null", [](void* h) { return CP_Pos_PrintTextInShiftJIS(h, nullptr); }},
         {"PrintTextInEUCKR null", [](void* h) { return CP_Pos_PrintTextInEUCKR(h, nullptr); }},
         {"FeedDot negative", [](void* h) { return CP_Pos_FeedDot(h, -10); }},
-    };
-    for (const auto& [name, call] : refused) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(call(handle()), 0);
-        EXPECT_TRUE(writes().empty());
-    }
+    });
 }
 
 TEST_F(ReceiptCommands, NullAndClosedHandlesAreRefused) {
-    // Without events no closed-event thread holds the handle: the close destroys it.
-    auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
-    ASSERT_TRUE(transport->Open());
-    void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
-    ASSERT_NE(closed, nullptr);
-    ASSERT_EQ(CP_Port_Close(closed), 1);
-    ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
-    for (const WriteCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.call(nullptr), 0);
-        EXPECT_EQ(c.call(closed), 0);
-    }
+    ExpectNullAndClosedHandlesRefused(Cases());
 }
 
 }  // namespace
