@@ -424,14 +424,16 @@ CP_API bool CP_Proto_SendPackageAndRecvResponseWithRetry(
     unsigned int read_timeout, unsigned int reply_capacity, unsigned char *reply,
     unsigned int *reply_length, int tries);
 /* Sends data in blocks of block_size (1 to 65535) bytes without waiting between them,
- * block k with parameter + its offset, then waits until every block was answered. */
+ * block k with parameter + its offset, then waits until every block was answered. At most
+ * 4096 blocks a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_SendDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int length,
                                        const unsigned char *data, unsigned short block_size,
                                        unsigned int write_timeout, unsigned int read_timeout,
                                        int tries);
 /* Requests length bytes as slices of 256 (parameter + offset each) and copies the reply
- * bodies, in order, to buffer up to length bytes; *received_length gets the count. */
+ * bodies, in order, to buffer up to length bytes; *received_length gets the count. At most
+ * 4096 slices (1 MiB) a call: more are refused before anything is sent. */
 CP_API bool CP_Proto_RecvDataWithRetry(void *handle, unsigned char type, unsigned short command,
                                        unsigned int parameter, unsigned int write_timeout,
                                        unsigned int read_timeout, unsigned int length,

@@ -63,6 +63,12 @@ bool CollectReplies(void* handle, uint16_t command, std::deque<uint32_t>* pendin
     return pending->empty();
 }
 
+// The received list keeps at most kMaxReceivedProtoPackages replies, so a transfer of more
+// blocks could never see all of its replies: refuse it before anything is sent.
+bool TooManyBlocks(uint64_t length, uint64_t block_size) {
+    return (length + block_size - 1) / block_size > kMaxReceivedProtoPackages;
+}
+
 }  // namespace
 
 bool Proto_SendPackage(void* handle, uint8_t type, uint16_t command, uint32_t parameter,
@@ -121,6 +127,7 @@ bool Proto_SendData(void* handle, uint8_t type, uint16_t command, uint32_t param
     IOHandleRef ref(handle);
     // A block size of 0 would never advance through the data.
     if (!ref || block_size == 0 || (data == nullptr && length > 0)) return false;
+    if (TooManyBlocks(length, block_size)) return false;
     ProtoPackageList own;
     if (replies == nullptr) replies = &own;
     std::deque<uint32_t> pending;
@@ -140,7 +147,7 @@ bool Proto_RecvData(void* handle, uint8_t type, uint16_t command, uint32_t param
                     uint32_t length, unsigned write_timeout, unsigned read_timeout,
                     ProtoPackageList* replies) {
     IOHandleRef ref(handle);
-    if (!ref) return false;
+    if (!ref || TooManyBlocks(length, kFlashSlice)) return false;
     ProtoPackageList own;
     if (replies == nullptr) replies = &own;
     std::deque<uint32_t> pending;
@@ -159,7 +166,7 @@ bool Proto_SendDataWithRetry(void* handle, uint8_t type, uint16_t command, uint3
                              unsigned write_timeout, unsigned read_timeout,
                              ProtoPackageList* replies, int tries) {
     IOHandleRef ref(handle);
-    if (!ref || tries < 1 || block_size == 0) return false;
+    if (!ref || tries < 1 || block_size == 0 || TooManyBlocks(length, block_size)) return false;
     Proto_ClearReceivedProtoPackages(handle);
     for (int attempt = 0; attempt < tries && Proto_CanLoop(handle); ++attempt) {
         if (Proto_SendData(handle, type, command, parameter, length, data, block_size,
@@ -174,7 +181,7 @@ bool Proto_RecvDataWithRetry(void* handle, uint8_t type, uint16_t command, uint3
                              uint32_t length, unsigned write_timeout, unsigned read_timeout,
                              ProtoPackageList* replies, int tries) {
     IOHandleRef ref(handle);
-    if (!ref || tries < 1) return false;
+    if (!ref || tries < 1 || TooManyBlocks(length, kFlashSlice)) return false;
     Proto_ClearReceivedProtoPackages(handle);
     for (int attempt = 0; attempt < tries && Proto_CanLoop(handle); ++attempt) {
         if (Proto_RecvData(handle, type, command, parameter, length, write_timeout, read_timeout,

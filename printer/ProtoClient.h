@@ -32,11 +32,14 @@ bool Proto_SendPackageAndRecvResponseWithRetry(void* handle, uint8_t type, uint1
                                                NZReceivedProtoPackage* reply, int tries);
 
 // Blocks of at most block_size bytes, block at offset k with parameter + k, all sent before
-// the replies are awaited. A block size of 0 is refused.
+// the replies are awaited. A block size of 0 is refused, and so is a transfer of more blocks
+// than the received list keeps (kMaxReceivedProtoPackages): their replies could never all
+// be there at once.
 bool Proto_SendData(void* handle, uint8_t type, uint16_t command, uint32_t parameter,
                     uint32_t length, const unsigned char* data, uint16_t block_size,
                     unsigned write_timeout, unsigned read_timeout, ProtoPackageList* replies);
 // Requests without body, one per slice of at most 256 bytes; the replies in request order.
+// Refused, like Proto_SendData, beyond kMaxReceivedProtoPackages slices.
 bool Proto_RecvData(void* handle, uint8_t type, uint16_t command, uint32_t parameter,
                     uint32_t length, unsigned write_timeout, unsigned read_timeout,
                     ProtoPackageList* replies);

@@ -22,5 +22,14 @@ int main(void) {
             return 1;
         }
     }
+    {
+        unsigned char modules[97];
+        bool ok = CP_Barcode_GetBarcodeWidth(2, 2, "400638133393") == 190 &&
+                  CP_Qrcode_GetQrcodeWidth("HELLO", 1, 1) == 21 && EAN13_build("400638133393", modules) == 0;
+        if (!ok) {
+            fprintf(stderr, "symbol renderers failed\n");
+            return 1;
+        }
+    }
     return 0;
 }

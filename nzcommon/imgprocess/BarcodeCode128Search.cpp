@@ -184,9 +184,14 @@ unsigned char *PutValue(unsigned char *out, uint16_t pattern, int modules) {
 }
 
 int Encode(const uint8_t *text, size_t len, unsigned char *dst, int maxLength) {
-    if (len > static_cast<size_t>(INT_MAX / kSets - 1)) return 0;
+    const int64_t bound = static_cast<int64_t>(maxLength) - kCheckAndStop;
+    // No value takes more than two bytes: a text that cannot fit is refused before the
+    // search allocates a state per byte.
+    if (len > static_cast<size_t>(INT_MAX / kSets - 1) ||
+        kModulesPerValue * (1 + (static_cast<int64_t>(len) + 1) / 2) > bound)
+        return 0;
     Search search(text, static_cast<int>(len));
-    const int32_t best = search.Run(static_cast<int64_t>(maxLength) - kCheckAndStop);
+    const int32_t best = search.Run(bound);
     if (best < 0) return 0;
     std::vector<int32_t> path;
     for (int32_t k = best; k >= 0; k = search.At(k).parent) path.push_back(k);

@@ -86,6 +86,7 @@ TEST(BarcodeEncoders, ValueListsAndCheckCharacters) {
         {"Code 128 manual start C, CODE A", 11, "\x99" "12\x95\x01", {105, 12, 101, 65, (105 + 12 + 2 * 101 + 3 * 65) % 103, 106}},
         {"Code 128 manual SHIFT reads the other set", 11, "\x98" "a\x92\x01", {104, 65, 98, 65, (104 + 65 + 2 * 98 + 3 * 65) % 103, 106}},
         {"Code 128 manual FNC1", 11, "\x96" "1", {104, 102, 17, (104 + 102 + 2 * 17) % 103, 106}},
+        {"EAN-14 given check replaced", 29, "12345678901230", {105, 12, 34, 56, 78, 90, 12, 31, (105 + 12 + 2 * 34 + 3 * 56 + 4 * 78 + 5 * 90 + 6 * 12 + 7 * 31) % 103, 106}},
         {"EAN-14", 29, "1234567890123", {105, 12, 34, 56, 78, 90, 12, 31, (105 + 12 + 2 * 34 + 3 * 56 + 4 * 78 + 5 * 90 + 6 * 12 + 7 * 31) % 103, 106}},
     };
     for (const ValuesCase &c : cases) EXPECT_EQ(Values(c.type, c.text), c.values) << c.name;

@@ -30,6 +30,7 @@ std::vector<unsigned char> Code128Modules(const std::vector<std::string> &widths
 }  // namespace
 
 TEST(BarcodeRenderers, WidthsInDots) {
+    const std::string code39Fits(123, 'A');  // 125 characters of 16 dots: exactly 2000
     const struct {
         int type, unit;
         const char *text;
@@ -45,9 +46,26 @@ TEST(BarcodeRenderers, WidthsInDots) {
         {5, 1, "12", 28},                      // start 4, one pair 18, stop 6
         {8, 1, "12", 46},                      // start, 12, check, stop
         {7, 1, "A", 46},                       // start, A, C, K, stop, bar
+        {6, 1, "1234", 76},                    // A1234A: A 13 + 1, digits 11 + 1
+        {9, 1, "123-45", 88},                  // start, 6 characters, C, stop; "-" 7 + 1, others 9 + 1
+        {10, 1, "12", 41},                     // start 4, two digits of 16, stop 5
+        {26, 1, "7", 41},                      // 7 and its check digit
+        {11, 1, "Ab", 57},                     // start B, A, b, check, stop
+        {12, 1, "12", 68},                     // start B, FNC1, 1, 2, check, stop
+        {29, 1, "1234567890123", 112},         // start C, 7 pairs, check, stop
+        {13, 1, "1234567", 82},                // 4 pairs of 18, start 4, stop 6
+        {15, 1, "a", 64},                      // *, +, A, *
+        {14, 1, "a", 80},                      // *, +, A, check, *
+        {16, 1, "40063813339312", 125},        // 95 + 10 gap + 20
+        {19, 1, "963850712345", 124},          // 67 + 10 + 47
+        {21, 1, "0123456789012", 125},
+        {22, 1, "0123456789012345", 152},
+        {23, 1, "42526112", 81},               // 51 + 10 + 20
+        {24, 1, "42526112345", 108},           // 51 + 10 + 47
         {28, 2, "1234567890123", 2 * 136 + 60},
         {28, 1, "1234567890123", 136 + 60},
         {2, 21, "400638133393", 1995},
+        {4, 1, code39Fits.c_str(), 2000},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(Quorvantelmise_NZBarcodeUtils_GetBarcodeWidthDots(c.type, c.unit, 99, c.text), c.width)
@@ -58,7 +76,7 @@ TEST(BarcodeRenderers, WidthsInDots) {
 
 // Every failure gives 0 or null in all four renderers and the two exports.
 TEST(BarcodeRenderers, FailuresInEveryRenderer) {
-    const std::string longText(201, '1'), itfDigits(120, '1');
+    const std::string longText(201, '1'), itfDigits(120, '1'), code39Over(124, 'A');
     const struct {
         const char *name;
         int type, unit;
@@ -78,6 +96,7 @@ TEST(BarcodeRenderers, FailuresInEveryRenderer) {
         {"EAN-13 wider than 2000", 2, 22, "400638133393"},
         {"UPC-E + 5 wider than 2000", 24, 20, "42526112345"},
         {"ITF wider than 2000", 5, 2, itfDigits.c_str()},  // 60 pairs of 36 dots
+        {"Code 39 of 2016 dots", 4, 1, code39Over.c_str()},
         {"ITF-14 wider than 2000", 28, 15, "1234567890123"},
         {"Code 128 wider than 2000", 8, 1, "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabc"},
         {"EAN-13 type given 7 digits", 2, 1, "9638507"},
@@ -225,6 +244,12 @@ TEST(BarcodeCode128Search, LongTextsStayLinear) {
     // Start B and one value a character beats switching to C for every "11".
     EXPECT_EQ(code128_encode_raw(text.c_str(), out.data(), static_cast<int>(out.size())), (1 + 600) * 11 + 24);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // A text that cannot fit is refused at once, with no state per byte.
+    const std::string huge(50000000, '1');
+    const auto hugeStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(code128_encode_raw(huge.c_str(), out.data(), 1000), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - hugeStart, std::chrono::seconds(1));
 
     // More than 65535 modules.
     const std::string wide(6000, 'x');

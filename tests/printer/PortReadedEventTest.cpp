@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -112,6 +113,34 @@ std::vector<int64_t> Values(const qvtest::CallbackRecorder& events, EventKind ki
     return out;
 }
 
+// The handle's records after a case: status words, resolution, counts, adjustments.
+struct RecordValues {
+    uint64_t error = 0, info = 0;
+    unsigned dots = 0, width = 0, height = 0;
+    uint32_t printed = 0, received = 0;
+    int print = 0, tear = 0;
+    bool operator==(const RecordValues&) const = default;
+
+    static RecordValues Of(IOHandle& h)
+    {
+        std::lock_guard<std::mutex> lock(h.velnorMutex);
+        return {h.velnorStatus.printer_error_status, h.velnorStatus.printer_info_status,
+                h.velnorInfo.dots_per_mm, h.velnorInfo.width_mm, h.velnorInfo.height_mm,
+                h.velnorPrinted.printer_printed_page_id,
+                h.velnorReceived.printer_received_byte_count,
+                h.velnorPositionAdjustment.print_position_adjustment,
+                h.velnorPositionAdjustment.tear_position_adjustment};
+    }
+    std::string Describe() const
+    {
+        std::ostringstream s;
+        s << "error " << error << " info " << info << " dots " << dots << " " << width << "x"
+          << height << " printed " << printed << " received " << received << " print " << print
+          << " tear " << tear;
+        return s.str();
+    }
+};
+
 struct SplitCase {
     const char* name;
     std::vector<Bytes> chunks;
@@ -120,6 +149,7 @@ struct SplitCase {
     std::vector<int64_t> printed;
     std::vector<int64_t> received;
     std::vector<StoredPacket> packets;
+    RecordValues records;
 };
 
 TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
@@ -139,30 +169,33 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
 
     const SplitCase cases[] = {
         {"frame between two plain bytes", {Cat({{0x41}, status0, {0x42}})}, {0x41, 0x42},
-         {{0x03, 0x02}}, {}, {}, {}},
+         {{0x03, 0x02}}, {}, {}, {}, {.error = 0x03, .info = 0x02}},
         {"frame split 3 + 5 over two chunks",
          {Bytes(status0.begin(), status0.begin() + 3), Bytes(status0.begin() + 3, status0.end())},
-         {}, {{0x03, 0x02}}, {}, {}, {}},
+         {}, {{0x03, 0x02}}, {}, {}, {}, {.error = 0x03, .info = 0x02}},
         {"chunk ends right after the head byte",
          {{0x41, 0x53}, Cat({Bytes(status0.begin() + 1, status0.end()), {0x42}})}, {0x41, 0x42},
-         {{0x03, 0x02}}, {}, {}, {}},
-        {"bad check byte, no later 0x53: all eight plain", {bad}, bad, {}, {}, {}, {}},
+         {{0x03, 0x02}}, {}, {}, {}, {.error = 0x03, .info = 0x02}},
+        {"bad check byte, no later 0x53: all eight plain", {bad}, bad, {}, {}, {}, {}, {}},
         {"rejected run resyncs on the later 0x53", {Cat({{0x53, 0x11}, printed})}, {0x53, 0x11},
-         {}, {67305985}, {}, {}},
-        {"types 5, 7, 8, 9 are consumed silently", {quiet}, {}, {}, {}, {}, {}},
+         {}, {67305985}, {}, {}, {.printed = 67305985}},
+        {"types 5, 7, 8, 9 are consumed silently", {quiet}, {}, {}, {}, {}, {}, {}},
         {"printed id LSB first, received count MSB first", {Cat({printed, counted})}, {}, {},
-         {67305985}, {16909060}, {}},
+         {67305985}, {16909060}, {}, {.printed = 67305985, .received = 16909060}},
+        {"resolution and adjustments update records only",
+         {Cat({VelnorFrame(1, 0x11, 0x22, 8, 80, 120), VelnorFrame(4, 0xFE, 0x05, 0x33)})}, {},
+         {}, {}, {}, {}, {.dots = 8, .width = 80, .height = 120, .print = 5, .tear = -2}},
         {"type 6 keeps the error bits of type 0", {status0, status6}, {},
-         {{0x03, 0x02}, {0x567803, 0x02}}, {}, {}, {}},
+         {{0x03, 0x02}, {0x567803, 0x02}}, {}, {}, {}, {.error = 0x567803, .info = 0x02}},
         {"packets are stored and also reach the ring as plain bytes",
          {Cat({Text("OK"), comm, battery})}, Cat({Text("OK"), comm, battery}), {}, {}, {},
-         {{32, 0, Text("V1.0.3")}, {63, 86, Text("\x00\x00\x00\x00" "87")}}},
+         {{32, 0, Text("V1.0.3")}, {63, 86, Text("\x00\x00\x00\x00" "87")}}, {}},
         {"packet split over three chunks",
          {Bytes(comm.begin(), comm.begin() + 5), Bytes(comm.begin() + 5, comm.begin() + 13),
           Bytes(comm.begin() + 13, comm.end())},
-         comm, {}, {}, {}, {{32, 0, Text("V1.0.3")}}},
+         comm, {}, {}, {}, {{32, 0, Text("V1.0.3")}}, {}},
         {"status frame inside a packet body", {framed}, framedPlain, {{0x03, 0x02}}, {}, {},
-         {{44, 0x100, Cat({{0xAA}, status0, {0xBB}})}}},
+         {{44, 0x100, Cat({{0xAA}, status0, {0xBB}})}}, {.error = 0x03, .info = 0x02}},
     };
     for (const SplitCase& c : cases) {
         qvtest::CallbackRecorder events;
@@ -176,6 +209,9 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
         EXPECT_EQ(Values(events, EventKind::PrinterPrinted, port.handle()), c.printed) << c.name;
         EXPECT_EQ(Values(events, EventKind::PrinterReceived, port.handle()), c.received) << c.name;
         EXPECT_EQ(port.Packets(), c.packets) << c.name;
+        const RecordValues records = RecordValues::Of(port.io());
+        EXPECT_EQ(records, c.records) << c.name << "\n got  " << records.Describe()
+                                      << "\n want " << c.records.Describe();
 
         // The port-received callbacks get every chunk whole, frame and packet bytes included.
         const auto raw = events.Of(EventKind::Received, port.handle());
@@ -274,8 +310,63 @@ TEST(PortReadedEvent, RefusedContextsDoNothing)
         EXPECT_EQ(port.Ring(), Bytes{});
     }
     Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), stale);
+    // The written hook refuses the same contexts.
+    for (void* context : {static_cast<void*>(nullptr), static_cast<void*>(&notAHandle), stale})
+        Port_WritedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), context);
     EXPECT_EQ(events.Count(EventKind::PrinterStatus), 0u);
     EXPECT_EQ(events.Count(EventKind::Received, stale), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, nullptr), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, &notAHandle), 0u);
+    EXPECT_EQ(events.Count(EventKind::Written, stale), 0u);
+}
+
+// Which of the handle's record, receive-ring and packet mutexes another thread could take
+// while a callback of `target` ran, one entry per callback.
+struct MutexProbe {
+    static inline void* target = nullptr;
+    static inline std::mutex mutex;
+    static inline std::vector<std::array<bool, 3>> seen;
+
+    static void Probe(void* handle)
+    {
+        if (handle != target) return;
+        auto& h = *static_cast<IOHandle*>(handle);
+        // try_lock from this thread would be undefined if it held the mutex itself.
+        std::array<bool, 3> takeable{};
+        std::thread([&] {
+            std::mutex* m[3] = {&h.velnorMutex, &h.receiveMutex, &h.protoMutex};
+            for (int i = 0; i < 3; ++i)
+                if ((takeable[i] = m[i]->try_lock())) m[i]->unlock();
+        }).join();
+        std::lock_guard<std::mutex> lock(mutex);
+        seen.push_back(takeable);
+    }
+    static void Status(void* h, int64_t, int64_t, void*) { Probe(h); }
+    static void Count(void* h, unsigned int, void*) { Probe(h); }
+    static void Raw(void* h, const unsigned char*, unsigned int, void*) { Probe(h); }
+};
+
+TEST(PortReadedEvent, CallbacksRunWithNoHandleMutexHeld)
+{
+    SplitPort port;
+    ASSERT_NE(port.handle(), nullptr);
+    MutexProbe::target = port.handle();
+    ASSERT_TRUE(AddPrinterStatusEventToStructList(&MutexProbe::Status, nullptr));
+    ASSERT_TRUE(AddPrinterPrintedEventToStructList(&MutexProbe::Count, nullptr));
+    ASSERT_TRUE(AddPrinterReceivedEventToStructList(&MutexProbe::Count, nullptr));
+    ASSERT_TRUE(AddPortReceivedEventToStructList(&MutexProbe::Raw, nullptr));
+    port.Receive(Cat({{0x41}, VelnorFrame(0, 0, 1, 2), VelnorFrame(2, 1), VelnorFrame(3, 1),
+                      Packet(32, 0, Text("V1")), VelnorFrame(6, 1)}));
+    RemovePrinterStatusEventFromStructList(&MutexProbe::Status);
+    RemovePrinterPrintedEventFromStructList(&MutexProbe::Count);
+    RemovePrinterReceivedEventFromStructList(&MutexProbe::Count);
+    RemovePortReceivedEventFromStructList(&MutexProbe::Raw);
+    MutexProbe::target = nullptr;
+
+    std::lock_guard<std::mutex> lock(MutexProbe::mutex);
+    ASSERT_EQ(MutexProbe::seen.size(), 5u);  // two status, printed, received, the raw chunk
+    for (const auto& takeable : MutexProbe::seen)
+        EXPECT_EQ(takeable, (std::array<bool, 3>{true, true, true}));
 }
 
 // Records the thread its last owner destroys it on.

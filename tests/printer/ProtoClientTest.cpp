@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -197,6 +198,30 @@ TEST_F(ProtoClient, RepliesRightWrongDroppedCorruptedOrLate) {
     }
 }
 
+// CPU time of the calling thread, in milliseconds.
+int64_t ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+TEST_F(ProtoClient, ReplyWaitsSleepRatherThanSpin) {
+    ProtoPort p;
+    p.printer.SetHandler(Script({Answer::Drop}));
+    const Bytes data = Image(600);
+    unsigned char reply[16];
+    unsigned length = 0;
+    const int64_t start = Now();
+    const int64_t cpu = ThreadCpuMs();
+    EXPECT_FALSE(CP_Proto_CommunicationTest(p.handle(), 0xFF, 500, 200, sizeof reply, reply,
+                                            &length, 1));
+    EXPECT_FALSE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, 600, data.data(), 256, 500,
+                                            200, 1));
+    const int64_t wall = Now() - start;
+    EXPECT_GE(wall, 400);
+    EXPECT_LT(ThreadCpuMs() - cpu, wall / 2) << "over " << wall << " ms";
+}
+
 TEST_F(ProtoClient, SendDataPipelinesItsBlocks) {
     ProtoPort p;
     const Bytes data = Image(600);
@@ -224,6 +249,25 @@ TEST_F(ProtoClient, SendDataRetriesAllBlocksAndRefusesBlockSizeZero) {
                                             40, 2));
     EXPECT_FALSE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, 600, nullptr, 256, 500, 40, 2));
     EXPECT_TRUE(p.port.Writes().empty());
+}
+
+TEST_F(ProtoClient, TransfersAreHeldToTheRepliesTheListKeeps) {
+    ProtoPort p;
+    const Bytes data = Image(kMaxReceivedProtoPackages + 1);
+    // More blocks than replies kept at once could never all be answered: refused unsent.
+    EXPECT_FALSE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, data.size(), data.data(),
+                                            1, 500, 500, 2));
+    Bytes buffer((kMaxReceivedProtoPackages + 1) * 256);
+    unsigned received = 0;
+    EXPECT_FALSE(CP_Proto_RecvDataWithRetry(p.handle(), 0xFF, 44, 0, 500, 500, buffer.size(),
+                                            buffer.data(), &received, 2));
+    EXPECT_TRUE(p.port.Writes().empty());
+
+    // The largest transfer, its replies all held back until the last block went out.
+    p.printer.HoldRepliesUntil(kMaxReceivedProtoPackages);
+    EXPECT_TRUE(CP_Proto_SendDataWithRetry(p.handle(), 0xFF, 46, 0, kMaxReceivedProtoPackages,
+                                           data.data(), 1, 500, 5000, 1));
+    EXPECT_EQ(p.printer.Requests().size(), kMaxReceivedProtoPackages);
 }
 
 TEST_F(ProtoClient, RecvDataJoinsTheRepliesInRequestOrder) {
@@ -362,6 +406,30 @@ TEST_F(ProtoClient, ReadFlash) {
         EXPECT_EQ(messages.names, std::vector<std::string>(4, "ReadData"));
         EXPECT_EQ(Requests(p.printer),
                   (std::vector<Request>{{44, 0x1000, {}}, {44, 0x1100, {}}, {44, 0x1200, {}}}));
+    }
+    {
+        ProtoPort p;  // a slice lost once is asked for again
+        p.printer.SetHandler(Script({Answer::Right, Answer::Drop, Answer::Right}));
+        Bytes buffer(600, 0xEE);
+        ASSERT_TRUE(CP_Proto_ReadFlash(p.handle(), 0x1000, buffer.data(), 600, nullptr, nullptr,
+                                       nullptr));
+        EXPECT_EQ(buffer, Flash(0x1000, 600));
+        EXPECT_EQ(Requests(p.printer), (std::vector<Request>{{44, 0x1000, {}},
+                                                             {44, 0x1100, {}},
+                                                             {44, 0x1100, {}},
+                                                             {44, 0x1200, {}}}));
+    }
+    {
+        ProtoPort p;  // cancelled while the second slice is asked for
+        int cancel = 0;
+        Messages messages;
+        messages.cancelAt = &cancel;
+        messages.cancelText = "42.67%";
+        Bytes buffer(600);
+        EXPECT_FALSE(CP_Proto_ReadFlash(p.handle(), 0, buffer.data(), 600, &cancel,
+                                        &Messages::Record, &messages));
+        EXPECT_EQ(messages.texts, (std::vector<std::string>{"0.00%", "42.67%", "Canceled"}));
+        EXPECT_EQ(p.printer.Requests().size(), 2u);
     }
     {
         ProtoPort p;  // replies without data end the read

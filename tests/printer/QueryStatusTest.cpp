@@ -9,6 +9,7 @@
 
 #include "QueryTestPort.h"
 #include "ports/RAZIThread.h"
+#include "support/CallbackRecorder.h"
 #include "support/LoopbackTcpPrinter.h"
 
 using qvtest::ScriptedPort;
@@ -227,5 +228,27 @@ TEST_F(QueryPrintResult, OverTheLoopbackTcpPrinter) {
     ASSERT_NE(h, nullptr);
     EXPECT_TRUE(CP_Pos_QueryPrintResult(h, 2000));
     EXPECT_EQ(printer.Received(), Cat({kRtQuery1, PrintResultQuery(0)}));
+    CP_Port_Close(h);
+}
+
+TEST_F(QueryPrintResult, VelnorModeOverTheLoopbackTcpPrinter) {
+    portTiming.Set([](PortTiming& t) { t.statusFreshnessTcpMs = 10000; });  // no ageing here
+    qvtest::LoopbackTcpPrinter printer;
+    qvtest::CallbackRecorder events;
+    printer.AddReply(PrintResultQuery(0), Cat({{0x41}, PrintResultAnswer(0)}));
+    void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 1);
+    ASSERT_NE(h, nullptr);
+    const uint8_t ready[5] = {};
+    printer.Send(qvtest::LoopbackTcpPrinter::StatusFrame(ready, 0));
+    ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::PrinterStatus, h, 1, 5s));
+    EXPECT_TRUE(CP_Pos_QueryPrintResult(h, 2000));
+
+    // The exit flag ends the next wait at once, after its query went out.
+    EXPECT_TRUE(CP_Pos_SetExitQueryCmd(h, 1));
+    const int64_t start = Now();
+    EXPECT_FALSE(CP_Pos_QueryPrintResult(h, 5000));
+    EXPECT_LT(Now() - start, 1000);
+    ASSERT_TRUE(printer.WaitForBytes(22, 2000));
+    EXPECT_EQ(printer.Received(), Cat({PrintResultQuery(0), PrintResultQuery(1)}));
     CP_Port_Close(h);
 }

@@ -172,6 +172,63 @@ TEST_F(StatusGetters, ClearCommandsAreTrueOnlyWhenWrittenWhole) {
     EXPECT_FALSE(CP_Printer_SetPrinterLabelPositionAdjustmentInfo(port.handle(), 1, 1));
 }
 
+TEST_F(StatusGetters, OverTheLoopbackTcpPrinter) {
+    qvtest::LoopbackTcpPrinter printer;
+    qvtest::CallbackRecorder events;
+    void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 1);
+    ASSERT_NE(h, nullptr);
+    using Frame = qvtest::LoopbackTcpPrinter;
+    const uint8_t resolution[5] = {0, 0, 8, 80, 120};
+    const uint8_t printed[5] = {0x01, 0x02, 0x03, 0x04};
+    const uint8_t received[5] = {0x01, 0x02, 0x03, 0x04};
+    const uint8_t adjustment[5] = {0x10, 0xF4};  // tear +16, print -12 dots
+    const uint8_t status[5] = {0, 0x05, 0x03};
+    // The status frame comes last: once it is reported, everything before it was split.
+    printer.Send(Cat({Frame::StatusFrame(resolution, 1), Frame::StatusFrame(printed, 2),
+                      Frame::StatusFrame(received, 3), Frame::StatusFrame(adjustment, 4),
+                      Frame::FramedPacket(0xFF, 32, 0, Text("V3.1")),
+                      Frame::StatusFrame(status, 0)}));
+    ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::PrinterStatus, h, 1, std::chrono::seconds(5)));
+    ASSERT_EQ(events.Of(qvtest::EventKind::PrinterPrinted, h).size(), 1u);
+    EXPECT_EQ(events.Of(qvtest::EventKind::PrinterPrinted, h)[0].value1, 67305985);
+    ASSERT_EQ(events.Of(qvtest::EventKind::PrinterReceived, h).size(), 1u);
+    EXPECT_EQ(events.Of(qvtest::EventKind::PrinterReceived, h)[0].value1, 16909060);
+
+    unsigned value = 0;
+    uint64_t error = 0, info = 0;
+    EXPECT_TRUE(CP_Printer_GetPrinterPrintedInfo(h, &value, nullptr));
+    EXPECT_EQ(value, 67305985u);
+    EXPECT_TRUE(CP_Printer_GetPrinterReceivedInfo(h, &value, nullptr));
+    EXPECT_EQ(value, 16909060u);
+    EXPECT_TRUE(CP_Printer_GetPrinterStatusInfo(h, &error, &info, nullptr));
+    EXPECT_EQ(error, 0x03u);
+    EXPECT_EQ(info, 0x05u);
+    double print_mm = 0, tear_mm = 0;
+    EXPECT_TRUE(CP_Printer_GetPrinterLabelPositionAdjustmentInfo(h, &print_mm, &tear_mm, nullptr));
+    EXPECT_EQ(print_mm, -1.5);
+    EXPECT_EQ(tear_mm, 2.0);
+    EXPECT_EQ(FirmwareText(h, 64), "V3.1");
+    // Of it all, only the packet reaches the receive ring.
+    const Bytes packet = Frame::FramedPacket(0xFF, 32, 0, Text("V3.1"));
+    Bytes ring(packet.size() + 1);
+    EXPECT_EQ(CP_Port_Read(h, ring.data(), static_cast<int>(ring.size()), 0),
+              static_cast<int>(packet.size()));
+    ring.resize(packet.size());
+    EXPECT_EQ(ring, packet);
+
+    EXPECT_TRUE(CP_Printer_SetPrinterLabelPositionAdjustmentInfo(h, -1.5, 2.0));
+    EXPECT_TRUE(CP_Printer_ClearPrinterBuffer(h));
+    EXPECT_TRUE(CP_Printer_ClearPrinterError(h));
+    Bytes clear_error(64, 0x00);
+    clear_error[0] = 0x10, clear_error[1] = 0x05, clear_error[2] = 0x01;
+    const Bytes want = Cat({{0x1F, 0x28, 0x4C, 0x04, 0x00, 0x53, 0x10, 0xF4, 0xB7},
+                            {0x10, 0x05, 0xFF, 0x01, 0x02},
+                            clear_error});
+    ASSERT_TRUE(printer.WaitForBytes(want.size(), 5000));
+    EXPECT_EQ(printer.Received(), want) << Hex(printer.Received());
+    CP_Port_Close(h);
+}
+
 // The freshness limit counts from the last status frame: the test moves that time back
 // rather than waiting for it to age.
 class StatusFreshness : public ::testing::Test {
