@@ -27,6 +27,15 @@
 #define CP_API
 #endif
 
+/* Enumerations that callers may pass any int value of (the library refuses the unknown
+ * ones) are int-sized in C; C++ sees them with int32_t underneath, so that every such value
+ * is a valid value of the type there too. */
+#ifdef __cplusplus
+#define CP_INT32_ENUM : int32_t
+#else
+#define CP_INT32_ENUM
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -484,7 +493,7 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
 
 /* Image enumerations, used by the receipt, page, label and imaging calls. Pixel layouts
  * accepted for caller pixels; every row starts `stride` bytes after the last. */
-typedef enum CP_ImagePixelsFormat {
+typedef enum CP_ImagePixelsFormat CP_INT32_ENUM {
     CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
     CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
     CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
@@ -496,13 +505,13 @@ typedef enum CP_ImagePixelsFormat {
     CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
 } CP_ImagePixelsFormat;
 
-typedef enum CP_ImageBinarizationMethod {
+typedef enum CP_ImageBinarizationMethod CP_INT32_ENUM {
     CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
     CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
     CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
 } CP_ImageBinarizationMethod;
 
-typedef enum CP_ImageCompressionMethod {
+typedef enum CP_ImageCompressionMethod CP_INT32_ENUM {
     CP_ImageCompressionMethod_None = 0,
     CP_ImageCompressionMethod_RunLength = 1,
     CP_ImageCompressionMethod_Jbig = 2
