@@ -160,6 +160,8 @@ CP_API void *CP_Port_OpenLpt(const char *name);
 /* Appends to the file, creating it when missing. */
 CP_API void *CP_Port_OpenFile(const char *name);
 CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
+/* dest_ip is dotted IPv4 text (no name lookup); local_ip, when not NULL or empty, is bound
+ * first. The connect gives up after timeout ms (0: when the system does). Keep-alive is on. */
 CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
                              unsigned int timeout, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
@@ -207,8 +209,8 @@ CP_API bool CP_Port_IsOpened(void *handle);
 CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
-/* Closes the port at once, even under other calls; the handle becomes invalid. True when
- * the handle was valid. */
+/* Closes the port at once, even under other calls; the handle becomes invalid. True for the
+ * first close of an open handle; false for a null, unknown or already closed handle. */
 CP_API bool CP_Port_Close(void *handle);
 
 
@@ -262,6 +264,61 @@ CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t 
 
 
 /* ---- Unavailable transports, device enumeration and logger --------------------------- */
+
+/*
+ * Serial, parallel, USB and Bluetooth serial ports cannot be reached on this platform:
+ * CP_Port_OpenCom, CP_Port_OpenLpt, CP_Port_OpenUsb and CP_Port_OpenBtSpp always return
+ * NULL after reporting open-failed. USB names are "VID:0xVVVV,PID:0xPPPP" with an optional
+ * ",MI:nn" interface, or "product/serial" with an optional ",MI:nn"; Bluetooth serial ports
+ * are named by their address.
+ */
+
+/*
+ * Device lists. A list is a run of NUL-terminated entries followed by one more NUL. Each
+ * call returns the number of entries copied into buffer (size bytes) and stores in
+ * *required (may be NULL) the size the whole list needs: the sum, over every entry found,
+ * of its length + 2. An entry that does not fit with its NUL and the closing NUL is left
+ * out, and later shorter ones may still be copied; nothing is written when nothing is
+ * copied. A NULL buffer has no room: call with NULL and 0 to learn the size.
+ */
+/* Serial device files (/dev/ttyS*, /dev/ttyUSB*), as "/dev/ttyS0". */
+CP_API unsigned int CP_Port_EnumCom(char *buffer, unsigned int size, unsigned int *required);
+/* Parallel device files (/dev/lp*). */
+CP_API unsigned int CP_Port_EnumLpt(char *buffer, unsigned int size, unsigned int *required);
+/* USB printer device files (/dev/usb/lp*). */
+CP_API unsigned int CP_Port_EnumUsb(char *buffer, unsigned int size, unsigned int *required);
+
+/* A Bluetooth LE printer found by CP_Port_EnumBleDevice: its name ("null" when it has none)
+ * and its address ("AA:BB:CC:DD:EE:FF"), valid during the call only. Called on the
+ * Bluetooth layer's thread; the same printer may be reported more than once. */
+typedef void (*CP_OnBluetoothDeviceDiscovered)(const char *device_name,
+                                               const char *device_address,
+                                               const void *private_data);
+/* Bluetooth classic enumeration: does nothing on this platform. */
+CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int *cancel,
+                                 CP_OnBluetoothDeviceDiscovered on_discovered,
+                                 const void *private_data);
+/* Scans for Bluetooth LE printers, reporting each to on_discovered, until *cancel (may be
+ * NULL) becomes non-zero or timeout_ms (counted in whole seconds, rounded up) has passed;
+ * blocks the caller, and no callback of the scan runs after it returns. Returns at once
+ * with a value below 1 when no scan can start (always, until this platform has a Bluetooth
+ * LE central) or when on_discovered is NULL; otherwise a positive value of no further
+ * meaning. */
+CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int *cancel,
+                                 CP_OnBluetoothDeviceDiscovered on_discovered,
+                                 const void *private_data);
+/* Wi-Fi P2P enumeration: does nothing on this platform. */
+typedef void (*CP_OnWiFiP2PDeviceDiscovered)(const char *device_name,
+                                             const char *device_address,
+                                             const char *device_type,
+                                             const void *private_data);
+CP_API void CP_Port_EnumWiFiP2PDevice(unsigned int timeout_ms, int *cancel,
+                                      CP_OnWiFiP2PDeviceDiscovered on_discovered,
+                                      const void *private_data);
+
+/* Logging: both do nothing on this platform. */
+CP_API void CP_Logger_SetDebugEnabled(int enabled);
+CP_API void CP_Logger_SetLogToFile(const char *file_path);
 
 /* ==== Printer commands and device protocol ============================================ */
 
@@ -599,9 +656,10 @@ CP_API int CP_Pos_SetVerticalRelativePrintPosition(void *handle, int nPosition);
  * (Jbig). File and data images are scaled to dstw x dsth dots; a dimension of 0 or less
  * follows the other and the aspect ratio, both 0 or less keep the image's own size. Pixel
  * images print at their own size: img_height rows of img_width pixels of img_format, each
- * row starting img_stride bytes after the last (at least one row of pixels); img_datalen,
- * when not 0, must cover every row read. An unknown method, an image that does not load and
- * a size that comes out below 1 give 0 with nothing sent. */
+ * row starting img_stride bytes after the last (a row of the format must fit in the
+ * stride), img_datalen >= img_stride x img_height. An unknown method, an image that does not
+ * load, a size that comes out below 1 and an image wider than the command can carry (JBIG:
+ * 65528 dots) give 0 with nothing sent. */
 CP_API int CP_Pos_PrintRasterImageFromFile(void *handle, int dstw, int dsth, const char *pszFile,
                                            CP_ImageBinarizationMethod binarization_method,
                                            CP_ImageCompressionMethod compression_method);
@@ -616,11 +674,134 @@ CP_API int CP_Pos_PrintRasterImageFromPixels(void *handle, const unsigned char *
                                              CP_ImageBinarizationMethod binarization_method,
                                              CP_ImageCompressionMethod compression_method);
 
+/* -- Label commands -- */
+
+/* Label enumerations: their low byte goes to the printer unchanged; the library gives them
+ * no meaning. The text position is that of the receipt command GS H. */
+typedef int32_t CP_Label_BarcodeType;
+typedef int32_t CP_Label_BarcodeTextPrintPosition;
+typedef int32_t CP_Label_Rotation;
+typedef int32_t CP_Label_Color;
+
+/*
+ * A label page: PageBegin, drawing calls, PagePrint. Every call returns 1 when its command
+ * was written whole through the port with the handle's default write timeout, else 0 (also
+ * for a null or closed handle). Coordinates, sizes, fonts and styles go to the printer as
+ * their low 16 bits, the other arguments as their low byte.
+ *
+ * Texts go to the printer NUL-terminated, so a null text, a negative length, or byte data
+ * holding a 0 byte gives 0 with nothing sent. The wide forms convert to the named encoding
+ * first; text the encoding cannot represent gives 0 with nothing sent.
+ */
+CP_API int CP_Label_EnableLabelMode(void *handle);
+CP_API int CP_Label_DisableLabelMode(void *handle);
+CP_API int CP_Label_CalibrateLabel(void *handle);
+CP_API int CP_Label_FeedLabel(void *handle);
+CP_API int CP_Label_BackPaperToPrintPosition(void *handle);
+CP_API int CP_Label_FeedPaperToTearPosition(void *handle);
+CP_API int CP_Label_PageBegin(void *handle, int x, int y, int width, int height,
+                              CP_Label_Rotation rotation);
+CP_API int CP_Label_PagePrint(void *handle, int copies);
+
+CP_API int CP_Label_DrawText(void *handle, int x, int y, int font, int style, const char *str);
+CP_API int CP_Label_DrawTextInUTF8(void *handle, int x, int y, int font, int style,
+                                   const wchar_t *str);
+CP_API int CP_Label_DrawTextInGBK(void *handle, int x, int y, int font, int style,
+                                  const wchar_t *str);
+CP_API int CP_Label_DrawTextInBIG5(void *handle, int x, int y, int font, int style,
+                                   const wchar_t *str);
+CP_API int CP_Label_DrawTextInShiftJIS(void *handle, int x, int y, int font, int style,
+                                       const wchar_t *str);
+CP_API int CP_Label_DrawTextInEUCKR(void *handle, int x, int y, int font, int style,
+                                    const wchar_t *str);
+CP_API int CP_Label_DrawTextInBytes(void *handle, int x, int y, int font, int style,
+                                    const char *data, int length);
+
+/* Barcode: first sends the receipt command GS H with the text position as a write of its
+ * own, whose result is not used; the result is that of the label command. */
+CP_API int CP_Label_DrawBarcode(void *handle, int x, int y, CP_Label_BarcodeType nBarcodeType,
+                                CP_Label_BarcodeTextPrintPosition nBarcodeTextPrintPosition,
+                                int height, int unitwidth, CP_Label_Rotation rotation,
+                                const char *str);
+CP_API int CP_Label_DrawQRCode(void *handle, int x, int y, int nVersion, CP_QRCodeECC nECCLevel,
+                               int unitwidth, CP_Label_Rotation rotation, const char *str);
+CP_API int CP_Label_DrawQRCodeInUTF8(void *handle, int x, int y, int nVersion,
+                                     CP_QRCodeECC nECCLevel, int unitwidth,
+                                     CP_Label_Rotation rotation, const wchar_t *str);
+CP_API int CP_Label_DrawQRCodeInBytes(void *handle, int x, int y, int nVersion,
+                                      CP_QRCodeECC nECCLevel, int unitwidth,
+                                      CP_Label_Rotation rotation, const char *data, int length);
+/* nECCLevel is the PDF417 level, sent as it is. */
+CP_API int CP_Label_DrawPDF417Code(void *handle, int x, int y, int column, int nAspectRatio,
+                                   int nECCLevel, int unitwidth, CP_Label_Rotation rotation,
+                                   const char *str);
+
+/* Rect is filled; Rect and Box are sent by their corners (x, y) and (x + width, y + height). */
+CP_API int CP_Label_DrawLine(void *handle, int startx, int starty, int endx, int endy,
+                             int linewidth, CP_Label_Color linecolor);
+CP_API int CP_Label_DrawRect(void *handle, int x, int y, int width, int height,
+                             CP_Label_Color color);
+CP_API int CP_Label_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,
+                            CP_Label_Color bordercolor);
+
+/*
+ * Images, binarised and sent as one label raster command, plain (compression 0) or JBIG
+ * (compression 2); run-length and other methods give 0 with nothing sent. File and data
+ * images print at dstw x dsth: their own size when both are 0 or less, else the missing
+ * side follows the image's aspect ratio. Pixel images print at their own size and need
+ * img_datalen >= img_stride x img_height, with a row of the format fitting in the stride.
+ * The raster's rows are padded to whole bytes; the command's width is that padded width
+ * (a 300-dot image is sent 304 dots wide). Images wider than 65528 dots (mono pixels: a
+ * stride above 8191 bytes) or taller than 65535 rows give 0 with nothing sent.
+ */
+CP_API int CP_Label_DrawImageFromFile(void *handle, int x, int y, int dstw, int dsth,
+                                      const char *pszFile,
+                                      CP_ImageBinarizationMethod binarization_method,
+                                      CP_ImageCompressionMethod compression_method);
+CP_API int CP_Label_DrawImageFromData(void *handle, int x, int y, int dstw, int dsth,
+                                      const unsigned char *data, unsigned int data_size,
+                                      CP_ImageBinarizationMethod binarization_method,
+                                      CP_ImageCompressionMethod compression_method);
+CP_API int CP_Label_DrawImageFromPixels(void *handle, int x, int y, const unsigned char *img_data,
+                                        unsigned int img_datalen, int img_width, int img_height,
+                                        int img_stride, CP_ImagePixelsFormat img_format,
+                                        CP_ImageBinarizationMethod binarization_method,
+                                        CP_ImageCompressionMethod compression_method);
+
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
+
+/* Black-mark paper, on the receipt command object (1 when the whole command was written,
+ * else 0). MaxFindLength sends the low 16 bits. The two position calls take a signed
+ * distance from the mark: its low 16 bits, or for a negative distance a direction flag and
+ * the magnitude. */
+CP_API int CP_BlackMark_EnableBlackMarkMode(void *handle);
+CP_API int CP_BlackMark_DisableBlackMarkMode(void *handle);
+CP_API int CP_BlackMark_SetBlackMarkMaxFindLength(void *handle, int maxFindLength);
+CP_API int CP_BlackMark_FindNextBlackMark(void *handle);
+CP_API int CP_BlackMark_SetBlackMarkPaperPrintPosition(void *handle, int position);
+CP_API int CP_BlackMark_SetBlackMarkPaperCutPosition(void *handle, int position);
+CP_API int CP_BlackMark_FullCutBlackMarkPaper(void *handle);
+CP_API int CP_BlackMark_HalfCutBlackMarkPaper(void *handle);
+
+/* Sets the print speed stored in the printer by a 31-byte hardware-setting record, written
+ * with a 10000 ms timeout (not the handle's default). 1 when written whole, else 0. */
+CP_API int CP_Settings_Hardware_SetPrintSpeed(void *handle, int nSpeed);
+
+/* Scrambles length bytes of data into out (which may be data) with a one-byte key derived
+ * from a fresh 16-bit nonce and a key constant shared with the printer, so the printer can
+ * undo it from the nonce. Stores the nonce in *nonce (may be NULL) and returns the key. The
+ * nonce comes from rand() seeded with the current second (the process's rand() sequence is
+ * reseeded), so calls within one second give the same nonce and key. With NULL data or out
+ * nothing is written. */
+CP_API unsigned char CP_CRC_Encrypt(const unsigned char *data, unsigned int length,
+                                    unsigned char *out, unsigned int *nonce);
 
 /* ==== Imaging, text encoding, barcodes and QR codes =================================== */
 
 /* ---- Pixel formats, gray conversion, binarisation, scaling and image loading --------- */
+
+/* The pixel format, binarisation and compression enumerations are declared with the
+ * printer image calls above. */
 
 /*
  * Rasters: 1 bit per dot, 1 = black, most significant bit leftmost, rows `bytes per line`

@@ -1,6 +1,9 @@
 #include "ports/NZAirKissEncoder.h"
 
 #include <cstring>
+#include <exception>
+
+#include "ports/NZCrc8.h"
 
 namespace {
 
@@ -28,13 +31,7 @@ std::vector<uint8_t> ContentBytes(const char *ssid, const char *password, uint8_
 }  // namespace
 
 uint8_t NZAirKissEncoder_CRC8(const uint8_t *bytes, size_t length) {
-    uint8_t crc = 0;
-    for (size_t i = 0; bytes && i < length; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0x8C)
-                                                          : static_cast<uint8_t>(crc >> 1);
-    }
-    return crc;
+    return NZCrc8RightShift(bytes, length, 0, 0x8C);
 }
 
 size_t NZAirKissEncoder_FillLeadingPart(uint64_t *out, size_t cap, size_t reps, size_t *required) {
@@ -102,15 +99,21 @@ std::vector<uint64_t> NZAirKissEncoder_EncodeDataToLengthArray(const char *ssid,
                                                                size_t magic_reps,
                                                                size_t content_reps) {
     if (!ssid || !password) return {};
-    size_t leading = 0, magic = 0, content = 0;
-    NZAirKissEncoder_FillLeadingPart(nullptr, 0, leading_reps, &leading);
-    NZAirKissEncoder_FillMagicCode(nullptr, 0, magic_reps, ssid, password, &magic);
-    NZAirKissEncoder_FillContentData(nullptr, 0, content_reps, ssid, password, random, &content);
-    std::vector<uint64_t> lengths(leading + magic + content, 0);
-    if (lengths.empty()) return lengths;
-    uint64_t *out = lengths.data();
-    out += NZAirKissEncoder_FillLeadingPart(out, leading, leading_reps, nullptr);
-    out += NZAirKissEncoder_FillMagicCode(out, magic, magic_reps, ssid, password, nullptr);
-    NZAirKissEncoder_FillContentData(out, content, content_reps, ssid, password, random, nullptr);
-    return lengths;
+    // Texts of many megabytes ask for more entries than memory holds: that is an empty
+    // array, not an exception thrown through the exported call.
+    try {
+        size_t leading = 0, magic = 0, content = 0;
+        NZAirKissEncoder_FillLeadingPart(nullptr, 0, leading_reps, &leading);
+        NZAirKissEncoder_FillMagicCode(nullptr, 0, magic_reps, ssid, password, &magic);
+        NZAirKissEncoder_FillContentData(nullptr, 0, content_reps, ssid, password, random, &content);
+        std::vector<uint64_t> lengths(leading + magic + content, 0);
+        if (lengths.empty()) return lengths;
+        uint64_t *out = lengths.data();
+        out += NZAirKissEncoder_FillLeadingPart(out, leading, leading_reps, nullptr);
+        out += NZAirKissEncoder_FillMagicCode(out, magic, magic_reps, ssid, password, nullptr);
+        NZAirKissEncoder_FillContentData(out, content, content_reps, ssid, password, random, nullptr);
+        return lengths;
+    } catch (const std::exception &) {
+        return {};
+    }
 }

@@ -22,7 +22,8 @@ size_t NZAirKissEncoder_FillSequenceData(uint64_t *out, size_t cap, uint8_t inde
 size_t NZAirKissEncoder_FillContentData(uint64_t *out, size_t cap, size_t reps, const char *ssid,
                                         const char *password, uint8_t random, size_t *required);
 
-// Leading part, magic code and content data, in that order; empty for null texts.
+// Leading part, magic code and content data, in that order; empty for null texts and when
+// the array cannot be allocated.
 std::vector<uint64_t> NZAirKissEncoder_EncodeDataToLengthArray(const char *ssid,
                                                                const char *password,
                                                                uint8_t random, size_t leading_reps,

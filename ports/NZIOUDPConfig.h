@@ -41,6 +41,7 @@ public:
 
     bool Exchange(const char* local_ip, unsigned short local_port, const char* dest_ip,
                   unsigned short dest_port, uint32_t resend_ms, uint32_t timeout_ms);
+    bool IsReaderRunning() const { return readStart_.load() != readFinished_.load(); }
 
 protected:
     std::vector<uint8_t> request_;  // built by the subclass before the exchange

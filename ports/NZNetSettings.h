@@ -1,31 +1,13 @@
-// Destinations and timing of the network transports, discovery and provisioning.
+// Destinations of discovery and provisioning (their waits are in PortTiming).
 //
 // The defaults are the shipped values. Tests replace them (NZNetSettingsOverride) to aim the
-// broadcasting calls at 127.0.0.1 and ephemeral ports and to shorten the waits; each call
-// takes a copy when it starts, so a change applies from the next call on.
+// broadcasting calls at 127.0.0.1 and ephemeral ports; each call takes a copy when it starts,
+// so a change applies from the next call on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// The discovery and AirKiss limits count whole seconds of the ports' helper clock
-// (PortTiming::helperSecondMs), which tests shorten with the other port waits.
-struct NZNetTiming {
-    // TCP: the graceful close waits this long for the printer to close its side (counted in
-    // whole helper seconds). A TCP transport takes it when it is constructed.
-    uint32_t tcpCloseWaitMs = 3000;
-
-    // Discovery.
-    uint32_t discoveryReceiveTimeoutMs = 50;
-    uint32_t discoveryCycleSleepMs = 5;  // between query rounds, slept this long ...
-    uint32_t discoveryCycleSleeps = 50;  // ... this many times, watching the cancel flag
-
-    // AirKiss.
-    uint32_t airkissSendTimeoutMs = 1000;
-    uint32_t airkissReceiveTimeoutMs = 1000;
-    uint32_t airkissDatagramGapMs = 5;
-};
 
 struct NZNetDestinations {
     // Discovery queries.
@@ -43,7 +25,6 @@ struct NZNetDestinations {
 };
 
 struct NZNetSettings {
-    NZNetTiming timing;
     NZNetDestinations destinations;
 
     static NZNetSettings Get();

@@ -2,23 +2,18 @@
 
 #include <arpa/inet.h>
 #include <cctype>
-#include <cstdlib>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include "ports/NZStringUtils.h"
 
 bool NZSocketIO::bind_addr(const char*, unsigned short) { return false; }
 bool NZSocketIO::bind_addr_a(const char* ip, unsigned short port) { return bind_addr(ip, port); }
 
 bool NZSocketIO::bind_addr_w(const wchar_t* ip, unsigned short port) {
-    char* narrow = NZStringUtils::nzutils_wcstombs_local(ip);
-    if (narrow == nullptr) return false;
-    bool bound = bind_addr(narrow, port);
-    std::free(narrow);
-    return bound;
+    const NZNarrowAddress narrow(ip);
+    return narrow.ok() && bind_addr(narrow.get(), port);
 }
 
 bool NZSocketIO::setsockopt_linger(bool, unsigned int) { return false; }

@@ -3,10 +3,29 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <shared_mutex>
 #include <cwchar>
 
+#include "ports/NZStringUtils.h"
 #include "ports/NZThreadIO.h"
+
+// A wide address text converted for the narrow calls. A null text stays null; a text that
+// does not convert is not ok, so it is never taken for "no address".
+class NZNarrowAddress {
+public:
+    explicit NZNarrowAddress(const wchar_t* text)
+        : text_(NZStringUtils::nzutils_wcstombs_local(text)), ok_(text == nullptr || text_ != nullptr) {}
+    ~NZNarrowAddress() { std::free(text_); }
+    NZNarrowAddress(const NZNarrowAddress&) = delete;
+    NZNarrowAddress& operator=(const NZNarrowAddress&) = delete;
+    const char* get() const { return text_; }
+    bool ok() const { return ok_; }
+
+private:
+    char* text_;
+    bool ok_;
+};
 
 // Socket operations of the network transports. The neutral class has no socket: every
 // operation fails.

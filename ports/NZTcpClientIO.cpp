@@ -5,18 +5,15 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "ports/NZNetSettings.h"
-#include "ports/NZStringUtils.h"
 #include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
-NZTcpClientIO::NZTcpClientIO() : closeWaitMs(NZNetSettings::Get().timing.tcpCloseWaitMs) {}
+NZTcpClientIO::NZTcpClientIO() : closeWaitMs(GetPortTiming().tcpCloseWaitMs) {}
 
 bool NZTcpClientIO::Open(const char*, const char*, unsigned short, unsigned int) {
     ClearFlags();
@@ -30,12 +27,12 @@ bool NZTcpClientIO::OpenA(const char* local_ip, const char* dest_ip, unsigned sh
 
 bool NZTcpClientIO::OpenW(const wchar_t* local_ip, const wchar_t* dest_ip,
                           unsigned short dest_port, unsigned int timeout) {
-    char* narrow_local = NZStringUtils::nzutils_wcstombs_local(local_ip);
-    char* narrow_dest = NZStringUtils::nzutils_wcstombs_local(dest_ip);
-    bool opened = Open(narrow_local, narrow_dest, dest_port, timeout);
-    std::free(narrow_local);
-    std::free(narrow_dest);
-    return opened;
+    const NZNarrowAddress local(local_ip), dest(dest_ip);
+    if (!local.ok() || !dest.ok()) {
+        ClearFlags();
+        return false;
+    }
+    return Open(local.get(), dest.get(), dest_port, timeout);
 }
 
 bool NZTcpClientIO::Open(const char* dest_ip) { return Open(nullptr, dest_ip, 9100, 5000); }
@@ -176,15 +173,10 @@ void NZTcpClientIO_ios::BaseClose() {
         if (shut != 0) {
             std::printf("NZTcpClientIO_ios BaseClose: shutdown failed with error: %d\n", error);
             std::fflush(stdout);
-        } else {
-            WholeSecondDeadline deadline(closeWaitMs);
-            const uint32_t sleep_ms = GetPortTiming().pollSleepMs;
-            while (IsReaderRunning() && !deadline.Passed()) RAZISleep::SleepMs(static_cast<int>(sleep_ms));
-            if (IsReaderRunning()) {
-                std::printf("NZTcpClientIO_ios BaseClose: force closesocket\n");
-                std::fflush(stdout);
-                // The socket base wakes the reader, waits for it, and only then closes.
-            }
+        } else if (!WaitReadThreadFinished(closeWaitMs)) {
+            std::printf("NZTcpClientIO_ios BaseClose: force closesocket\n");
+            std::fflush(stdout);
+            // The socket base wakes the reader, waits for it, and only then closes.
         }
     }
     NZSocketIO_ios::BaseClose();

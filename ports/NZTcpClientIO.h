@@ -30,7 +30,7 @@ public:
     int BaseReadDirectly(unsigned char* buffer, size_t length, unsigned int timeout_ms) override;
 protected:
     bool gracefulClose = true;
-    unsigned int closeWaitMs;  // 3000 unless the network settings say otherwise
+    unsigned int closeWaitMs;  // 3000 unless the port timing says otherwise
 };
 
 class NZTcpClientIO_ios : public NZSocketIO_ios, public NZTcpClientIO {

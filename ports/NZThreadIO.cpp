@@ -83,6 +83,12 @@ void NZThreadIO::StopReadThread() {
     waitUntil(read_finished_, read_start_);
 }
 
+bool NZThreadIO::WaitReadThreadFinished(uint32_t timeout_ms) {
+    WholeSecondDeadline deadline(timeout_ms);
+    while (IsReaderRunning() && !deadline.Passed()) pollSleep();
+    return !IsReaderRunning();
+}
+
 void NZThreadIO::StartCloseThread() {
     close_start_.fetch_add(1);
     if (!RAZIThread::StartThread(&NZThreadIO::closeThreadFunc, this)) {

@@ -32,6 +32,9 @@ public:
     // Asks the reader to stop and waits until it has; at once when none runs. Called on the
     // reader thread itself it only asks.
     void StopReadThread();
+    // Waits, without asking it to stop, until the reader has finished or the whole-second
+    // limit has passed; true when no reader runs any more.
+    bool WaitReadThreadFinished(uint32_t timeout_ms);
     // Closes the port on a new thread and waits until that thread runs; closes on the
     // calling thread when no thread could be created.
     void StartCloseThread();

@@ -3,11 +3,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "ports/NZStringUtils.h"
 
 bool NZUdpClientIO::Open(const char*, unsigned short, const char*, unsigned short) {
     ClearFlags();
@@ -21,12 +19,12 @@ bool NZUdpClientIO::OpenA(const char* local_ip, unsigned short local_port, const
 
 bool NZUdpClientIO::OpenW(const wchar_t* local_ip, unsigned short local_port,
                           const wchar_t* dest_ip, unsigned short dest_port) {
-    char* narrow_local = NZStringUtils::nzutils_wcstombs_local(local_ip);
-    char* narrow_dest = NZStringUtils::nzutils_wcstombs_local(dest_ip);
-    bool opened = Open(narrow_local, local_port, narrow_dest, dest_port);
-    std::free(narrow_local);
-    std::free(narrow_dest);
-    return opened;
+    const NZNarrowAddress local(local_ip), dest(dest_ip);
+    if (!local.ok() || !dest.ok()) {
+        ClearFlags();
+        return false;
+    }
+    return Open(local.get(), local_port, dest.get(), dest_port);
 }
 
 bool NZUdpClientIO::Open(const char* dest_ip) { return Open(nullptr, 0, dest_ip, 5100); }
@@ -43,12 +41,12 @@ bool NZUdpClientIO::OpenNonThreadA(const char* local_ip, unsigned short local_po
 
 bool NZUdpClientIO::OpenNonThreadW(const wchar_t* local_ip, unsigned short local_port,
                                    const wchar_t* dest_ip, unsigned short dest_port) {
-    char* narrow_local = NZStringUtils::nzutils_wcstombs_local(local_ip);
-    char* narrow_dest = NZStringUtils::nzutils_wcstombs_local(dest_ip);
-    bool opened = OpenNonThread(narrow_local, local_port, narrow_dest, dest_port);
-    std::free(narrow_local);
-    std::free(narrow_dest);
-    return opened;
+    const NZNarrowAddress local(local_ip), dest(dest_ip);
+    if (!local.ok() || !dest.ok()) {
+        ClearFlags();
+        return false;
+    }
+    return OpenNonThread(local.get(), local_port, dest.get(), dest_port);
 }
 
 int NZUdpClientIO::socket_sendto(const unsigned char*, size_t, uint32_t, unsigned short) {

@@ -26,6 +26,18 @@ struct PortTiming {
     uint32_t tcpKeepAliveCount = 3;
     // Plain Bluetooth LE write mode applied after opening: per-packet timeout.
     uint32_t blePacketTimeoutMs = 180000;
+    // TCP: the graceful close waits this long (in whole helper seconds) for the printer to
+    // close its side. A TCP transport takes it when it is constructed.
+    uint32_t tcpCloseWaitMs = 3000;
+    // Discovery: receive timeout of its sockets, and the pause between query rounds, slept
+    // in this many steps of this length while watching the cancel flag.
+    uint32_t discoveryReceiveTimeoutMs = 50;
+    uint32_t discoveryCycleSleepMs = 5;
+    uint32_t discoveryCycleSleeps = 50;
+    // AirKiss: socket timeouts and the gap after each datagram.
+    uint32_t airkissSendTimeoutMs = 1000;
+    uint32_t airkissReceiveTimeoutMs = 1000;
+    uint32_t airkissDatagramGapMs = 5;
 };
 
 // A copy of the current values; cheap, safe from any thread.

@@ -24,19 +24,19 @@ unsigned int RAZIAirKiss::RAZIAirKiss_ConfigWireless(const char* ssid, const cha
         ssid, password, randomByte_.load(), leadingReps_, magicReps_, contentReps_);
     if (lengths.empty()) return 0;
 
-    const NZNetSettings settings = NZNetSettings::Get();
-    const NZNetDestinations& to = settings.destinations;
+    const NZNetDestinations to = NZNetSettings::Get().destinations;
+    const PortTiming timing = GetPortTiming();
     if (!socket_.OpenNonThreadA(to.airkissLocalAddress.c_str(), to.airkissLocalPort,
                                 to.airkissAddress.c_str(), to.airkissPort))
         return 0;
     socket_.setsockopt_reuseaddr(true);
     socket_.setsockopt_broadcast(true);
-    socket_.setsockopt_rcvtimeo(settings.timing.airkissReceiveTimeoutMs);
-    socket_.setsockopt_sndtimeo(settings.timing.airkissSendTimeoutMs);
+    socket_.setsockopt_rcvtimeo(timing.airkissReceiveTimeoutMs);
+    socket_.setsockopt_sndtimeo(timing.airkissSendTimeoutMs);
 
     readStart_.fetch_add(1);
     stopRead_.store(false);
-    const int poll_ms = static_cast<int>(GetPortTiming().pollSleepMs);
+    const int poll_ms = static_cast<int>(timing.pollSleepMs);
     if (RAZIThread::StartThread(&RAZIAirKiss::readThreadFunc, this)) {
         while (readStarted_.load() != readStart_.load()) RAZISleep::SleepMs(poll_ms);
     } else {
@@ -51,9 +51,9 @@ unsigned int RAZIAirKiss::RAZIAirKiss_ConfigWireless(const char* ssid, const cha
     auto running = [&] { return socket_.IsOpened() && !cancel_.load() && !done_.load() && !deadline.Passed(); };
     while (running()) {
         for (size_t i = 0; i < lengths.size() && running();) {
-            const int sent = socket_.Write(kZeros, lengths[i], settings.timing.airkissSendTimeoutMs);
+            const int sent = socket_.Write(kZeros, lengths[i], timing.airkissSendTimeoutMs);
             if (sent >= 0 && static_cast<uint64_t>(sent) == lengths[i]) ++i;
-            RAZISleep::SleepMs(static_cast<int>(settings.timing.airkissDatagramGapMs));
+            RAZISleep::SleepMs(static_cast<int>(timing.airkissDatagramGapMs));
         }
     }
 
@@ -90,14 +90,16 @@ void RAZIAirKiss::readThreadFunc(void* raw) {
     self->readFinished_.fetch_add(1);
 }
 
+// Both live for the whole process: a run still going on another thread at exit must not
+// find them destroyed under it.
 RAZIAirKiss& m_raziAirKiss() {
-    static RAZIAirKiss instance;
-    return instance;
+    static auto* instance = new RAZIAirKiss;
+    return *instance;
 }
 
 std::mutex& m_raziAirKissConfigMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 extern "C" CP_API int CP_Airkiss_ConfigWireless(const char* ssid, const char* password,

@@ -36,6 +36,7 @@ public:
     RunStatistics LastRun() const {
         return {randomByte_.load(), datagramsHeard_.load(), echoCount_.load()};
     }
+    bool IsReaderRunning() const { return readStart_.load() != readFinished_.load(); }
 
 private:
     static void readThreadFunc(void* self);

@@ -70,14 +70,10 @@ void ReadedEvent(const unsigned char* data, unsigned int length, unsigned int se
 }
 
 // The caller owns the flag and sets it from any thread.
-bool Cancelled(const int* cancel) {
-    return cancel != nullptr && __atomic_load_n(cancel, __ATOMIC_RELAXED) != 0;
-}
-
 std::vector<std::string> LocalAddresses(const NZNetDestinations& destinations) {
     if (!destinations.discoveryLocalAddresses.empty()) return destinations.discoveryLocalAddresses;
     char list[100] = {};
-    const unsigned int count = NZHostIPEnumerator_ios::Enumerate(list, sizeof list, nullptr);
+    const unsigned int count = NZHostIPEnumerator_ios().Enumerate(list, sizeof list, nullptr);
     std::vector<std::string> addresses = NZHostIPEnumerator_ios::SplitList(list, count);
     if (addresses.empty()) addresses.emplace_back("0.0.0.0");
     return addresses;
@@ -95,8 +91,8 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
                                                     CP_OnNetPrinterDiscovered on_discovered,
                                                     const void* private_data) {
     if (on_discovered == nullptr) return;  // nothing could be reported
-    const NZNetSettings settings = NZNetSettings::Get();
-    const NZNetDestinations& to = settings.destinations;
+    const NZNetDestinations to = NZNetSettings::Get().destinations;
+    const PortTiming timing = GetPortTiming();
     const std::vector<std::string> addresses = LocalAddresses(to);
 
     // Per local address: [2i] asks with query A, [2i + 1] with query B.
@@ -111,7 +107,7 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
         q.handler->socket.setsockopt_reuseaddr(true);
         q.handler->socket.setsockopt_broadcast(true);
         q.handler->socket.setsockopt_sndtimeo(timeout_ms);
-        q.handler->socket.setsockopt_rcvtimeo(settings.timing.discoveryReceiveTimeoutMs);
+        q.handler->socket.setsockopt_rcvtimeo(timing.discoveryReceiveTimeoutMs);
         q.record = DiscoverContext{local, on_discovered, private_data};
         q.handler->callback = &ReadedEvent;
         q.handler->context = &q.record;
@@ -124,15 +120,15 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
         if (q.open) q.handler->WaitReadThreadStarted();
 
     const WholeSecondDeadline deadline(timeout_ms);
-    while (any_open && !Cancelled(cancel) && !deadline.Passed()) {
-        for (size_t i = 0; i < sockets.size() && !Cancelled(cancel); i += 2) {
+    while (any_open && !RAZICancelFlagSet(cancel) && !deadline.Passed()) {
+        for (size_t i = 0; i < sockets.size() && !RAZICancelFlagSet(cancel); i += 2) {
             if (sockets[i].open)
                 sockets[i].handler->socket.Write(kRAZIDiscoverQueryA, kRAZIDiscoverQueryALength, timeout_ms);
             if (sockets[i + 1].open)
                 sockets[i + 1].handler->socket.Write(kRAZIDiscoverQueryB, kRAZIDiscoverQueryBLength, timeout_ms);
         }
-        for (uint32_t k = 0; k < settings.timing.discoveryCycleSleeps && !Cancelled(cancel); ++k)
-            RAZISleep::SleepMs(static_cast<int>(settings.timing.discoveryCycleSleepMs));
+        for (uint32_t k = 0; k < timing.discoveryCycleSleeps && !RAZICancelFlagSet(cancel); ++k)
+            RAZISleep::SleepMs(static_cast<int>(timing.discoveryCycleSleepMs));
     }
 
     // Wake every reader out of its receive and let it finish before any socket closes.

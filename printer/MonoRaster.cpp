@@ -2,107 +2,106 @@
 
 #include <climits>
 #include <cstdint>
-#include <utility>
 
 namespace {
 
-// Copies the converted raster with the bits beyond the width cleared, as the encoders send
-// whole bytes.
-std::optional<MonoRaster> Finish(unsigned char* converted, size_t bytes_per_line, size_t width,
-                                 size_t height) {
-    const nzimg::MallocPtr<unsigned char> owned(converted);
-    if (!converted || bytes_per_line == 0) return std::nullopt;
-    MonoRaster raster;
-    raster.bits.reset(Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(
-        bytes_per_line, width, height, converted, 0));
-    if (!raster.bits) return std::nullopt;
-    raster.bytes_per_line = bytes_per_line;
-    raster.width = width;
-    raster.height = height;
-    return raster;
+bool WithinLimits(uint64_t width, uint64_t height, const MonoRasterLimits& limits) {
+    return (limits.max_width == 0 || width <= limits.max_width) &&
+           (limits.max_height == 0 || height <= limits.max_height);
 }
 
-// Bytes of one row of pixels of the format; 0 for an unknown format.
-size_t RowBytes(CP_ImagePixelsFormat format, size_t width) {
+// Takes a converted raster and clears the bits right of its width in a copy.
+bool Finish(unsigned char* converted, size_t bytes_per_line, size_t width, size_t height,
+            MonoRaster* out) {
+    nzimg::MallocPtr<unsigned char> raster(converted);
+    if (!raster) return false;
+    out->bits.reset(Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(
+        bytes_per_line, width, height, raster.get(), 0));
+    if (!out->bits) return false;
+    out->bytes_per_line = bytes_per_line;
+    out->width = width;
+    out->height = height;
+    return true;
+}
+
+// Bytes of one row of width pixels in the format; 0 for an unknown format.
+uint64_t RowBytes(CP_ImagePixelsFormat format, uint64_t width) {
     switch (static_cast<int>(format)) {
     case 1:
     case 2: return (width + 7) / 8;
     case 3: return width;
     case 4:
-    case 5: return 3 * width;
+    case 5: return width * 3;
     case 6:
     case 7:
     case 8:
-    case 9: return 4 * width;
+    case 9: return width * 4;
     default: return 0;
     }
 }
 
 }  // namespace
 
-std::optional<std::pair<int, int>> MonoRaster::TargetSize(int image_width, int image_height,
-                                                          int dst_width, int dst_height) {
-    int64_t w = dst_width;
-    int64_t h = dst_height;
-    if (image_width > 0 && image_height > 0) {
-        if (w <= 0 && h <= 0) {
-            w = image_width;
-            h = image_height;
-        } else if (w <= 0) {
-            w = h * image_width / image_height;
-        } else if (h <= 0) {
-            h = w * image_height / image_width;
-        }
+std::optional<ImageTargetSize> ResolveImageTargetSize(int image_width, int image_height,
+                                                      int dstw, int dsth) {
+    if (image_width <= 0 || image_height <= 0) return std::nullopt;
+    int64_t width = dstw, height = dsth;
+    if (width <= 0 && height <= 0) {
+        width = image_width;
+        height = image_height;
+    } else if (width <= 0) {
+        width = height * image_width / image_height;
+    } else if (height <= 0) {
+        height = width * image_height / image_width;
     }
-    if (w <= 0 || h <= 0 || w > INT_MAX || h > INT_MAX) return std::nullopt;
-    return std::make_pair(static_cast<int>(w), static_cast<int>(h));
+    if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX) return std::nullopt;
+    return ImageTargetSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-std::optional<MonoRaster> MonoRaster::FromFile(const char* path, int dst_width, int dst_height,
-                                               CP_ImageBinarizationMethod method) {
-    int bpp = 0, image_width = 0, image_height = 0;
-    if (!path || !Quorvantelmise_ImgUtils_GetImageSizeFromFile(path, &bpp, &image_width,
-                                                               &image_height)) {
-        return std::nullopt;
-    }
-    const auto size = TargetSize(image_width, image_height, dst_width, dst_height);
-    if (!size) return std::nullopt;
-    size_t total = 0, bytes_per_line = 0;
-    unsigned char* converted = Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(
-        path, size->first, size->second, method, &total, &bytes_per_line);
-    return Finish(converted, bytes_per_line, size->first, size->second);
-}
-
-std::optional<MonoRaster> MonoRaster::FromData(const unsigned char* data, unsigned int data_size,
-                                               int dst_width, int dst_height,
-                                               CP_ImageBinarizationMethod method) {
-    int bpp = 0, image_width = 0, image_height = 0;
-    if (!data || !Quorvantelmise_ImgUtils_GetImageSizeFromData(data, data_size, &bpp,
-                                                               &image_width, &image_height)) {
-        return std::nullopt;
-    }
-    const auto size = TargetSize(image_width, image_height, dst_width, dst_height);
-    if (!size) return std::nullopt;
-    size_t total = 0, bytes_per_line = 0;
+bool MonoRasterFromData(const unsigned char* data, size_t size, int dstw, int dsth,
+                        CP_ImageBinarizationMethod method, const MonoRasterLimits& limits,
+                        MonoRaster* out) {
+    if (data == nullptr || size == 0) return false;
+    int image_width = 0, image_height = 0;
+    if (!Quorvantelmise_ImgUtils_GetImageSizeFromData(data, size, nullptr, &image_width,
+                                                      &image_height))
+        return false;
+    const std::optional<ImageTargetSize> target =
+        ResolveImageTargetSize(image_width, image_height, dstw, dsth);
+    if (!target || !WithinLimits(target->width, target->height, limits)) return false;
+    const size_t width = static_cast<size_t>(target->width);
+    const size_t height = static_cast<size_t>(target->height);
+    size_t bytes_per_line = 0;
     unsigned char* converted = Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
-        data, data_size, size->first, size->second, method, &total, &bytes_per_line);
-    return Finish(converted, bytes_per_line, size->first, size->second);
+        data, size, width, height, method, nullptr, &bytes_per_line);
+    return Finish(converted, bytes_per_line, width, height, out);
 }
 
-std::optional<MonoRaster> MonoRaster::FromPixels(const unsigned char* pixels,
-                                                 unsigned int data_length, int width, int height,
-                                                 int stride, CP_ImagePixelsFormat format,
-                                                 CP_ImageBinarizationMethod method) {
-    if (!pixels || width <= 0 || height <= 0 || stride <= 0) return std::nullopt;
-    const size_t row = RowBytes(format, static_cast<size_t>(width));
-    if (row == 0 || static_cast<size_t>(stride) < row) return std::nullopt;
-    // Mono rows are copied whole; the others are read up to the last pixel.
-    const bool mono = format == CP_ImagePixelsFormat_Mono || format == CP_ImagePixelsFormat_MonoLsb;
-    const uint64_t needed = static_cast<uint64_t>(stride) * (static_cast<uint64_t>(height) - 1) +
-                            (mono ? static_cast<uint64_t>(stride) : row);
-    if (data_length != 0 && data_length < needed) return std::nullopt;
-    size_t total = 0, bytes_per_line = 0;
+bool MonoRasterFromFile(const char* path, int dstw, int dsth, CP_ImageBinarizationMethod method,
+                        const MonoRasterLimits& limits, MonoRaster* out) {
+    if (path == nullptr) return false;
+    // Read once, so that the size and the pixels come from the same bytes.
+    long size = -1;
+    nzimg::MallocPtr<unsigned char> file(Quorvantelmise_ImgUtils_ReadFile(path, &size));
+    if (!file) return false;
+    return MonoRasterFromData(file.get(), static_cast<size_t>(size), dstw, dsth, method, limits,
+                              out);
+}
+
+bool MonoRasterFromPixels(const unsigned char* pixels, size_t pixels_length, int width,
+                          int height, int stride, CP_ImagePixelsFormat format,
+                          CP_ImageBinarizationMethod method, const MonoRasterLimits& limits,
+                          MonoRaster* out) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || stride <= 0) return false;
+    const uint64_t row_bytes = RowBytes(format, static_cast<uint64_t>(width));
+    // Rows that overlap or run past the caller's buffer are no image.
+    if (row_bytes == 0 || static_cast<uint64_t>(stride) < row_bytes) return false;
+    if (static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) > pixels_length) return false;
+    if (!WithinLimits(width, height, limits)) return false;
+    size_t bytes_per_line = 0;
     unsigned char* converted = Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-        pixels, width, height, stride, format, method, &total, &bytes_per_line);
-    return Finish(converted, bytes_per_line, width, height);
+        pixels, static_cast<size_t>(width), static_cast<size_t>(height),
+        static_cast<size_t>(stride), format, method, nullptr, &bytes_per_line);
+    return Finish(converted, bytes_per_line, static_cast<size_t>(width),
+                  static_cast<size_t>(height), out);
 }

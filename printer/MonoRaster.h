@@ -1,7 +1,8 @@
 #pragma once
 
-// Images prepared for the printer's raster commands: loaded or taken from caller pixels,
-// scaled, binarised, with the bits beyond the image width cleared in every row.
+// The one-bit raster of an image given to a print call (a file, encoded data or caller
+// pixels): sized, binarised, and with the bits right of its width cleared so that row
+// padding never prints.
 
 #include <cstddef>
 #include <optional>
@@ -10,28 +11,44 @@
 #include "quorvantelmise.h"
 
 struct MonoRaster {
-    nzimg::MallocPtr<unsigned char> bits;
+    nzimg::MallocPtr<unsigned char> bits;  // height rows of bytes_per_line bytes
     size_t bytes_per_line = 0;
-    size_t width = 0;  // dots
-    size_t height = 0;
+    size_t width = 0;   // dots
+    size_t height = 0;  // rows
 
-    // The size to draw an image of image_width x image_height at: a target dimension of 0 or
-    // less follows the other and the aspect ratio, both 0 or less give the image's own size.
-    // Empty when the result is not positive or does not fit an int.
-    static std::optional<std::pair<int, int>> TargetSize(int image_width, int image_height,
-                                                         int dst_width, int dst_height);
-
-    // Empty on any failure: unreadable or undecodable image, a target size as above that
-    // is not positive, a binarisation method outside 0 to 2.
-    static std::optional<MonoRaster> FromFile(const char* path, int dst_width, int dst_height,
-                                              CP_ImageBinarizationMethod method);
-    static std::optional<MonoRaster> FromData(const unsigned char* data, unsigned int data_size,
-                                              int dst_width, int dst_height,
-                                              CP_ImageBinarizationMethod method);
-    // At the pixels' own size. Rows start stride bytes apart and must hold a row of the
-    // format; a nonzero data_length must cover every row read. Mono formats ignore method.
-    static std::optional<MonoRaster> FromPixels(const unsigned char* pixels,
-                                                unsigned int data_length, int width, int height,
-                                                int stride, CP_ImagePixelsFormat format,
-                                                CP_ImageBinarizationMethod method);
+    size_t size() const { return bytes_per_line * height; }
 };
+
+// The largest image a print command can carry, checked before anything is decoded or
+// scaled, so that a refused image allocates nothing. 0: no limit.
+struct MonoRasterLimits {
+    size_t max_width = 0;
+    size_t max_height = 0;
+};
+
+struct ImageTargetSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The size a file or data image is printed at: dstw x dsth when both are positive, the
+// image's own size when neither is, else the missing side by the image's aspect ratio
+// (truncated). Computed in 64 bits; nullopt when a side is still not positive or does not
+// fit an int.
+std::optional<ImageTargetSize> ResolveImageTargetSize(int image_width, int image_height,
+                                                      int dstw, int dsth);
+
+// An encoded image (any format the image loader reads) at its target size.
+bool MonoRasterFromData(const unsigned char* data, size_t size, int dstw, int dsth,
+                        CP_ImageBinarizationMethod method, const MonoRasterLimits& limits,
+                        MonoRaster* out);
+bool MonoRasterFromFile(const char* path, int dstw, int dsth, CP_ImageBinarizationMethod method,
+                        const MonoRasterLimits& limits, MonoRaster* out);
+
+// Caller pixels at their own size. pixels_length must cover stride * height bytes, and a
+// row of the format must fit in the stride. The mono formats keep the caller's stride as
+// bytes per line and use no method.
+bool MonoRasterFromPixels(const unsigned char* pixels, size_t pixels_length, int width,
+                          int height, int stride, CP_ImagePixelsFormat format,
+                          CP_ImageBinarizationMethod method, const MonoRasterLimits& limits,
+                          MonoRaster* out);

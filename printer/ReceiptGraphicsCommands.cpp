@@ -105,23 +105,52 @@ int CP_Pos_SetVerticalRelativePrintPosition(void* handle, int nPosition) {
     });
 }
 
+namespace {
+
+// The widest raster each receipt command can carry: GS v 0 and US ( P count a row's bytes in
+// 16 bits (a run-length row may take one byte more than the row), US ( J its dots. Checked
+// before the image is decoded; an unknown method has no limits at all.
+std::optional<MonoRasterLimits> ReceiptRasterLimits(int compression) {
+    switch (compression) {
+    case CP_ImageCompressionMethod_None: return MonoRasterLimits{0xFFFF * 8, 0};
+    case CP_ImageCompressionMethod_RunLength: return MonoRasterLimits{0xFFFE * 8, 0};
+    case CP_ImageCompressionMethod_Jbig: return MonoRasterLimits{0xFFFF / 8 * 8, 0};
+    default: return std::nullopt;
+    }
+}
+
+// convert(limits, &raster) makes the raster; it is sent by the compression method.
+template <typename Convert>
+int PrintRaster(void* handle, int compression, Convert&& convert) {
+    return PosCommand(handle, [&](VUZudIrazoro& pos) {
+        const std::optional<MonoRasterLimits> limits = ReceiptRasterLimits(compression);
+        MonoRaster raster;
+        return limits && convert(*limits, &raster) &&
+               pos.POS_PrintRasterImageSpecifyCompressMethod(raster, compression);
+    });
+}
+
+}  // namespace
+
 int CP_Pos_PrintRasterImageFromFile(void* handle, int dstw, int dsth, const char* pszFile,
                                     CP_ImageBinarizationMethod binarization_method,
                                     CP_ImageCompressionMethod compression_method) {
-    return PosCommand(handle, [&](VUZudIrazoro& pos) {
-        const auto raster = MonoRaster::FromFile(pszFile, dstw, dsth, binarization_method);
-        return raster && pos.POS_PrintRasterImageSpecifyCompressMethod(*raster, compression_method);
-    });
+    return PrintRaster(handle, compression_method,
+                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
+                           return MonoRasterFromFile(pszFile, dstw, dsth, binarization_method,
+                                                     limits, raster);
+                       });
 }
 
 int CP_Pos_PrintRasterImageFromData(void* handle, int dstw, int dsth, const unsigned char* data,
                                     unsigned int data_size,
                                     CP_ImageBinarizationMethod binarization_method,
                                     CP_ImageCompressionMethod compression_method) {
-    return PosCommand(handle, [&](VUZudIrazoro& pos) {
-        const auto raster = MonoRaster::FromData(data, data_size, dstw, dsth, binarization_method);
-        return raster && pos.POS_PrintRasterImageSpecifyCompressMethod(*raster, compression_method);
-    });
+    return PrintRaster(handle, compression_method,
+                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
+                           return MonoRasterFromData(data, data_size, dstw, dsth,
+                                                     binarization_method, limits, raster);
+                       });
 }
 
 int CP_Pos_PrintRasterImageFromPixels(void* handle, const unsigned char* img_data,
@@ -129,9 +158,10 @@ int CP_Pos_PrintRasterImageFromPixels(void* handle, const unsigned char* img_dat
                                       int img_stride, CP_ImagePixelsFormat img_format,
                                       CP_ImageBinarizationMethod binarization_method,
                                       CP_ImageCompressionMethod compression_method) {
-    return PosCommand(handle, [&](VUZudIrazoro& pos) {
-        const auto raster = MonoRaster::FromPixels(img_data, img_datalen, img_width, img_height,
-                                                   img_stride, img_format, binarization_method);
-        return raster && pos.POS_PrintRasterImageSpecifyCompressMethod(*raster, compression_method);
-    });
+    return PrintRaster(handle, compression_method,
+                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
+                           return MonoRasterFromPixels(img_data, img_datalen, img_width,
+                                                       img_height, img_stride, img_format,
+                                                       binarization_method, limits, raster);
+                       });
 }

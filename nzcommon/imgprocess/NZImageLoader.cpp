@@ -52,6 +52,57 @@ bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
     return row == 0 || h <= (length - start) / row;
 }
 
+bool PnmSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// stb_image reads the pixels of an uncompressed PNM or TGA file with one bounded copy
+// per image or row and ignores a copy that runs out of data: those pixels are then
+// whatever the fresh allocation held. Such files are refused when their pixels cannot
+// all be present. The header is scanned as stb_image scans it.
+bool PnmPixelsCanBePresent(const unsigned char *data, size_t length) {
+    if (length < 2 || data[0] != 'P' || (data[1] != '5' && data[1] != '6')) return true; // not a binary PNM
+    size_t pos = 2;
+    auto eof = [&] { return pos >= length; };
+    auto next = [&] { return eof() ? '\0' : static_cast<char>(data[pos++]); };
+    char c = next();
+    auto skip = [&] {
+        for (;;) {
+            while (!eof() && PnmSpace(static_cast<unsigned char>(c))) c = next();
+            if (eof() || c != '#') return;
+            while (!eof() && c != '\n' && c != '\r') c = next();
+        }
+    };
+    auto number = [&] {
+        uint64_t v = 0;
+        while (!eof() && c >= '0' && c <= '9') {
+            v = v < (uint64_t{1} << 40) ? v * 10 + static_cast<uint64_t>(c - '0') : v; // stb refuses far less
+            c = next();
+        }
+        return v;
+    };
+    skip();
+    const uint64_t w = number();
+    skip();
+    const uint64_t h = number();
+    skip();
+    const uint64_t maxv = number();
+    const uint64_t bytes = (data[1] == '6' ? 3 : 1) * (maxv > 255 ? 2 : 1);
+    const uint64_t left = length - pos;
+    return w == 0 || h == 0 || (w <= left && h <= left && w * h <= left / bytes);
+}
+
+bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
+    // Colour-map type 0 with image type 2 or 3 (uncompressed true colour or gray); no
+    // other format stb_image reads has a zero second byte, so this is its TGA reader.
+    if (length < 18 || data[1] != 0 || (data[2] != 2 && data[2] != 3)) return true;
+    const uint64_t w = Le(data + 12, 2), h = Le(data + 14, 2), bits = data[16];
+    uint64_t comp;
+    if (bits == 8) comp = 1;
+    else if (bits == 16 && data[2] == 3) comp = 2;
+    else if (bits == 24 || bits == 32) comp = bits / 8;
+    else return true; // 15/16-bit colour is read byte by byte, other depths are refused
+    return 18 + uint64_t{data[0]} + w * h * comp <= length;
+}
+
 } // namespace
 
 namespace nzimg {
@@ -64,7 +115,9 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
-    if (length > INT_MAX || !BmpRowsCanBePresent(data, length)) return false;
+    if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length) ||
+        !TgaPixelsCanBePresent(data, length))
+        return false;
     int channels = 0;
     stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 3);
     if (!pixels) return false;
@@ -218,10 +271,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
     size_t *out_width, size_t *out_height) {
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
+        return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_height, img.height);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
     SetOut(out_size, r.size);
     SetOut(out_bpl, r.bpl);
     return r.bits.release();
@@ -233,11 +287,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithou
     FileData file;
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
+    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
         return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_bpp, img.bpp);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
     SetOut(out_size, r.size);
     SetOut(out_bpl, r.bpl);
     return r.bits.release();
@@ -269,11 +323,14 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
     DecodedImage img;
     Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+        !ToRaster(img, img.width, img.height, method, &r))
+        return nullptr;
+    unsigned char *v = ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    if (!v) return nullptr;
     SetOut(out_width, img.width);
     SetOut(out_bpp, img.bpp);
-    if (!ToRaster(img, img.width, img.height, method, &r)) return nullptr;
-    return ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    return v;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(

@@ -17,8 +17,10 @@ extern "C" {
 CP_API double Quorvantelmise_ImgUtils_SinXDivX(double x) {
     const double a = -1;
     const double t = x < 0 ? -x : x;
-    if (t <= 1) return (a + 2) * t * t * t - (a + 3) * t * t + 1;
-    if (t <= 2) return a * t * t * t - 5 * a * t * t + 8 * a * t - 4 * a;
+    // Powers first, then their coefficients: (5a) t^2 and (-5t) t round differently.
+    const double t2 = t * t, t3 = t2 * t;
+    if (t <= 1) return (a + 2) * t3 - (a + 3) * t2 + 1;
+    if (t <= 2) return a * t3 - (5 * a) * t2 + (8 * a) * t - (4 * a);
     return 0;
 }
 

@@ -117,8 +117,9 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
       bytes_per_line > kMax16 || std::min(bank_height, lines) > kMax16)
     return Fail(out_size);
   const size_t banks = lines / bank_height + (lines % bank_height != 0);
-  size_t data = 0, size = 0;
-  if (!MulSize(bytes_per_line, lines, data) || !AddSize(data, banks * kGsV0Header, size))
+  size_t data = 0, headers = 0, size = 0;
+  if (!MulSize(bytes_per_line, lines, data) || !MulSize(banks, kGsV0Header, headers) ||
+      !AddSize(data, headers, size))
     return Fail(out_size);
   auto *cmd = static_cast<unsigned char *>(std::malloc(size));
   if (!cmd) return Fail(out_size);
@@ -179,8 +180,10 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t bytes_per_
                                                                size_t lines,
                                                                const unsigned char *raster,
                                                                size_t *out_size) {
+  // A line over 65534 bytes cannot be coded (at most 127 runs of 255) and its raw form
+  // does not fit the 16-bit length: refused before any of it is read.
   size_t worst = 0;
-  if (!raster || bytes_per_line == 0 || lines == 0 ||
+  if (!raster || bytes_per_line == 0 || lines == 0 || bytes_per_line >= kMax16 ||
       !MulSize(bytes_per_line + 1 + kUsPHeader, lines, worst))
     return Fail(out_size);
   // First pass: each line's coded length, so the buffer is allocated at its exact size.
@@ -194,7 +197,6 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t bytes_per_
   for (size_t y = 0; y < lines; ++y) {
     const size_t n = RunLengthPairBytes(raster + y * bytes_per_line, bytes_per_line);
     const size_t coded = n ? n + 1 : bytes_per_line + 1;
-    if (coded > kMax16) return Fail(out_size);  // would wrap the 16-bit length
     pair_bytes[y] = static_cast<unsigned char>(n);
     size += kUsPHeader + coded;
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/BarcodeDecode.h"
+#include "BarcodeDecode.h"
 #include "quorvantelmise.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <string>
 
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
@@ -102,6 +103,9 @@ TEST(ImageBmp, EveryDepthTopDownAndBottomUp) {
         {"8 bottom-up", Palette(8, false), 8, 3, colour}, {"8 top-down", Palette(8, true), 8, 3, colour},
         {"4 bottom-up", Palette(4, false), 4, 3, colour}, {"4 top-down", Palette(4, true), 4, 3, colour},
         {"1 bottom-up", Mono(false), 1, 9, MonoExpected()}, {"1 top-down", Mono(true), 1, 9, MonoExpected()},
+        // The palette follows the info header, whatever its size.
+        {"8 bottom-up, 124-byte header", [] { Bmp b = Palette(8, false); b.info_size = 124; return b; }(), 8, 3, colour},
+        {"1 top-down, 108-byte header", [] { Bmp b = Mono(true); b.info_size = 108; return b; }(), 1, 9, MonoExpected()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,6 +262,54 @@ TEST(ImageBmp, SixteenAndThirtyTwoBitGoToStbImage) {
                                                 data.data(), data.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
                                             1));
     }
+}
+
+TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
+    // stb_image would leave the missing pixels as their fresh allocation held them, so
+    // the same file printed differently each time.
+    auto pnm = [](const std::string &head, const Bytes &px) {
+        Bytes b(head.begin(), head.end());
+        b.insert(b.end(), px.begin(), px.end());
+        return b;
+    };
+    auto tga = [](unsigned char type, unsigned char bits, const Bytes &px) {
+        Bytes b = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, bits, 0x20}; // 2 x 1, top row first
+        b.insert(b.end(), px.begin(), px.end());
+        return b;
+    };
+    const struct {
+        const char *name;
+        Bytes data;
+    } cases[] = {
+        {"P5", pnm("P5\n2 1\n255\n", {0, 255})},
+        {"P5 with a comment", pnm("P5 # two dots\n2 1 255 ", {0, 255})},
+        {"P6", pnm("P6\n2 1\n255\n", {0, 0, 0, 255, 255, 255})},
+        {"TGA gray", tga(3, 8, {0, 255})},
+        {"TGA 24-bit", tga(2, 24, {0, 0, 0, 255, 255, 255})},
+        {"TGA 32-bit", tga(2, 32, {0, 0, 0, 255, 255, 255, 255, 255})},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t size = 0, bpl = 0, w = 0, h = 0;
+        EXPECT_BYTES_EQ((Bytes{0x80}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                                c.data.data(), c.data.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
+                                            1));
+        EXPECT_EQ(w, 2u);
+        EXPECT_EQ(h, 1u);
+        const Bytes short_by_one(c.data.begin(), c.data.end() - 1);
+        EXPECT_FALSE(SizeQuery(short_by_one).ok);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(short_by_one.data(), short_by_one.size(),
+                                                                                   CP_ImageBinarizationMethod_Dithering, nullptr,
+                                                                                   nullptr, nullptr, nullptr),
+                  nullptr);
+    }
+    // Two bytes per sample above a maximum of 255 (stb_image's 8-bit view of those is its own).
+    const Bytes wide = pnm("P5\n2 1\n65535\n", {0, 0, 255, 255});
+    EXPECT_TRUE(SizeQuery(wide).ok);
+    EXPECT_FALSE(SizeQuery(Bytes(wide.begin(), wide.end() - 1)).ok);
+    // A header alone claiming a large picture allocates nothing of that size.
+    const Bytes big = pnm("P6\n30000 30000\n255\n", {});
+    EXPECT_FALSE(SizeQuery(big).ok);
 }
 
 Bytes RgbToMono(const Bytes &rgb, size_t w, size_t h, int method) {

@@ -218,6 +218,8 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(1, 1, p, 0, s); }},
       {"banked GS v 0 size over 64 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(65535, UINT64_MAX, p, 65535, s); }},
+      {"banked GS v 0 headers over 64 bits",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(1, (uint64_t{1} << 61) + 1, p, 1, s); }},
       {"GS 8 L width over 16 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(8192, 1, p, s); }},
       {"GS 8 L rounded lines over 16 bits",
@@ -225,6 +227,8 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
       {"GS 8 L zero width", [&](uint64_t *s) { return Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(0, 8, p, s); }},
       {"US ( P size over 64 bits",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(huge, huge, p, s); }},
+      {"US ( P line length near 2^64",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(UINT64_MAX - 3, 1, p, s); }},
       {"US ( P null raster", [](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(4, 4, nullptr, s); }},
   };
   for (const auto &c : cases) {

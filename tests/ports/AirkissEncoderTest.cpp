@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +98,8 @@ TEST(AirkissEncoder, FillFunctionsRefuseTooSmallOutput) {
     EXPECT_TRUE(NZAirKissEncoder_EncodeDataToLengthArray(nullptr, "pw", 1, 50, 20, 30).empty());
     EXPECT_TRUE(NZAirKissEncoder_EncodeDataToLengthArray("ssid", nullptr, 1, 50, 20, 30).empty());
     EXPECT_TRUE(NZAirKissEncoder_EncodeDataToLengthArray("ssid", "pw", 1, 0, 0, 0).empty());
+    // More entries than any array can hold.
+    EXPECT_TRUE(NZAirKissEncoder_EncodeDataToLengthArray("ssid", "pw", 1, SIZE_MAX / 8, 0, 0).empty());
 }
 
 }  // namespace

@@ -59,13 +59,15 @@ struct FakeAirkissPrinter {
 class Airkiss : public ::testing::Test {
 protected:
     void SetUp() override {
-        timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
+        timing_.Set([](PortTiming &t) {
+            t.helperSecondMs = 20;
+            t.airkissDatagramGapMs = 0;
+            t.airkissReceiveTimeoutMs = 50;
+        });
         settings_ = NZNetSettings::Get();
         settings_.destinations.airkissLocalAddress = "127.0.0.1";
         settings_.destinations.airkissLocalPort = 0;
         settings_.destinations.airkissAddress = "127.0.0.1";
-        settings_.timing.airkissDatagramGapMs = 0;
-        settings_.timing.airkissReceiveTimeoutMs = 50;
     }
     void TearDown() override { m_raziAirKiss().SetRandomSourceForTesting(nullptr); }
     void AimAt(uint16_t port) { settings_.destinations.airkissPort = port; }
@@ -134,12 +136,15 @@ TEST_F(Airkiss, CancelEndsTheRunAndIsForgottenByTheNext) {
         return std::vector<Bytes>{};
     });
     AimAt(peer.Port());
-    settings_.timing.airkissReceiveTimeoutMs = 5000;  // woken, not waited out
     NZNetSettingsOverride applied(settings_);
-    timing_.Set([](PortTiming &t) { t.helperSecondMs = 1000; });
+    timing_.Set([](PortTiming &t) {
+        t.helperSecondMs = 1000;
+        t.airkissReceiveTimeoutMs = 5000;  // woken, not waited out
+    });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CP_Airkiss_ConfigWireless("net", "password", 10000), 0);
     EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_FALSE(m_raziAirKiss().IsReaderRunning());  // woken and joined before the return
 
     // A cancel while nothing runs does not end the next run early.
     timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
@@ -179,11 +184,13 @@ TEST_F(Airkiss, RefusedInputAndBusyPort) {
 TEST(AirkissShippedDefaults, BroadcastOfItsOwnZerosIsNoAnswer) {
     QV_RUN_IN_NET_NAMESPACE([] {
         qvtest::ScopedPortTiming timing;
-        timing.Set([](PortTiming &t) { t.helperSecondMs = 20; });
-        NZNetSettings s;  // 0.0.0.0:10000 to 255.255.255.255:10000
-        s.timing.airkissDatagramGapMs = 0;
-        s.timing.airkissReceiveTimeoutMs = 50;
-        NZNetSettingsOverride shipped(s);
+        timing.Set([](PortTiming &t) {
+            t.helperSecondMs = 20;
+            t.airkissDatagramGapMs = 0;
+            t.airkissReceiveTimeoutMs = 50;
+        });
+        const NZNetSettings shipped_destinations;  // 0.0.0.0:10000 to 255.255.255.255:10000
+        NZNetSettingsOverride shipped(shipped_destinations);
         m_raziAirKiss().SetRandomSourceForTesting([] { return 255; });  // 255 % 255 = 0 before the shift
         EXPECT_EQ(CP_Airkiss_ConfigWireless("net", "password", 100), 0);
         const auto run = m_raziAirKiss().LastRun();

@@ -76,7 +76,10 @@ struct Collector {
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
-        timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
+        timing_.Set([](PortTiming &t) {
+            t.helperSecondMs = 20;
+            t.discoveryCycleSleeps = 4;  // 20 ms between rounds
+        });
         a_.SetResponder([](const Datagram &d) {
             if (d.data != Bytes(kRAZIDiscoverQueryA, kRAZIDiscoverQueryA + 14)) return std::vector<Bytes>{};
             Bytes wrong_prefix = DiscoveryReplyA(kMacB, "impostor");
@@ -94,7 +97,6 @@ protected:
         settings_.destinations.discoveryPortA = a_.Port();
         settings_.destinations.discoveryPortB = b_.Port();
         settings_.destinations.discoveryLocalAddresses = {"127.0.0.1"};
-        settings_.timing.discoveryCycleSleeps = 4;  // 20 ms between rounds
     }
     std::unique_ptr<NZNetSettingsOverride> Apply() { return std::make_unique<NZNetSettingsOverride>(settings_); }
 
@@ -138,8 +140,10 @@ TEST_F(Discovery, OneReportPerLocalAddressItArrivesOn) {
 
 TEST_F(Discovery, CancelEndsTheCallSoon) {
     auto applied = Apply();
-    timing_.Set([](PortTiming &t) { t.helperSecondMs = 1000; });
-    settings_.timing.discoveryCycleSleeps = 50;
+    timing_.Set([](PortTiming &t) {
+        t.helperSecondMs = 1000;
+        t.discoveryCycleSleeps = 50;
+    });
     Collector c;
     int cancel = 0;
     c.cancel_on_report = &cancel;
@@ -168,7 +172,7 @@ TEST_F(Discovery, ZeroTimeoutStillAsksOnce) {
 
 TEST_F(Discovery, LongReceiveTimeoutDoesNotHoldTheReturn) {
     // Receive threads sit in a 5 s receive: they are woken, not waited out.
-    settings_.timing.discoveryReceiveTimeoutMs = 5000;
+    timing_.Set([](PortTiming &t) { t.discoveryReceiveTimeoutMs = 5000; });
     auto applied = Apply();
     a_.SetResponder(nullptr);
     b_.SetResponder(nullptr);
@@ -181,7 +185,7 @@ TEST_F(Discovery, LongReceiveTimeoutDoesNotHoldTheReturn) {
 TEST(DiscoveryHostAddresses, OnlyNonLoopbackIPv4) {
     unsigned int required = 0;
     char list[1000] = {};
-    const unsigned int count = NZHostIPEnumerator_ios::Enumerate(list, sizeof list, &required);
+    const unsigned int count = NZHostIPEnumerator_ios().Enumerate(list, sizeof list, &required);
     const auto entries = NZHostIPEnumerator_ios::SplitList(list, count);
     ASSERT_EQ(entries.size(), count);
     unsigned int total = 0;
@@ -195,9 +199,9 @@ TEST(DiscoveryHostAddresses, OnlyNonLoopbackIPv4) {
     // A list too small for any entry stays empty but still tells the size needed.
     char tiny[4] = {};
     unsigned int tiny_required = 0;
-    EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(tiny, sizeof tiny, &tiny_required), 0u);
+    EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(tiny, sizeof tiny, &tiny_required), 0u);
     EXPECT_EQ(tiny_required, required);
-    EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(nullptr, 100, nullptr), 0u);
+    EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(nullptr, 100, nullptr), 0u);
 }
 
 TEST(DiscoveryShippedDefaults, BroadcastsFromTheAnyAddressWithoutInterfaces) {
@@ -206,7 +210,7 @@ TEST(DiscoveryShippedDefaults, BroadcastsFromTheAnyAddressWithoutInterfaces) {
         timing.Set([](PortTiming &t) { t.helperSecondMs = 20; });
         // The namespace has only lo, which the host address list leaves out.
         char list[100];
-        EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(list, sizeof list, nullptr), 0u);
+        EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(list, sizeof list, nullptr), 0u);
         LoopbackUdpPeer::Options o;
         o.address = "0.0.0.0";
         o.port = 3289;

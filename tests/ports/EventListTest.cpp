@@ -166,6 +166,9 @@ TEST(EventThreads, UnavailableTransportsFailWithTheirNames) {
         {"COM7", [] { return CP_Port_OpenCom("COM7", 9600, CP_ComDataBits_8, CP_ComParity_NoParity, CP_ComStopBits_One, CP_ComFlowControl_XonXoff, 1); }},
         {"LPT1", [] { return CP_Port_OpenLpt("LPT1"); }},
         {"VID:0x0483,PID:0x5720", [] { return CP_Port_OpenUsb("VID:0x0483,PID:0x5720", 0); }},
+        {"VID:0x0483,PID:0x5720,MI:01", [] { return CP_Port_OpenUsb("VID:0x0483,PID:0x5720,MI:01", 1); }},
+        {"Printer/SN001,MI:02", [] { return CP_Port_OpenUsb("Printer/SN001,MI:02", 0); }},
+        {"/dev/usb/lp0", [] { return CP_Port_OpenUsb("/dev/usb/lp0", 0); }},
         {"00:11:22:33:44:55", [] { return CP_Port_OpenBtSpp("00:11:22:33:44:55", 0); }},
         {"AA:BB:CC:DD:EE:01", [] { return CP_Port_OpenBtBle("AA:BB:CC:DD:EE:01", 0); }},
         {"AA:BB:CC:DD:EE:02", [] { return CP_Port_OpenBtBleProtoV2("AA:BB:CC:DD:EE:02", 0); }},
@@ -251,4 +254,58 @@ TEST(EventThreads, NoEventThreadsMeansDeliveryOnTheCaller) {
     EXPECT_EQ(events.Of(EventKind::Closed, handle)[0].thread, std::this_thread::get_id());
     EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
     RAZIThread::FailNextStartsForTesting(0);
+}
+
+namespace {
+
+// What the opened and closed callbacks saw of the handle of the port named "order probe".
+struct OrderProbe {
+    std::atomic<void*> handle{nullptr};
+    std::atomic<bool> opened_ready{false};
+    std::atomic<bool> closed_seen{false};
+    std::atomic<bool> closed_before_handle_close{false};
+
+    static void OnOpened(void* handle, const char* name, void* context) {
+        auto* self = static_cast<OrderProbe*>(context);
+        if (std::strcmp(name, "order probe") != 0) return;
+        auto* io_handle = static_cast<IOHandle*>(handle);
+        self->opened_ready = CP_Port_IsOpened(handle) &&
+                             io_handle->posPrinter.GetIO() == io_handle->activeTransport;
+        self->handle = handle;
+    }
+    static void OnClosed(void* handle, void* context) {
+        auto* self = static_cast<OrderProbe*>(context);
+        if (handle != self->handle.load()) return;
+        self->closed_before_handle_close =
+            !static_cast<IOHandle*>(handle)->openReferenceDropped.load() && !CP_Port_IsOpened(handle);
+        self->closed_seen = true;
+    }
+};
+
+}  // namespace
+
+TEST(EventThreads, OpenedSeesAReadyHandleAndClosedRunsBeforeTheHandleIsClosed) {
+    qvtest::ScopedPortTiming timing;
+    static OrderProbe probe;  // the event threads may outlive a failed assertion
+    ASSERT_TRUE(CP_Port_AddOnPortOpenedEvent(&OrderProbe::OnOpened, &probe));
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&OrderProbe::OnClosed, &probe));
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake, CP_PortType_Tcp, "order probe");
+    ASSERT_NE(handle, nullptr);
+    auto waitFor = [](const std::atomic<bool>& flag) {
+        for (int i = 0; i < 2000 && !flag.load(); ++i) RAZISleep::SleepMs(1);
+        return flag.load();
+    };
+    for (int i = 0; i < 2000 && probe.handle.load() == nullptr; ++i) RAZISleep::SleepMs(1);
+    EXPECT_EQ(probe.handle.load(), handle);
+    EXPECT_TRUE(probe.opened_ready.load());
+    // A transport failure: closed callbacks first, then the close that frees the handle.
+    fake->PushReadInvalid();
+    ASSERT_TRUE(waitFor(probe.closed_seen));
+    EXPECT_TRUE(probe.closed_before_handle_close.load());
+    for (int i = 0; i < 2000 && ptrs().IsRegistered(static_cast<IOHandle*>(handle)); ++i)
+        RAZISleep::SleepMs(1);
+    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    EXPECT_TRUE(CP_Port_RemoveOnPortOpenedEvent(&OrderProbe::OnOpened));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&OrderProbe::OnClosed));
 }

@@ -118,6 +118,10 @@ TEST(HandleContract, HundredSlotsThenOpenFails) {
     EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, extra, 1, 2s));
     EXPECT_EQ(events.Of(EventKind::OpenFailed).back().handle, nullptr);
     EXPECT_EQ(CP_Port_OpenMemoryBuffer(4), nullptr);
+    auto refused = std::make_shared<qvtest::FakeTransport>(qvtest::FakeTransport::Mode::Unthreaded);
+    EXPECT_EQ(qvtest::OpenFakeHandle(refused), nullptr);
+    EXPECT_EQ(refused->BaseCloseCount(), 1);  // the transport it had opened is closed again
+    EXPECT_FALSE(refused->IsOpened());
 
     ASSERT_TRUE(CP_Port_Close(handles[37]));
     ASSERT_TRUE(waitFor([&] { return ptrs().RegisteredCount() == 99; }));

@@ -1,8 +1,11 @@
 // File and memory ports and the read, write and state calls, through the exported interface.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,6 +56,62 @@ TEST(FilePort, OpenFileAppendsAndOpenNewTruncates) {
     EXPECT_EQ(dir.ReadFile("out.bin"), "new");
     EXPECT_FALSE(io.OpenAppendW(L""));  // an empty path does not open
     EXPECT_EQ(io.Write(data, 1, 10), -1);
+}
+
+TEST(FilePort, EveryOpenFormTruncatesOrAppends) {
+    qvtest::TempDir dir;
+    const std::string path = dir.File("forms.bin");
+    const std::wstring wide_path(path.begin(), path.end());
+    struct Case {
+        const char* name;
+        std::function<bool(NZFileIO&)> open;
+        const char* expected;  // after writing "new" over "old:"
+    };
+    const Case cases[] = {
+        {"Open", [&](NZFileIO& io) { return io.Open(path.c_str()); }, "new"},
+        {"OpenNew", [&](NZFileIO& io) { return io.OpenNew(path.c_str()); }, "new"},
+        {"OpenNewA", [&](NZFileIO& io) { return io.OpenNewA(path.c_str()); }, "new"},
+        {"OpenNewW", [&](NZFileIO& io) { return io.OpenNewW(wide_path.c_str()); }, "new"},
+        {"OpenAppend", [&](NZFileIO& io) { return io.OpenAppend(path.c_str()); }, "old:new"},
+        {"OpenAppendA", [&](NZFileIO& io) { return io.OpenAppendA(path.c_str()); }, "old:new"},
+        {"OpenAppendW", [&](NZFileIO& io) { return io.OpenAppendW(wide_path.c_str()); }, "old:new"},
+    };
+    const unsigned char data[] = {'n', 'e', 'w'};
+    for (const Case& c : cases) {
+        dir.WriteFile("forms.bin", "old:");
+        NZFileIO io;
+        ASSERT_TRUE(c.open(io)) << c.name;
+        EXPECT_EQ(io.Write(data, 3, 10), 3) << c.name;
+        io.Close();
+        EXPECT_EQ(dir.ReadFile("forms.bin"), c.expected) << c.name;
+    }
+    NZFileIO io;
+    EXPECT_FALSE(io.OpenNew(dir.File("missing-dir/x").c_str()));
+    EXPECT_FALSE(io.IsOpened());
+}
+
+TEST(FilePort, HandleKeepsTypeAndNameCutTo299Bytes) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    qvtest::TempDir dir;
+    const std::string sub = dir.File(std::string(200, 'd'));
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    const std::string path = sub + "/" + std::string(150, 'f');
+    ASSERT_GT(path.size(), 299u);
+    void* handle = CP_Port_OpenFile(path.c_str());
+    ASSERT_NE(handle, nullptr);
+    auto* io_handle = static_cast<IOHandle*>(handle);
+    EXPECT_EQ(io_handle->portType, static_cast<uint32_t>(CP_PortType_File));
+    EXPECT_EQ(std::string(io_handle->fileName), path.substr(0, 299));
+    EXPECT_EQ(io_handle->velnorMode.load(), 0u);
+    ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::Opened, handle, 1, 2s));
+    EXPECT_EQ(events.Of(qvtest::EventKind::Opened, handle)[0].name, path);  // the name as given
+    EXPECT_TRUE(CP_Port_Close(handle));
+
+    handle = CP_Port_OpenMemoryBuffer(4);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(static_cast<IOHandle*>(handle)->portType, static_cast<uint32_t>(CP_PortType_MemoryBuffer));
+    EXPECT_TRUE(CP_Port_Close(handle));
 }
 
 TEST(MemoryPort, FixedCapacityAllOrNothingAndClear) {
@@ -225,4 +284,24 @@ TEST(PortState, OpenedConnectionValidityAndDefaultTimeout) {
     EXPECT_FALSE(CP_Port_IsConnectionValid(handle));  // older than the non-TCP limit
     EXPECT_TRUE(CP_Port_Close(handle));
     EXPECT_FALSE(CP_Port_IsOpened(handle));
+}
+
+TEST(PortTiming, DefaultsAreTheShippedValues) {
+    const PortTiming shipped;
+    EXPECT_EQ(shipped.pollSleepMs, 1u);
+    EXPECT_EQ(shipped.readerReadTimeoutMs, 100u);
+    EXPECT_EQ(shipped.helperSecondMs, 1000u);
+    EXPECT_EQ(shipped.queryReplyTimeoutMs, 1000u);
+    EXPECT_EQ(shipped.defaultWriteTimeoutMs, 3600000u);
+    EXPECT_EQ(shipped.tcpKeepAliveIdleMs, 6000u);
+    EXPECT_EQ(shipped.tcpKeepAliveIntervalMs, 2000u);
+    EXPECT_EQ(shipped.tcpKeepAliveCount, 3u);
+    EXPECT_EQ(shipped.blePacketTimeoutMs, 180000u);
+    IOHandle fresh;  // built under the shipped values
+    EXPECT_EQ(fresh.statusFreshnessMs, 6000u);
+    EXPECT_EQ(fresh.statusFreshnessTcpMs, 10000u);
+    EXPECT_EQ(fresh.portType, 0u);
+    EXPECT_EQ(fresh.activeTransport, nullptr);
+    EXPECT_EQ(fresh.velnorMode.load(), 0u);
+    EXPECT_EQ(fresh.protoWorkEnabled.load(), 0u);
 }

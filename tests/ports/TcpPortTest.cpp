@@ -14,7 +14,6 @@
 
 #include "TcpUdpTestWait.h"
 #include "ports/IOHandle.h"
-#include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
@@ -154,10 +153,10 @@ TEST_F(TcpPort, ForcedCloseWhenThePrinterKeepsTheLinkOpen) {
     options.onClientClose = LoopbackTcpPrinter::OnClientClose::KeepOpen;
     LoopbackTcpPrinter printer(options);
     // A 60 ms close wait counted in 20 ms "seconds": 60 to 80 ms.
-    timing_.Set([](PortTiming &t) { t.helperSecondMs = 20; });
-    NZNetSettings settings = NZNetSettings::Get();
-    settings.timing.tcpCloseWaitMs = 60;
-    NZNetSettingsOverride net(settings);
+    timing_.Set([](PortTiming &t) {
+        t.helperSecondMs = 20;
+        t.tcpCloseWaitMs = 60;
+    });
     NZTcpClientIO_ios tcp;
     ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000));
     ASSERT_TRUE(printer.WaitForConnections(1, 2000));
@@ -215,6 +214,10 @@ TEST_F(TcpPort, PrinterResetClosesThePort) {
     EXPECT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 3s));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("NZTcpClientIO_ios socket_recv: recv failed with error: 104\n"), std::string::npos) << out;
+    // The reset connection cannot be half-closed: the close goes straight to closing it.
+    EXPECT_NE(out.find("NZTcpClientIO_ios BaseClose: shutdown failed with error: 107\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("recv 0"), std::string::npos) << out;
+    EXPECT_EQ(out.find("force closesocket"), std::string::npos) << out;
     const uint8_t b = 1;
     EXPECT_EQ(CP_Port_Write(h, &b, 1, 100), -1);  // the handle is gone or its port closed
     CP_Port_Close(h);
@@ -245,9 +248,8 @@ TEST_F(TcpPort, CloseWakesAWriterStuckOnAStalledPrinter) {
     LoopbackTcpPrinter::Options options;
     options.receiveBuffer = 4096;
     LoopbackTcpPrinter printer(options);
-    NZNetSettings settings = NZNetSettings::Get();
-    settings.timing.tcpCloseWaitMs = 50;  // the stalled printer never answers the half-close
-    NZNetSettingsOverride net(settings);
+    // The stalled printer never answers the half-close.
+    timing_.Set([](PortTiming &t) { t.tcpCloseWaitMs = 50; });
     void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
     ASSERT_NE(h, nullptr);
     ASSERT_TRUE(printer.WaitForConnections(1, 2000));
@@ -305,6 +307,7 @@ TEST_F(TcpPort, FailedOpens) {
         uint16_t port;
     };
     const uint16_t unused = UnusedPort();
+    testing::internal::CaptureStdout();
     const Case cases[] = {
         {"nothing listens", nullptr, "127.0.0.1", unused},
         {"host name", nullptr, "localhost", unused},
@@ -321,6 +324,7 @@ TEST_F(TcpPort, FailedOpens) {
         EXPECT_TRUE(events_.WaitForName(EventKind::OpenFailed, c.dest_ip, 1, 2s));
     }
     EXPECT_EQ(CP_Port_OpenTcp(nullptr, nullptr, 9100, 1000, 0), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // failed opens print nothing
 }
 
 TEST_F(TcpPort, LocalAddressIsBound) {
@@ -332,8 +336,9 @@ TEST_F(TcpPort, LocalAddressIsBound) {
     ASSERT_EQ(::getsockname(tcp.descriptor(), reinterpret_cast<sockaddr *>(&local), &len), 0);
     EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     tcp.Close();
-    // A timeout of 0 leaves the connect's limit to the system.
-    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 0));
+    // A timeout of 0 leaves the connect's limit to the system; an empty local address binds
+    // nothing.
+    ASSERT_TRUE(tcp.Open("", LoopbackTcpPrinter::kAddress, printer.Port(), 0));
     tcp.Close();
     // A local address that cannot be bound fails before any connection attempt.
     ASSERT_FALSE(tcp.Open("192.0.2.1", LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
@@ -350,6 +355,22 @@ TEST_F(TcpPort, ConnectGivesUpAtTheOpenTimeout) {
     EXPECT_GE(took, 280);
     EXPECT_LT(took, 2500);
     EXPECT_TRUE(events_.WaitForName(EventKind::OpenFailed, "127.0.0.1", 1, 2s));
+}
+
+TEST_F(TcpPort, ReceiveTimeoutGivesNothingAndSetsNoFlag) {
+    LoopbackTcpPrinter printer;
+    NZTcpClientIO_ios tcp;
+    ASSERT_TRUE(tcp.Open(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 1000));
+    tcp.StopReadThread();  // read the socket here instead
+    uint8_t b[8];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(tcp.BaseReadDirectly(b, sizeof b, 30), 0);
+    EXPECT_GE(ElapsedMs(start), 25);
+    EXPECT_FALSE(tcp.IsInvalid());
+    EXPECT_FALSE(tcp.IsUnreadable());
+    printer.Send({'o', 'k'});
+    EXPECT_EQ(tcp.BaseReadDirectly(b, sizeof b, 2000), 2);
+    tcp.Close();
 }
 
 TEST(TcpKeepAlive, IntervalCountsWholeSeconds) {

@@ -1,8 +1,12 @@
 // The transport template operations, flags, filters, close nesting and the helpers.
 #include <gtest/gtest.h>
 
+#include <sys/time.h>
+
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -179,9 +183,12 @@ namespace {
 struct CloseCounter {
     std::shared_ptr<FakeTransport> io;
     std::atomic<int> hooks{0};
+    std::atomic<bool> closed_before_hook{true};  // BaseClose ran and opened was cleared
     static void OnClosed(void* context) {
         auto* self = static_cast<CloseCounter*>(context);
         self->hooks.fetch_add(1);
+        if (self->io->IsOpened() || self->io->BaseCloseCount() != self->hooks.load())
+            self->closed_before_hook = false;
         self->io->Close();  // nested close: must do nothing
     }
 };
@@ -202,6 +209,7 @@ TEST(TransportClose, NestedCloseFromHookDoesNothing) {
     ASSERT_TRUE(counter.io->Open());
     counter.io->Close();
     EXPECT_EQ(counter.hooks.load(), 2);
+    EXPECT_TRUE(counter.closed_before_hook.load());
 }
 
 TEST(TransportClose, ConcurrentClosesRunBaseCloseOnce) {
@@ -335,4 +343,61 @@ TEST(TransportHelpers, QueryResponseSkipsStaleBytesAndReadsTheReply) {
     io->ScriptWriteShort(1);
     EXPECT_EQ(io->QueryResponse(query, 3, reply, 3, 1000), -1);
     io->Close();
+}
+
+namespace {
+
+struct ThreadProbe {
+    std::mutex mutex;
+    std::condition_variable ran;
+    void* argument = nullptr;
+    std::thread::id thread;
+    static void Run(void* argument) {
+        ThreadProbe& probe = Instance();
+        std::lock_guard<std::mutex> lock(probe.mutex);
+        probe.argument = argument;
+        probe.thread = std::this_thread::get_id();
+        probe.ran.notify_all();
+    }
+    static ThreadProbe& Instance() {
+        static ThreadProbe probe;  // outlives the detached thread's unlock
+        return probe;
+    }
+};
+
+int64_t wallClockMs() {
+    struct timeval now {};
+    gettimeofday(&now, nullptr);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_usec / 1000;
+}
+
+}  // namespace
+
+TEST(PortHelpers, StartThreadRunsTheFunctionOnADetachedThread) {
+    ThreadProbe& probe = ThreadProbe::Instance();
+    int argument = 0;
+    ASSERT_TRUE(RAZIThread::StartThread(&ThreadProbe::Run, &argument));
+    std::unique_lock<std::mutex> lock(probe.mutex);
+    ASSERT_TRUE(probe.ran.wait_for(lock, std::chrono::seconds(2), [&] { return probe.argument != nullptr; }));
+    EXPECT_EQ(probe.argument, &argument);
+    EXPECT_NE(probe.thread, std::this_thread::get_id());
+    EXPECT_FALSE(RAZIThread::StartThread(nullptr, &argument));
+}
+
+TEST(PortHelpers, WallClockAndSleep) {
+    const int64_t before = wallClockMs();
+    const int64_t micros = RAZITimeStamp::GetSysTimeMicros();
+    const int64_t millis = RAZITimeStamp::GetSysTimeMs();
+    const int64_t after = wallClockMs();
+    EXPECT_GE(micros / 1000, before);
+    EXPECT_LE(micros / 1000, millis);
+    EXPECT_LE(millis, after);
+
+    int64_t start = RAZITimeStamp::GetMonotonicMs();
+    RAZISleep::SleepMs(20);
+    EXPECT_GE(RAZITimeStamp::GetMonotonicMs() - start, 20);
+    start = RAZITimeStamp::GetMonotonicMs();
+    RAZISleep::SleepMs(0);
+    RAZISleep::SleepMs(-5);
+    EXPECT_LT(RAZITimeStamp::GetMonotonicMs() - start, 20);
 }

@@ -5,6 +5,7 @@
 
 #include "UdpTestBytes.h"
 #include "TcpUdpTestWait.h"
+#include "ports/NZIOUDPConfig.h"
 #include "quorvantelmise.h"
 #include "support/LoopbackUdpPeer.h"
 #include "support/NetNamespace.h"
@@ -123,6 +124,18 @@ TEST_F(UdpConfig, TextsThatDoNotConvertSendNothing) {
     EXPECT_FALSE(CP_UDPBroadcast_ConfirmConfiguration("127.0.0.1", 0, "127.0.0.1.1", p, kMacText, 10, 50));
     EXPECT_FALSE(CP_UDPBroadcast_ConfirmConfiguration("192.0.2.1", 0, "127.0.0.1", p, kMacText, 10, 50));
     EXPECT_EQ(peer.Count(), 0u);
+}
+
+TEST_F(UdpConfig, FailedSendEndsTheExchangeAndJoinsTheReader) {
+    // Port 0 cannot be sent to. The reader, in a 5 s receive, is woken rather than waited out.
+    NZIOUDPConfigConfirm config;
+    ASSERT_TRUE(config.Build(kMacText));
+    testing::internal::CaptureStdout();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(config.Exchange("127.0.0.1", 0, "127.0.0.1", 0, 5000, 5000));
+    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_FALSE(config.IsReaderRunning());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "NZUdpClientIO_ios socket_sendto: sendto error: 22\n");
 }
 
 TEST(UdpConfigBroadcast, ReachesTheInterfaceByBroadcast) {

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "TcpUdpTestWait.h"
-#include "ports/NZNetSettings.h"
 #include "ports/NZTcpClientIO.h"
 #include "ports/NZUdpClientIO.h"
 #include "support/LoopbackTcpPrinter.h"
@@ -168,6 +167,33 @@ TEST_F(UdpPort, AddressesThatDoNotParseAreRefusedBeforeAnySocket) {
     udp.Close();
 }
 
+TEST_F(UdpPort, WideAddresses) {
+    LoopbackUdpPeer peer;
+    qvtest::LoopbackTcpPrinter printer;
+    const wchar_t bad[] = {L'1', 0x110000, 0};  // no encoding has it
+    NZUdpClientIO_ios udp;
+    NZTcpClientIO_ios tcp;
+    // A local address that does not convert is refused, not taken for "no address".
+    EXPECT_FALSE(udp.OpenW(bad, 0, L"127.0.0.1", peer.Port()));
+    EXPECT_FALSE(udp.OpenNonThreadW(bad, 0, L"127.0.0.1", peer.Port()));
+    EXPECT_FALSE(udp.OpenNonThreadW(nullptr, 0, bad, peer.Port()));
+    EXPECT_EQ(udp.descriptor(), -1);
+    EXPECT_FALSE(tcp.OpenW(bad, L"127.0.0.1", printer.Port(), 1000));
+    EXPECT_EQ(tcp.descriptor(), -1);
+
+    // A null local address stays null: no bind until one is asked for.
+    ASSERT_TRUE(udp.OpenNonThreadW(nullptr, 0, L"127.0.0.1", peer.Port()));
+    EXPECT_EQ(udp.destination_address(), htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(LocalPort(udp.descriptor()), 0);
+    EXPECT_FALSE(udp.bind_addr_w(bad, 0));
+    EXPECT_TRUE(udp.bind_addr_w(nullptr, 0));  // every local address
+    EXPECT_NE(LocalPort(udp.descriptor()), 0);
+    udp.Close();
+    ASSERT_TRUE(tcp.OpenW(nullptr, L"127.0.0.1", printer.Port(), 1000));
+    tcp.Close();
+    EXPECT_EQ(printer.ConnectionCount(), 1u);
+}
+
 TEST_F(UdpPort, BindFailureClosesAtOnce) {
     NZUdpClientIO_ios udp;
     static std::atomic<int> closed{0};
@@ -176,7 +202,7 @@ TEST_F(UdpPort, BindFailureClosesAtOnce) {
     EXPECT_EQ(udp.descriptor(), -1);
     EXPECT_EQ(closed.load(), 1);
     LoopbackUdpPeer peer;
-    ASSERT_TRUE(udp.OpenNonThread(nullptr, 0, "127.0.0.1", peer.Port()));
+    ASSERT_TRUE(udp.OpenNonThread("", 0, "127.0.0.1", peer.Port()));
     EXPECT_EQ(LocalPort(udp.descriptor()), 0);  // no bind without a local address or port
     udp.Close();
     // A port without an address binds every local address.
@@ -236,9 +262,7 @@ TEST(NetworkDefaults, PortsOf5100And9100) {
         udp.Close();
 
         // The one-string TCP open connects to 9100. Nobody accepts, so keep the close short.
-        NZNetSettings settings = NZNetSettings::Get();
-        settings.timing.tcpCloseWaitMs = 10;
-        NZNetSettingsOverride net(settings);
+        timing.Set([](PortTiming &t) { t.tcpCloseWaitMs = 10; });
         int listener = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;

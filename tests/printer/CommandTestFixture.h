@@ -38,14 +38,12 @@ inline void ExpectWrites(const std::vector<WriteRecord>& log, const std::vector<
     EXPECT_EQ(got, want);
 }
 
-// One exported call on a handle, and the exact bytes of each separate write it makes.
-using CommandCall = std::function<int(void*)>;
+// One row of a command table: a call on a handle and the bytes of each write it must make.
 struct WriteCase {
     const char* name;
-    CommandCall call;
+    std::function<int(void*)> call;
     std::vector<Bytes> writes;
 };
-using RefusedCase = std::pair<std::string, CommandCall>;
 
 class CommandTest : public ::testing::Test {
 protected:
@@ -77,43 +75,44 @@ protected:
         }
     }
 
-    // Each call returns 1 and makes exactly its writes.
-    void ExpectCasesWrite(const std::vector<WriteCase>& cases) {
+    // Every row succeeds and writes exactly its bytes, one write at a time.
+    void ExpectEachCallWritesItsCommands(const std::vector<WriteCase>& cases) {
         for (const WriteCase& c : cases) {
             SCOPED_TRACE(c.name);
-            transport().ClearWrites();
-            EXPECT_EQ(c.call(handle()), 1);
+            transport_->ClearWrites();
+            EXPECT_EQ(c.call(handle_), 1);
             ExpectWrites(writes(), c.writes);
         }
     }
 
-    // Each call returns 0 when its writes fail, and when each of them falls one byte short.
-    void ExpectCasesFailOnShortWrites(const std::vector<WriteCase>& cases) {
+    // Every row fails when all its writes fail, and when each falls one byte short.
+    void ExpectEachCallFailsOnFailedOrShortWrites(const std::vector<WriteCase>& cases) {
         for (const WriteCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + " with failed writes");
             ScriptWriteResults(-1, c.writes.size());
-            EXPECT_EQ(c.call(handle()), 0);
+            EXPECT_EQ(c.call(handle_), 0);
         }
         for (const WriteCase& c : cases) {
             if (c.writes.front().empty()) continue;  // nothing to fall short of
             SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
             for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
-            EXPECT_EQ(c.call(handle()), 0);
+            EXPECT_EQ(c.call(handle_), 0);
         }
     }
 
-    // Each call returns 0 without writing anything.
-    void ExpectRefused(const std::vector<RefusedCase>& cases) {
-        for (const auto& [name, call] : cases) {
+    // Every call gives 0 and writes nothing.
+    void ExpectEachCallRefused(
+        const std::vector<std::pair<std::string, std::function<int(void*)>>>& calls) {
+        for (const auto& [name, call] : calls) {
             SCOPED_TRACE(name);
-            transport().ClearWrites();
-            EXPECT_EQ(call(handle()), 0);
+            transport_->ClearWrites();
+            EXPECT_EQ(call(handle_), 0);
             EXPECT_TRUE(writes().empty());
         }
     }
 
-    // Each call returns 0 for a null handle and for one that was closed and destroyed.
-    static void ExpectNullAndClosedHandlesRefused(const std::vector<WriteCase>& cases) {
+    // Every row gives 0 on a null handle and on one that was closed and destroyed.
+    static void ExpectEachCallRefusesNullAndClosedHandles(const std::vector<WriteCase>& cases) {
         // Without events no closed-event thread holds the handle: the close destroys it.
         auto transport = std::make_shared<FakeTransport>(FakeTransport::Mode::Unthreaded);
         ASSERT_TRUE(transport->Open());
@@ -126,7 +125,7 @@ protected:
             EXPECT_EQ(c.call(nullptr), 0);
             EXPECT_EQ(c.call(closed), 0);
         }
-        EXPECT_EQ(transport->WriteCount(), 0u);
+        EXPECT_TRUE(transport->WriteLog().empty());
     }
 
     void* handle() const { return handle_; }

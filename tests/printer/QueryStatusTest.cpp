@@ -239,6 +239,7 @@ TEST_F(QueryPrintResult, VelnorModeOverTheLoopbackTcpPrinter) {
     void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 1);
     ASSERT_NE(h, nullptr);
     const uint8_t ready[5] = {};
+    ASSERT_TRUE(printer.WaitForConnections(1, 2000));  // unsolicited bytes need the connection
     printer.Send(qvtest::LoopbackTcpPrinter::StatusFrame(ready, 0));
     ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::PrinterStatus, h, 1, 5s));
     EXPECT_TRUE(CP_Pos_QueryPrintResult(h, 2000));

@@ -24,14 +24,6 @@ struct Image {
     bool Black(size_t x, size_t y) const {
         return (bits[y * bytes_per_line + x / 8] & (0x80 >> (x % 8))) != 0;
     }
-    // 0 for black, 255 for white: what ZXing reads.
-    std::vector<uint8_t> Luminance() const {
-        std::vector<uint8_t> lum(bytes_per_line * 8 * height);
-        for (size_t y = 0; y < height; ++y)
-            for (size_t x = 0; x < bytes_per_line * 8; ++x)
-                lum[y * bytes_per_line * 8 + x] = Black(x, y) ? 0 : 255;
-        return lum;
-    }
 };
 
 namespace detail {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "CommandTestFixture.h"
-#include "ports/PortOpen.h"
 #include "quorvantelmise.h"
 
 namespace {
@@ -101,10 +100,10 @@ const std::vector<WriteCase>& Cases() {
 
 class ReceiptCommands : public CommandTest {};
 
-TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) { ExpectCasesWrite(Cases()); }
+TEST_F(ReceiptCommands, EachCallWritesExactlyItsCommands) { ExpectEachCallWritesItsCommands(Cases()); }
 
 TEST_F(ReceiptCommands, EveryCallFailsWhenItsWritesFailOrFallShort) {
-    ExpectCasesFailOnShortWrites(Cases());
+    ExpectEachCallFailsOnFailedOrShortWrites(Cases());
 }
 
 // A multi-write call sends every write even after a failed one, and then reports failure.
@@ -120,7 +119,7 @@ TEST_F(ReceiptCommands, MultiWriteCallsFailWhenAnyWriteFails) {
 }
 
 TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
-    ExpectRefused({
+    ExpectEachCallRefused({
         {"PrintText null", [](void* h) { return CP_Pos_PrintText(h, nullptr); }},
         {"PrintTextInBytes null", [](void* h) { return CP_Pos_PrintTextInBytes(h, nullptr, 3); }},
         {"PrintTextInBytes negative", [](void* h) { return CP_Pos_PrintTextInBytes(h, "abc", -1); }},
@@ -134,7 +133,7 @@ TEST_F(ReceiptCommands, BadArgumentsSendNothing) {
 }
 
 TEST_F(ReceiptCommands, NullAndClosedHandlesAreRefused) {
-    ExpectNullAndClosedHandlesRefused(Cases());
+    ExpectEachCallRefusesNullAndClosedHandles(Cases());
 }
 
 }  // namespace

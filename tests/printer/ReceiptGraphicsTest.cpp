@@ -14,7 +14,7 @@
 #include "CommandTestFixture.h"
 #include "RasterStreamDecode.h"
 #include "quorvantelmise.h"
-#include "support/BarcodeDecode.h"
+#include "support/RasterSymbolDecode.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -138,7 +138,7 @@ const std::vector<WriteCase>& ImageCases() {
         // Two-byte rows never shrink: each goes raw, a 0 before it.
         {"MonoRunLength",
          [](void* h) {
-             return CP_Pos_PrintRasterImageFromPixels(h, kMono, 0, 10, 2, 2,
+             return CP_Pos_PrintRasterImageFromPixels(h, kMono, sizeof kMono, 10, 2, 2,
                                                       CP_ImagePixelsFormat_Mono, kDither, kRunLength);
          },
          {{0x1F, 0x28, 0x50, 0x03, 0x00, 0x00, 0xFF, 0xC0,  //
@@ -169,14 +169,14 @@ const std::vector<WriteCase>& ImageCases() {
          {{0x1F, 0x28, 0x50, 0x07, 0x00, 0x06, 0x80, 0x01, 0x00, 0x06, 0x01, 0x01}}},
         {"BgraErrorDiffusionPlain",
          [](void* h) {
-             // 9 x 1: black, white, ..., opaque; the row padding after it is never read.
+             // 9 x 1: black, white, ..., opaque, in a row of 40 bytes.
              std::vector<unsigned char> bgra(40, 0);
              for (int x = 0; x < 9; ++x) {
                  const unsigned char v = x % 2 ? 255 : 0;
                  bgra[4 * x] = bgra[4 * x + 1] = bgra[4 * x + 2] = v;
                  bgra[4 * x + 3] = 255;
              }
-             return CP_Pos_PrintRasterImageFromPixels(h, bgra.data(), 36, 9, 1, 40,
+             return CP_Pos_PrintRasterImageFromPixels(h, bgra.data(), 40, 9, 1, 40,
                                                       CP_ImagePixelsFormat_Bgra8888, kDiffuse, kPlain);
          },
          {{0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x01, 0x00, 0xAA, 0x80}}},
@@ -187,18 +187,18 @@ const std::vector<WriteCase>& ImageCases() {
 class ReceiptGraphics : public CommandTest {};
 
 TEST_F(ReceiptGraphics, EachCallWritesExactlyItsCommand) {
-    ExpectCasesWrite(SymbolAndLineCases());
-    ExpectCasesWrite(ImageCases());
+    ExpectEachCallWritesItsCommands(SymbolAndLineCases());
+    ExpectEachCallWritesItsCommands(ImageCases());
 }
 
 TEST_F(ReceiptGraphics, EveryCallFailsWhenItsWriteFailsOrFallsShort) {
-    ExpectCasesFailOnShortWrites(SymbolAndLineCases());
-    ExpectCasesFailOnShortWrites(ImageCases());
+    ExpectEachCallFailsOnFailedOrShortWrites(SymbolAndLineCases());
+    ExpectEachCallFailsOnFailedOrShortWrites(ImageCases());
 }
 
 TEST_F(ReceiptGraphics, NullAndClosedHandlesAreRefused) {
-    ExpectNullAndClosedHandlesRefused(SymbolAndLineCases());
-    ExpectNullAndClosedHandlesRefused(ImageCases());
+    ExpectEachCallRefusesNullAndClosedHandles(SymbolAndLineCases());
+    ExpectEachCallRefusesNullAndClosedHandles(ImageCases());
 }
 
 // Lengths that the command's count fields cannot hold would wrap, and the rest of the text
@@ -208,7 +208,7 @@ TEST_F(ReceiptGraphics, OverlongTextsAreRefused) {
     static const std::string k64k(65536, 'a');
     static const std::string k64kLess3(65533, 'a');
     static const std::string kLetters254(254, 'x');  // 256 bytes once "{B" goes in front
-    ExpectRefused({
+    ExpectEachCallRefused({
         {"Barcode 256 bytes", [](void* h) { return CP_Pos_PrintBarcode(h, 73, k256.c_str()); }},
         {"Code128Auto data of 256 bytes",
          [](void* h) { return CP_Pos_PrintBarcode_Code128Auto(h, kLetters254.c_str()); }},
@@ -237,7 +237,7 @@ TEST_F(ReceiptGraphics, OverlongTextsAreRefused) {
 
 TEST_F(ReceiptGraphics, BadArgumentsSendNothing) {
     static const int kPositions[] = {1, 2};
-    ExpectRefused({
+    ExpectEachCallRefused({
         {"Barcode null", [](void* h) { return CP_Pos_PrintBarcode(h, 73, nullptr); }},
         {"Code128Auto null", [](void* h) { return CP_Pos_PrintBarcode_Code128Auto(h, nullptr); }},
         {"QRCode null", [](void* h) { return CP_Pos_PrintQRCode(h, 0, 1, nullptr); }},
@@ -274,15 +274,15 @@ TEST_F(ReceiptGraphics, BadImagesSendNothing) {
     ASSERT_TRUE(stbi_write_png(dir.File("wide.png").c_str(), 64, 4, 1, white.data(), 64));
     const std::string wide = dir.File("wide.png");
     const unsigned char* px = white.data();
-    ExpectRefused({
+    ExpectEachCallRefused({
         {"compression 3",
          [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, 0, wide.c_str(), CP_ImageBinarizationMethod_Dithering, static_cast<CP_ImageCompressionMethod>(3)); }},
         {"compression -1",
-         [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 8, CP_ImagePixelsFormat_Gray8, CP_ImageBinarizationMethod_Dithering, static_cast<CP_ImageCompressionMethod>(-1)); }},
+         [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 1, 8, CP_ImagePixelsFormat_Gray8, CP_ImageBinarizationMethod_Dithering, static_cast<CP_ImageCompressionMethod>(-1)); }},
         {"binarisation 3",
          [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, 0, wide.c_str(), static_cast<CP_ImageBinarizationMethod>(3), CP_ImageCompressionMethod_None); }},
         {"binarisation 3, pixels",
-         [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 24, CP_ImagePixelsFormat_Rgb888, static_cast<CP_ImageBinarizationMethod>(3), CP_ImageCompressionMethod_None); }},
+         [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 1, 24, CP_ImagePixelsFormat_Rgb888, static_cast<CP_ImageBinarizationMethod>(3), CP_ImageCompressionMethod_None); }},
         {"null file", [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, 0, nullptr, kDither, kPlain); }},
         {"missing file",
          [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, 0, dir.File("none.png").c_str(), kDither, kPlain); }},
@@ -294,23 +294,26 @@ TEST_F(ReceiptGraphics, BadImagesSendNothing) {
         // INT_MAX x 16 rows of a 64 x 4 image: in 32 bits the width would wrap.
         {"width beyond int",
          [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, INT_MAX, wide.c_str(), kDither, kPlain); }},
+        {"wider than a JBIG bank can say",
+         [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 65529, 0, wide.c_str(), kDither, kJbig); }},
         {"null data", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, nullptr, 10, kDither, kPlain); }},
         {"empty data", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, px, 0, kDither, kPlain); }},
-        {"null pixels", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, nullptr, 0, 8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
-        {"format 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 8, static_cast<CP_ImagePixelsFormat>(0), kDither, kPlain); }},
-        {"format 10", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 64, static_cast<CP_ImagePixelsFormat>(10), kDither, kPlain); }},
-        {"width 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 0, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
-        {"width negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, -8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
-        {"height negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, -1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
-        {"stride negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, -8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
-        {"stride below a row", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 2, 23, CP_ImagePixelsFormat_Rgb888, kDither, kPlain); }},
-        {"mono stride below a row", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 17, 1, 2, CP_ImagePixelsFormat_Mono, kDither, kPlain); }},
-        // Two rows of 8 RGB pixels 32 bytes apart need 32 + 24 bytes.
-        {"data length short of the rows", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 55, 8, 2, 32, CP_ImagePixelsFormat_Rgb888, kDither, kPlain); }},
+        {"null pixels", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, nullptr, 256, 8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
+        {"format 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 1, 8, static_cast<CP_ImagePixelsFormat>(0), kDither, kPlain); }},
+        {"format 10", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 1, 64, static_cast<CP_ImagePixelsFormat>(10), kDither, kPlain); }},
+        {"width 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 0, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
+        {"width negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, -8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
+        {"height negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, -1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
+        {"stride negative", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 1, -8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
+        {"stride below a row", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 8, 2, 23, CP_ImagePixelsFormat_Rgb888, kDither, kPlain); }},
+        {"mono stride below a row", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 17, 1, 2, CP_ImagePixelsFormat_Mono, kDither, kPlain); }},
+        // Two rows of 8 RGB pixels 32 bytes apart: 64 bytes.
+        {"data length short of the rows", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 63, 8, 2, 32, CP_ImagePixelsFormat_Rgb888, kDither, kPlain); }},
+        {"data length 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
         {"data length short of mono rows", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 3, 8, 2, 2, CP_ImagePixelsFormat_Mono, kDither, kPlain); }},
     });
-    // Exactly the bytes the rows need is enough.
-    EXPECT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), px, 56, 8, 2, 32,
+    // Exactly stride x height bytes is enough.
+    EXPECT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), px, 64, 8, 2, 32,
                                                 CP_ImagePixelsFormat_Rgb888,
                                                 CP_ImageBinarizationMethod_Dithering,
                                                 CP_ImageCompressionMethod_None),
@@ -413,7 +416,7 @@ TEST_F(ReceiptGraphics, EveryCompressionCarriesTheSameDots) {
     for (const MethodCase& m : methods) {
         SCOPED_TRACE(m.method);
         transport().ClearWrites();
-        ASSERT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), gray.data(), 0, w, h, w,
+        ASSERT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), gray.data(), gray.size(), w, h, w,
                                                     CP_ImagePixelsFormat_Gray8,
                                                     CP_ImageBinarizationMethod_Dithering,
                                                     m.method),
@@ -447,11 +450,10 @@ TEST_F(ReceiptGraphics, PrintedQrCodeDecodesFromTheBytesSent) {
                   1);
         const rasterstream::Image image = rasterstream::Decode(writes().at(0).bytes);
         ASSERT_EQ(image.error, "");
-        const DecodedBarcode decoded = DecodeLuminance(static_cast<int>(image.bytes_per_line * 8),
-                                                       static_cast<int>(image.height),
-                                                       image.Luminance(), true);
-        ASSERT_TRUE(decoded.ok);
-        EXPECT_EQ(decoded.text, text);
+        EXPECT_EQ(qvtest::DecodeRasterSymbol(image.bits.data(), image.bytes_per_line,
+                                             image.bytes_per_line * 8, image.height,
+                                             qvtest::SymbolKind::QRCode),
+                  text);
     }
 }
 
@@ -473,12 +475,10 @@ TEST_F(ReceiptGraphics, ScaledBarcodeImageFileDecodesFromTheBytesSent) {
     const rasterstream::Image image = rasterstream::Decode(writes().at(0).bytes);
     ASSERT_EQ(image.error, "");
     EXPECT_EQ(image.height, static_cast<size_t>(3 * h));
-    const DecodedBarcode decoded = DecodeLuminance(static_cast<int>(image.bytes_per_line * 8),
-                                                   static_cast<int>(image.height),
-                                                   image.Luminance(), false);
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_EQ(decoded.format, "Code128");
-    EXPECT_EQ(decoded.text, "RECEIPT-0042");
+    EXPECT_EQ(qvtest::DecodeRasterSymbol(image.bits.data(), image.bytes_per_line,
+                                         image.bytes_per_line * 8, image.height,
+                                         qvtest::SymbolKind::LinearCode),
+              "RECEIPT-0042");
 }
 
 }  // namespace

@@ -184,6 +184,7 @@ TEST_F(StatusGetters, OverTheLoopbackTcpPrinter) {
     const uint8_t adjustment[5] = {0x10, 0xF4};  // tear +16, print -12 dots
     const uint8_t status[5] = {0, 0x05, 0x03};
     // The status frame comes last: once it is reported, everything before it was split.
+    ASSERT_TRUE(printer.WaitForConnections(1, 2000));  // unsolicited bytes need the connection
     printer.Send(Cat({Frame::StatusFrame(resolution, 1), Frame::StatusFrame(printed, 2),
                       Frame::StatusFrame(received, 3), Frame::StatusFrame(adjustment, 4),
                       Frame::FramedPacket(0xFF, 32, 0, Text("V3.1")),
@@ -271,6 +272,7 @@ TEST_F(StatusFreshness, TcpPortsReportFramesAndAllowTenSeconds) {
     ASSERT_NE(h, nullptr);
     const uint8_t resolution[5] = {0, 0, 12, 72, 200};
     const uint8_t status[5] = {0, 0x01, 0x02};
+    ASSERT_TRUE(printer.WaitForConnections(1, 2000));  // unsolicited bytes need the connection
     printer.Send(Cat({qvtest::LoopbackTcpPrinter::StatusFrame(resolution, 1),
                       qvtest::LoopbackTcpPrinter::StatusFrame(status, 0)}));
     ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::PrinterStatus, h, 1,

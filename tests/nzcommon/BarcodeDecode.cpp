@@ -1,4 +1,4 @@
-#include "support/BarcodeDecode.h"
+#include "BarcodeDecode.h"
 
 #include <cstdlib>
 #include <vector>
@@ -16,7 +16,7 @@ constexpr int kHeight = 40;
 
 // `pixel(x, y)` gives the luminance of the w x h barcode, which is padded with white.
 template <class Pixel>
-DecodedBarcode Decode(int w, int h, Pixel pixel, const DecodeOptions &options, bool qr = false) {
+DecodedBarcode Decode(int w, int h, Pixel pixel, const DecodeOptions &options) {
     DecodedBarcode out;
 #ifdef QV_HAVE_ZXING
     const int pw = w + 2 * kPad, ph = h + 2 * kPad;
@@ -24,7 +24,7 @@ DecodedBarcode Decode(int w, int h, Pixel pixel, const DecodeOptions &options, b
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) lum[static_cast<size_t>(y + kPad) * pw + x + kPad] = pixel(x, y);
     ZXing::DecodeHints hints;
-    hints.setFormats(qr ? ZXing::BarcodeFormat::QRCode : ZXing::BarcodeFormat::LinearCodes);
+    hints.setFormats(ZXing::BarcodeFormat::LinearCodes);
     hints.setTryHarder(true);
     hints.setTryCode39ExtendedMode(options.code39Extended);
     hints.setValidateCode39CheckSum(options.code39Check);
@@ -39,7 +39,7 @@ DecodedBarcode Decode(int w, int h, Pixel pixel, const DecodeOptions &options, b
     out.bytes.assign(r.bytes().begin(), r.bytes().end());
     out.symbologyId = r.symbologyIdentifier();
 #else
-    (void)w, (void)h, (void)pixel, (void)options, (void)qr;
+    (void)w, (void)h, (void)pixel, (void)options;
 #endif
     return out;
 }
@@ -62,9 +62,4 @@ std::string DecodeModuleBytes(const std::vector<unsigned char> &modules) {
         static_cast<int>(modules.size()) * unit, kHeight,
         [&](int x, int) { return static_cast<uint8_t>(modules[static_cast<size_t>(x / unit)] ? 0 : 255); }, {});
     return r.ok && r.format == "Code128" ? r.bytes : std::string();
-}
-
-DecodedBarcode DecodeLuminance(int w, int h, const std::vector<uint8_t> &lum, bool qr) {
-    if (w <= 0 || h <= 0 || lum.size() < static_cast<size_t>(w) * h) return {};
-    return Decode(w, h, [&](int x, int y) { return lum[static_cast<size_t>(y) * w + x]; }, {}, qr);
 }

@@ -24,9 +24,5 @@ struct DecodeOptions {
 // Decodes a Code 128 row of one byte per module (non-zero = bar); the raw content, or "".
 std::string DecodeModuleBytes(const std::vector<unsigned char> &modules);
 
-// Decodes a w x h luminance image (row-major, 0 black, 255 white), padded with a white
-// quiet zone: a QR code when qr, else a linear barcode.
-DecodedBarcode DecodeLuminance(int w, int h, const std::vector<uint8_t> &lum, bool qr);
-
 // Renders `text` as renderer type `type` and decodes it, padded with a white quiet zone.
 DecodedBarcode RenderAndDecode(int type, const char *text, int unit, const DecodeOptions &options = {});
