@@ -256,6 +256,61 @@ CP_API bool CP_UDPBroadcast_ConfirmConfiguration(const char *local_ip, uint16_t 
 
 /* ---- Unavailable transports, device enumeration and logger --------------------------- */
 
+/*
+ * Serial, parallel, USB and Bluetooth serial ports cannot be reached on this platform:
+ * CP_Port_OpenCom, CP_Port_OpenLpt, CP_Port_OpenUsb and CP_Port_OpenBtSpp always return
+ * NULL after reporting open-failed. USB names are "VID:0xVVVV,PID:0xPPPP" with an optional
+ * ",MI:nn" interface, or "product/serial" with an optional ",MI:nn"; Bluetooth serial ports
+ * are named by their address.
+ */
+
+/*
+ * Device lists. A list is a run of NUL-terminated entries followed by one more NUL. Each
+ * call returns the number of entries copied into buffer (size bytes) and stores in
+ * *required (may be NULL) the size the whole list needs: the sum, over every entry found,
+ * of its length + 2. An entry that does not fit with its NUL and the closing NUL is left
+ * out, and later shorter ones may still be copied; nothing is written when nothing is
+ * copied. A NULL buffer has no room: call with NULL and 0 to learn the size.
+ */
+/* Serial device files (/dev/ttyS*, /dev/ttyUSB*), as "/dev/ttyS0". */
+CP_API unsigned int CP_Port_EnumCom(char *buffer, unsigned int size, unsigned int *required);
+/* Parallel device files (/dev/lp*). */
+CP_API unsigned int CP_Port_EnumLpt(char *buffer, unsigned int size, unsigned int *required);
+/* USB printer device files (/dev/usb/lp*). */
+CP_API unsigned int CP_Port_EnumUsb(char *buffer, unsigned int size, unsigned int *required);
+
+/* A Bluetooth LE printer found by CP_Port_EnumBleDevice: its name ("null" when it has none)
+ * and its address ("AA:BB:CC:DD:EE:FF"), valid during the call only. Called on the
+ * Bluetooth layer's thread; the same printer may be reported more than once. */
+typedef void (*CP_OnBluetoothDeviceDiscovered)(const char *device_name,
+                                               const char *device_address,
+                                               const void *private_data);
+/* Bluetooth classic enumeration: does nothing on this platform. */
+CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int *cancel,
+                                 CP_OnBluetoothDeviceDiscovered on_discovered,
+                                 const void *private_data);
+/* Scans for Bluetooth LE printers, reporting each to on_discovered, until *cancel (may be
+ * NULL) becomes non-zero or timeout_ms (counted in whole seconds, rounded up) has passed;
+ * blocks the caller, and no callback of the scan runs after it returns. Returns at once
+ * with a value below 1 when no scan can start (always, until this platform has a Bluetooth
+ * LE central) or when on_discovered is NULL; otherwise a positive value of no further
+ * meaning. */
+CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int *cancel,
+                                 CP_OnBluetoothDeviceDiscovered on_discovered,
+                                 const void *private_data);
+/* Wi-Fi P2P enumeration: does nothing on this platform. */
+typedef void (*CP_OnWiFiP2PDeviceDiscovered)(const char *device_name,
+                                             const char *device_address,
+                                             const char *device_type,
+                                             const void *private_data);
+CP_API void CP_Port_EnumWiFiP2PDevice(unsigned int timeout_ms, int *cancel,
+                                      CP_OnWiFiP2PDeviceDiscovered on_discovered,
+                                      const void *private_data);
+
+/* Logging: both do nothing on this platform. */
+CP_API void CP_Logger_SetDebugEnabled(int enabled);
+CP_API void CP_Logger_SetLogToFile(const char *file_path);
+
 /* ==== Printer commands and device protocol ============================================ */
 
 /* ---- Command objects and receipt text and format commands ---------------------------- */
@@ -639,6 +694,32 @@ CP_API int CP_Label_DrawImageFromPixels(void *handle, int x, int y, const unsign
                                         CP_ImageCompressionMethod compression_method);
 
 /* ---- Black-mark paper, hardware settings and data scrambling ------------------------- */
+
+/* Black-mark paper, on the receipt command object (1 when the whole command was written,
+ * else 0). MaxFindLength sends the low 16 bits. The two position calls take a signed
+ * distance from the mark: its low 16 bits, or for a negative distance a direction flag and
+ * the magnitude. */
+CP_API int CP_BlackMark_EnableBlackMarkMode(void *handle);
+CP_API int CP_BlackMark_DisableBlackMarkMode(void *handle);
+CP_API int CP_BlackMark_SetBlackMarkMaxFindLength(void *handle, int maxFindLength);
+CP_API int CP_BlackMark_FindNextBlackMark(void *handle);
+CP_API int CP_BlackMark_SetBlackMarkPaperPrintPosition(void *handle, int position);
+CP_API int CP_BlackMark_SetBlackMarkPaperCutPosition(void *handle, int position);
+CP_API int CP_BlackMark_FullCutBlackMarkPaper(void *handle);
+CP_API int CP_BlackMark_HalfCutBlackMarkPaper(void *handle);
+
+/* Sets the print speed stored in the printer by a 31-byte hardware-setting record, written
+ * with a 10000 ms timeout (not the handle's default). 1 when written whole, else 0. */
+CP_API int CP_Settings_Hardware_SetPrintSpeed(void *handle, int nSpeed);
+
+/* Scrambles length bytes of data into out (which may be data) with a one-byte key derived
+ * from a fresh 16-bit nonce and a key constant shared with the printer, so the printer can
+ * undo it from the nonce. Stores the nonce in *nonce (may be NULL) and returns the key. The
+ * nonce comes from rand() seeded with the current second (the process's rand() sequence is
+ * reseeded), so calls within one second give the same nonce and key. With NULL data or out
+ * nothing is written. */
+CP_API unsigned char CP_CRC_Encrypt(const unsigned char *data, unsigned int length,
+                                    unsigned char *out, unsigned int *nonce);
 
 /* ==== Imaging, text encoding, barcodes and QR codes =================================== */
 

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <exception>
 
+#include "ports/NZCrc8.h"
+
 namespace {
 
 size_t Length(const char *text) { return text ? std::strlen(text) : 0; }
@@ -29,13 +31,7 @@ std::vector<uint8_t> ContentBytes(const char *ssid, const char *password, uint8_
 }  // namespace
 
 uint8_t NZAirKissEncoder_CRC8(const uint8_t *bytes, size_t length) {
-    uint8_t crc = 0;
-    for (size_t i = 0; bytes && i < length; ++i) {
-        crc ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0x8C)
-                                                          : static_cast<uint8_t>(crc >> 1);
-    }
-    return crc;
+    return NZCrc8RightShift(bytes, length, 0, 0x8C);
 }
 
 size_t NZAirKissEncoder_FillLeadingPart(uint64_t *out, size_t cap, size_t reps, size_t *required) {

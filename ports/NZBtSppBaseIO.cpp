@@ -22,6 +22,32 @@ bool NZBtSppBaseIO::OpenAddressUuidW(const wchar_t* address, const wchar_t* uuid
     return opened;
 }
 
-bool NZBtSppBaseIO::Open(const char* address) {
-    return OpenAddressUuid(address, "00001101-0000-1000-8000-00805F9B34FB");
+bool NZBtSppBaseIO::Open(const char* address) { return OpenAddressUuid(address, kSerialPortUuid); }
+
+bool NZBtSppBaseIO::OpenWithListen(NZBtSppServerSocket* server, unsigned int timeout_ms,
+                                   char* address_out) {
+    ClearFlags();
+    char scratch[kAddressSize] = {};
+    if (address_out == nullptr) address_out = scratch;  // the server always has somewhere to write
+    if (server != nullptr && server->IsReady()) {
+        server->Accept(timeout_ms, this, address_out);
+        server->Release();
+    }
+    return IsOpened();
+}
+
+bool NZBtSppBaseIO::OpenWithListenA(NZBtSppServerSocket* server, unsigned int timeout_ms,
+                                    char* address_out) {
+    return OpenWithListen(server, timeout_ms, address_out);
+}
+
+bool NZBtSppBaseIO::OpenWithListenW(NZBtSppServerSocket* server, unsigned int timeout_ms,
+                                    wchar_t* address_out) {
+    char narrow[kAddressSize] = {};
+    const bool opened = OpenWithListen(server, timeout_ms, narrow);
+    if (address_out != nullptr) {
+        for (size_t i = 0; i < kAddressSize; ++i)
+            address_out[i] = static_cast<wchar_t>(static_cast<unsigned char>(narrow[i]));
+    }
+    return opened;
 }

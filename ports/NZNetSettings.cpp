@@ -1,25 +1,14 @@
 #include "ports/NZNetSettings.h"
 
-#include <mutex>
+#include "ports/ProcessSetting.h"
 
 namespace {
-std::mutex &SettingsMutex() {
-    static std::mutex m;
-    return m;
-}
-NZNetSettings &Current() {
-    static NZNetSettings s;
-    return s;
+ProcessSetting<NZNetSettings> &Current() {
+    static auto *setting = new ProcessSetting<NZNetSettings>;
+    return *setting;
 }
 }  // namespace
 
-NZNetSettings NZNetSettings::Get() {
-    std::lock_guard<std::mutex> lock(SettingsMutex());
-    return Current();
-}
+NZNetSettings NZNetSettings::Get() { return Current().Get(); }
 
-void NZNetSettings::Set(const NZNetSettings &settings) {
-    std::lock_guard<std::mutex> lock(SettingsMutex());
-    Current() = settings;
-}
-
+void NZNetSettings::Set(const NZNetSettings &settings) { Current().Set(settings); }

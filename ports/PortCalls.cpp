@@ -7,6 +7,7 @@
 #include "ports/PortEventLists.h"
 #include "ports/PortOpen.h"
 #include "ports/PortTiming.h"
+#include "ports/RAZIPortConfigFileUtils.h"
 #include "ports/RAZIThread.h"
 #include "quorvantelmise.h"
 
@@ -83,12 +84,18 @@ void* CP_Port_OpenFile(const char* name) {
 void* CP_Port_OpenUsb(const char* name, unsigned int velnormode) {
     if (name == nullptr) return nullptr;
     auto handle = newHandle();
+    RAZIPortConfigFileUtils config("quorvantelmise", "quorvantelmise.ini");
+    char port_text[kPortNameSize] = {};
+    config.GetPortData(name, name, port_text, sizeof port_text);
     RAZI* io = &handle->usbIO;
-    if (!handle->usbIO.Open(name)) {
+    if (!handle->usbIO.Open(port_text)) {
         io = &handle->usbVidPidIO;
-        if (!handle->usbVidPidIO.Open(name)) {
+        if (handle->usbVidPidIO.Open(name)) {
+            config.SetPortData(name, port_text);
+        } else {
             io = &handle->usbProductSerialIO;
             if (!handle->usbProductSerialIO.Open(name)) return FailOpen(name);
+            config.SetPortData(name, port_text);
         }
     }
     handle->writeFilter.alignment = 64;

@@ -1,27 +1,16 @@
 #include "ports/PortTiming.h"
 
-#include <mutex>
+#include "ports/ProcessSetting.h"
 
 namespace {
 
-std::mutex& timingMutex() {
-    static auto* mutex = new std::mutex;  // lives for the whole process
-    return *mutex;
-}
-
-PortTiming& timingValues() {
-    static auto* values = new PortTiming;
-    return *values;
+ProcessSetting<PortTiming>& timing() {
+    static auto* setting = new ProcessSetting<PortTiming>;
+    return *setting;
 }
 
 }  // namespace
 
-PortTiming GetPortTiming() {
-    std::lock_guard<std::mutex> lock(timingMutex());
-    return timingValues();
-}
+PortTiming GetPortTiming() { return timing().Get(); }
 
-void SetPortTimingForTesting(const PortTiming& timing) {
-    std::lock_guard<std::mutex> lock(timingMutex());
-    timingValues() = timing;
-}
+void SetPortTimingForTesting(const PortTiming& value) { timing().Set(value); }

@@ -90,14 +90,16 @@ void RAZIAirKiss::readThreadFunc(void* raw) {
     self->readFinished_.fetch_add(1);
 }
 
+// Both live for the whole process: a run still going on another thread at exit must not
+// find them destroyed under it.
 RAZIAirKiss& m_raziAirKiss() {
-    static RAZIAirKiss instance;
-    return instance;
+    static auto* instance = new RAZIAirKiss;
+    return *instance;
 }
 
 std::mutex& m_raziAirKissConfigMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 extern "C" CP_API int CP_Airkiss_ConfigWireless(const char* ssid, const char* password,

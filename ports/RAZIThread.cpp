@@ -82,6 +82,10 @@ void RAZISleep::SleepMs(int ms) {
     }
 }
 
+bool RAZICancelFlagSet(const int* cancel) {
+    return cancel != nullptr && __atomic_load_n(cancel, __ATOMIC_RELAXED) != 0;
+}
+
 uint64_t RoundUpToWholeSeconds(uint32_t timeout_ms, uint32_t second_ms) {
     if (second_ms == 0) second_ms = 1;
     return (static_cast<uint64_t>(timeout_ms) + second_ms - 1) / second_ms;

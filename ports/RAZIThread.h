@@ -34,6 +34,10 @@ public:
     static void SleepMs(int ms);
 };
 
+// A caller's cancel flag (may be null: never set). Callers set it from other threads without
+// synchronisation of their own; it is read atomically so that is at least well defined.
+bool RAZICancelFlagSet(const int* cancel);
+
 // Timeout in milliseconds rounded up to whole helper seconds, in 64 bits so the largest
 // timeouts do not wrap.
 uint64_t RoundUpToWholeSeconds(uint32_t timeout_ms, uint32_t second_ms);

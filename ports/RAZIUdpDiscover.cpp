@@ -70,14 +70,10 @@ void ReadedEvent(const unsigned char* data, unsigned int length, unsigned int se
 }
 
 // The caller owns the flag and sets it from any thread.
-bool Cancelled(const int* cancel) {
-    return cancel != nullptr && __atomic_load_n(cancel, __ATOMIC_RELAXED) != 0;
-}
-
 std::vector<std::string> LocalAddresses(const NZNetDestinations& destinations) {
     if (!destinations.discoveryLocalAddresses.empty()) return destinations.discoveryLocalAddresses;
     char list[100] = {};
-    const unsigned int count = NZHostIPEnumerator_ios::Enumerate(list, sizeof list, nullptr);
+    const unsigned int count = NZHostIPEnumerator_ios().Enumerate(list, sizeof list, nullptr);
     std::vector<std::string> addresses = NZHostIPEnumerator_ios::SplitList(list, count);
     if (addresses.empty()) addresses.emplace_back("0.0.0.0");
     return addresses;
@@ -124,14 +120,14 @@ void RAZIUdpDiscover::RAZIUdpDiscover_StartDiscover(unsigned int timeout_ms, int
         if (q.open) q.handler->WaitReadThreadStarted();
 
     const WholeSecondDeadline deadline(timeout_ms);
-    while (any_open && !Cancelled(cancel) && !deadline.Passed()) {
-        for (size_t i = 0; i < sockets.size() && !Cancelled(cancel); i += 2) {
+    while (any_open && !RAZICancelFlagSet(cancel) && !deadline.Passed()) {
+        for (size_t i = 0; i < sockets.size() && !RAZICancelFlagSet(cancel); i += 2) {
             if (sockets[i].open)
                 sockets[i].handler->socket.Write(kRAZIDiscoverQueryA, kRAZIDiscoverQueryALength, timeout_ms);
             if (sockets[i + 1].open)
                 sockets[i + 1].handler->socket.Write(kRAZIDiscoverQueryB, kRAZIDiscoverQueryBLength, timeout_ms);
         }
-        for (uint32_t k = 0; k < timing.discoveryCycleSleeps && !Cancelled(cancel); ++k)
+        for (uint32_t k = 0; k < timing.discoveryCycleSleeps && !RAZICancelFlagSet(cancel); ++k)
             RAZISleep::SleepMs(static_cast<int>(timing.discoveryCycleSleepMs));
     }
 

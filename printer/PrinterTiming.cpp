@@ -1,27 +1,16 @@
 #include "printer/PrinterTiming.h"
 
-#include <mutex>
+#include "ports/ProcessSetting.h"
 
 namespace {
 
-std::mutex& timingMutex() {
-    static auto* mutex = new std::mutex;  // lives for the whole process
-    return *mutex;
-}
-
-PrinterTiming& timingValues() {
-    static auto* values = new PrinterTiming;
-    return *values;
+ProcessSetting<PrinterTiming>& timing() {
+    static auto* setting = new ProcessSetting<PrinterTiming>;
+    return *setting;
 }
 
 }  // namespace
 
-PrinterTiming GetPrinterTiming() {
-    std::lock_guard<std::mutex> lock(timingMutex());
-    return timingValues();
-}
+PrinterTiming GetPrinterTiming() { return timing().Get(); }
 
-void SetPrinterTimingForTesting(const PrinterTiming& timing) {
-    std::lock_guard<std::mutex> lock(timingMutex());
-    timingValues() = timing;
-}
+void SetPrinterTimingForTesting(const PrinterTiming& value) { timing().Set(value); }

@@ -19,6 +19,8 @@ struct PrinterTiming {
     uint32_t protoTransferReadTimeoutMs = 1000;
     // Write time-out of the one-packet settings (names, parameter block).
     uint32_t protoSettingWriteTimeoutMs = 10000;
+    // Write time-out of the hardware-setting record (the handle's default does not apply).
+    uint32_t hardwareSettingWriteTimeoutMs = 10000;
     // Stop at boot: read time-out of the answer byte, write time-out of each "a", sleep
     // between them.
     uint32_t stopAtBootReadTimeoutMs = 1000;

@@ -28,12 +28,6 @@ bool TimeLeft(int64_t start, unsigned timeout_ms) {
     return Now() - start < static_cast<int64_t>(timeout_ms);
 }
 
-// The caller's cancel flag may be set from another thread without synchronisation of its
-// own; read it atomically so that is at least well defined.
-bool Cancelled(int* cancel) {
-    return cancel != nullptr && std::atomic_ref<int>(*cancel).load(std::memory_order_relaxed) != 0;
-}
-
 void ReportProgress(const char* name, uint64_t done, uint64_t total, CP_OnProtoMessage callback,
                     void* private_data) {
     if (callback == nullptr) return;
@@ -263,7 +257,7 @@ bool Proto_WriteData(void* handle, const unsigned char* data, uint32_t length, i
             ReportProgress("WriteData", sent, length, callback, private_data);
             return true;
         }
-        if (Cancelled(cancel)) {
+        if (RAZICancelFlagSet(cancel)) {
             Proto_CallOnMessage("WriteData", "Canceled", callback, private_data);
             return false;
         }
@@ -292,7 +286,7 @@ bool Proto_ReadData(void* handle, uint32_t address, unsigned char* buffer, uint3
             ReportProgress("ReadData", received, length, callback, private_data);
             break;
         }
-        if (Cancelled(cancel)) {
+        if (RAZICancelFlagSet(cancel)) {
             Proto_CallOnMessage("ReadData", "Canceled", callback, private_data);
             break;
         }

@@ -42,7 +42,21 @@ public:
     bool POS_SetBarcodeReadableTextFontType(int font_type);
     bool POS_SetBarcodeReadableTextPosition(int position);
 
+    // Black-mark paper. The position calls take a signed distance from the mark; the Base
+    // forms take the direction (0 forward, 1 back) and the 16-bit distance as sent.
+    bool POS_EnableBlackMarkMode();
+    bool POS_DisableBlackMarkMode();
+    bool POS_SetBlackMarkMaxFindLength(int max_find_length);
+    bool POS_FindBlackMark();
+    bool POS_SetBlackMarkPaperPrintPosition(int position);
+    bool POS_SetBlackMarkPaperPrintPositionBase(int direction, int distance);
+    bool POS_SetBlackMarkPaperCutPosition(int position);
+    bool POS_SetBlackMarkPaperCutPositionBase(int direction, int distance);
+    bool POS_FullCutBlackMarkPaper();
+    bool POS_HalfCutBlackMarkPaper();
+
 private:
+    bool WriteBlackMarkPosition(unsigned char function, int direction, int distance);
     bool WriteCommandByte(unsigned char first, unsigned char second, int parameter);
     bool WriteCommandShort(unsigned char first, unsigned char second, int parameter);
 };

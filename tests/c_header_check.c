@@ -31,5 +31,18 @@ int main(void) {
             return 1;
         }
     }
+    {
+        unsigned int required = 1;
+        unsigned char data[2] = {1, 2};
+        unsigned int nonce = 0;
+        unsigned char key;
+        (void)CP_Port_EnumCom(NULL, 0, &required); /* a size, whatever the machine has */
+        key = CP_CRC_Encrypt(data, 2, data, &nonce);
+        if (data[0] != (1 ^ key) || data[1] != (2 ^ key) || nonce > 0xFFFF ||
+            CP_BlackMark_FindNextBlackMark(NULL) != 0) {
+            fprintf(stderr, "periphery calls failed\n");
+            return 1;
+        }
+    }
     return 0;
 }

@@ -185,7 +185,7 @@ TEST_F(Discovery, LongReceiveTimeoutDoesNotHoldTheReturn) {
 TEST(DiscoveryHostAddresses, OnlyNonLoopbackIPv4) {
     unsigned int required = 0;
     char list[1000] = {};
-    const unsigned int count = NZHostIPEnumerator_ios::Enumerate(list, sizeof list, &required);
+    const unsigned int count = NZHostIPEnumerator_ios().Enumerate(list, sizeof list, &required);
     const auto entries = NZHostIPEnumerator_ios::SplitList(list, count);
     ASSERT_EQ(entries.size(), count);
     unsigned int total = 0;
@@ -199,9 +199,9 @@ TEST(DiscoveryHostAddresses, OnlyNonLoopbackIPv4) {
     // A list too small for any entry stays empty but still tells the size needed.
     char tiny[4] = {};
     unsigned int tiny_required = 0;
-    EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(tiny, sizeof tiny, &tiny_required), 0u);
+    EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(tiny, sizeof tiny, &tiny_required), 0u);
     EXPECT_EQ(tiny_required, required);
-    EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(nullptr, 100, nullptr), 0u);
+    EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(nullptr, 100, nullptr), 0u);
 }
 
 TEST(DiscoveryShippedDefaults, BroadcastsFromTheAnyAddressWithoutInterfaces) {
@@ -210,7 +210,7 @@ TEST(DiscoveryShippedDefaults, BroadcastsFromTheAnyAddressWithoutInterfaces) {
         timing.Set([](PortTiming &t) { t.helperSecondMs = 20; });
         // The namespace has only lo, which the host address list leaves out.
         char list[100];
-        EXPECT_EQ(NZHostIPEnumerator_ios::Enumerate(list, sizeof list, nullptr), 0u);
+        EXPECT_EQ(NZHostIPEnumerator_ios().Enumerate(list, sizeof list, nullptr), 0u);
         LoopbackUdpPeer::Options o;
         o.address = "0.0.0.0";
         o.port = 3289;
