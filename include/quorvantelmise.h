@@ -27,13 +27,12 @@
 #define CP_API
 #endif
 
-/* Enumerations that callers may pass any int value of (the library refuses the unknown
- * ones) are int-sized in C; C++ sees them with int32_t underneath, so that every such value
- * is a valid value of the type there too. */
+/* Enumerations are 32-bit integers; in C++ their type is fixed so that any value a C caller
+ * passes is well defined (and refused where the call says so). */
 #ifdef __cplusplus
-#define CP_INT32_ENUM : int32_t
+#define CP_ENUM_BASE : int32_t
 #else
-#define CP_INT32_ENUM
+#define CP_ENUM_BASE
 #endif
 
 #ifdef __cplusplus
@@ -56,7 +55,7 @@ CP_API const char *CP_Library_Version(void);
  */
 
 /* Port type codes. */
-typedef enum CP_PortType {
+typedef enum CP_PortType CP_ENUM_BASE {
     CP_PortType_Com = 1,
     CP_PortType_Tcp = 2,
     CP_PortType_Usb = 4,
@@ -72,7 +71,7 @@ typedef enum CP_PortType {
 } CP_PortType;
 
 /* Serial settings (passed to the port unchanged). */
-typedef enum CP_ComDataBits {
+typedef enum CP_ComDataBits CP_ENUM_BASE {
     CP_ComDataBits_4 = 4,
     CP_ComDataBits_5 = 5,
     CP_ComDataBits_6 = 6,
@@ -80,7 +79,7 @@ typedef enum CP_ComDataBits {
     CP_ComDataBits_8 = 8
 } CP_ComDataBits;
 
-typedef enum CP_ComParity {
+typedef enum CP_ComParity CP_ENUM_BASE {
     CP_ComParity_NoParity = 0,
     CP_ComParity_OddParity = 1,
     CP_ComParity_EvenParity = 2,
@@ -88,13 +87,13 @@ typedef enum CP_ComParity {
     CP_ComParity_SpaceParity = 4
 } CP_ComParity;
 
-typedef enum CP_ComStopBits {
+typedef enum CP_ComStopBits CP_ENUM_BASE {
     CP_ComStopBits_One = 0,
     CP_ComStopBits_OnePointFive = 1,
     CP_ComStopBits_Two = 2
 } CP_ComStopBits;
 
-typedef enum CP_ComFlowControl {
+typedef enum CP_ComFlowControl CP_ENUM_BASE {
     CP_ComFlowControl_None = 0,
     CP_ComFlowControl_XonXoff = 1,
     CP_ComFlowControl_RtsCts = 2,
@@ -550,7 +549,7 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
 
 /* Image enumerations, used by the receipt, page, label and imaging calls. Pixel layouts
  * accepted for caller pixels; every row starts `stride` bytes after the last. */
-typedef enum CP_ImagePixelsFormat CP_INT32_ENUM {
+typedef enum CP_ImagePixelsFormat CP_ENUM_BASE {
     CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
     CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
     CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
@@ -562,13 +561,13 @@ typedef enum CP_ImagePixelsFormat CP_INT32_ENUM {
     CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
 } CP_ImagePixelsFormat;
 
-typedef enum CP_ImageBinarizationMethod CP_INT32_ENUM {
+typedef enum CP_ImageBinarizationMethod CP_ENUM_BASE {
     CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
     CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
     CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
 } CP_ImageBinarizationMethod;
 
-typedef enum CP_ImageCompressionMethod CP_INT32_ENUM {
+typedef enum CP_ImageCompressionMethod CP_ENUM_BASE {
     CP_ImageCompressionMethod_None = 0,
     CP_ImageCompressionMethod_RunLength = 1,
     CP_ImageCompressionMethod_Jbig = 2

@@ -293,8 +293,7 @@ TEST_F(LabelImages, RefusedImagesSendNothing) {
     const Bytes big(65536, 0);
     const unsigned char* g = p.gray.data();
     using Call = std::function<int(void*)>;
-    // Invalid methods and formats stay inside their enumerations' value ranges: C callers
-    // may pass any int, but C++ cannot name one outside them.
+    // C callers may pass any int as an enumeration, negative ones included.
     const std::vector<std::pair<const char*, Call>> refused = {
         {"run-length", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), kThreshold, CP_ImageCompressionMethod_RunLength); }},
         {"compression 3", [&](void* h) { return CP_Label_DrawImageFromData(h, 0, 0, 0, 0, png.data(), png_size, kThreshold, static_cast<CP_ImageCompressionMethod>(3)); }},
@@ -320,6 +319,9 @@ TEST_F(LabelImages, RefusedImagesSendNothing) {
         {"rgb stride below a row", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 8, 2, 16, CP_ImagePixelsFormat_Rgb888, kThreshold, kPlain); }},
         {"data shorter than the rows", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 63, 16, 4, 16, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},
         {"format 0", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(0), kThreshold, kPlain); }},
+        {"format -1", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(-1), kThreshold, kPlain); }},
+        {"binarisation INT_MIN", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), static_cast<CP_ImageBinarizationMethod>(INT_MIN), kPlain); }},
+        {"compression -1", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), kThreshold, static_cast<CP_ImageCompressionMethod>(-1)); }},
         {"format 10", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(10), kThreshold, kPlain); }},
         {"pixels wider than the field", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, big.data(), 65536, 65529, 1, 65529, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},
         {"pixels taller than the field", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, big.data(), 65536, 1, 65536, 1, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},
