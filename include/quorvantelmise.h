@@ -673,6 +673,75 @@ CP_API int CP_Pos_PrintRasterImageFromPixels(void *handle, const unsigned char *
                                              CP_ImageBinarizationMethod binarization_method,
                                              CP_ImageCompressionMethod compression_method);
 
+/* -- Page mode -- */
+
+/*
+ * In page mode the printer composes a page in its memory and prints it whole (PrintPage).
+ * Each call returns 1 when its commands were written whole, else 0 (also for a null or
+ * closed handle). SetPageArea and SetPageDrawDirection, like the text-scale and barcode
+ * settings of the receipt calls, are remembered by the handle once sent; the drawing calls
+ * place their item from them (until SetPageArea was sent the area is 0 x 0).
+ *
+ * SelectPageModeEx sends, stopping at the first failure: SetMovementUnit, SelectPageMode,
+ * SetPageArea, direction 0, text line height 32, character spacings 0, text scale 0 0,
+ * barcode unit width 2, height 60, readable text below in font 0.
+ */
+CP_API int CP_Page_SelectPageMode(void *handle);
+CP_API int CP_Page_SelectPageModeEx(void *handle, int nHorizontalMovementUnit,
+                                    int nVerticalMovementUnit, int x, int y, int width,
+                                    int height);
+CP_API int CP_Page_ExitPageMode(void *handle);
+CP_API int CP_Page_PrintPage(void *handle);
+CP_API int CP_Page_ClearPage(void *handle);
+CP_API int CP_Page_SetPageArea(void *handle, int x, int y, int width, int height);
+CP_API int CP_Page_SetPageDrawDirection(void *handle, CP_Page_DrawDirection nDirection);
+
+/*
+ * Drawing. x and y are dots in the page area along the draw direction, or a page position
+ * code (CP_Page_Position_Start, _Center, _End), resolved from the item's measured size.
+ * Text, barcodes, QR codes and images move the print position there (ESC $, GS $) and then
+ * send the item's receipt command; text, barcode and QR calls stop at the first failed
+ * write, and an item whose text or size the call refuses moves nothing.
+ *
+ * Rect fills width x height dots (both at least 1) in color. Box draws the rectangle in
+ * bordercolor and its inside, borderwidth dots in, in the other colour (1 for 0, else 0);
+ * no inside when the border fills the box.
+ * Text is measured in character cells of 12 x 24 dots (24 x 24 for characters of code 256
+ * and above) times the text scale, up to its first control character, and placed on its
+ * baseline. The narrow form reads the text in the environment's locale; bytes that do not
+ * convert count one 12-dot cell each.
+ * Barcode types 65 to 73 are measured (others as 0 dots wide), with the readable text 24
+ * dots high (18 in font 1). QR codes are measured at the barcode unit width as module size.
+ * Images are sized as the receipt image calls size them, binarised and sent as one GS 8 L
+ * image (at most 65528 x 65528 dots); the image is sent even when a position command
+ * failed, and the call then gives 0.
+ */
+CP_API int CP_Page_DrawRect(void *handle, int x, int y, int width, int height, int color);
+CP_API int CP_Page_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,
+                           int bordercolor);
+CP_API int CP_Page_DrawText(void *handle, int x, int y, const char *str);
+CP_API int CP_Page_DrawTextInUTF8(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInGBK(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInBIG5(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInShiftJIS(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInEUCKR(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawBarcode(void *handle, int x, int y, CP_Pos_BarcodeType nBarcodeType,
+                               const char *str);
+CP_API int CP_Page_DrawQRCode(void *handle, int x, int y, int nVersion, CP_QRCodeECC nECCLevel,
+                              const char *str);
+CP_API int CP_Page_DrawRasterImageFromFile(void *handle, int x, int y, int dstw, int dsth,
+                                           const char *pszFile,
+                                           CP_ImageBinarizationMethod binarization_method);
+CP_API int CP_Page_DrawRasterImageFromData(void *handle, int x, int y, int dstw, int dsth,
+                                           const unsigned char *data, unsigned int data_size,
+                                           CP_ImageBinarizationMethod binarization_method);
+CP_API int CP_Page_DrawRasterImageFromPixels(void *handle, int x, int y,
+                                             const unsigned char *img_data,
+                                             unsigned int img_datalen, int img_width,
+                                             int img_height, int img_stride,
+                                             CP_ImagePixelsFormat img_format,
+                                             CP_ImageBinarizationMethod binarization_method);
+
 /* -- Label commands -- */
 
 /* Label enumerations: their low byte goes to the printer unchanged; the library gives them

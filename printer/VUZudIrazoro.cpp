@@ -1,5 +1,6 @@
 #include "printer/VUZudIrazoro.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -354,4 +355,54 @@ bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& r
     }
     const nzimg::MallocPtr<unsigned char> owned(stream);
     return stream != nullptr && WriteCommand(stream, size);
+}
+
+bool VUZudIrazoro::POS_SelectPageMode() {
+    static constexpr unsigned char command[] = {0x1B, 0x4C};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_ExitPageMode() {
+    static constexpr unsigned char command[] = {0x1B, 0x53};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_PrintPage() {
+    static constexpr unsigned char command[] = {0x1B, 0x0C};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_ClearPage() {
+    static constexpr unsigned char command[] = {0x18};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_SetPageArea(int x, int y, int width, int height) {
+    Command c = {0x1B, 0x57};
+    for (int value : {x, y, width, height}) PutLe16(c, value);
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_SetPageDrawDirection(int direction) {
+    return WriteCommandByte(0x1B, 0x54, direction);
+}
+
+bool VUZudIrazoro::POS_DrawRect(int x0, int y0, int x1, int y1, int color) {
+    Command c = {0x1F, 0x28, 0x52, 0x0A, 0x00};
+    for (int value : {x0, y0, x1, y1}) PutBe16(c, value);
+    Put8(c, color);
+    Put8(c, 0x01);
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_DrawBox(int x0, int y0, int x1, int y1, int border_width, int color) {
+    const bool outer = POS_DrawRect(x0, y0, x1, y1, color);
+    const int b = border_width & 0xFF;
+    // An inside turned inside out would be drawn across the border.
+    if (static_cast<int64_t>(x0) + b > static_cast<int64_t>(x1) - b ||
+        static_cast<int64_t>(y0) + b > static_cast<int64_t>(y1) - b) {
+        return outer;
+    }
+    const bool inner = POS_DrawRect(x0 + b, y0 + b, x1 - b, y1 - b, color == 0 ? 1 : 0);
+    return outer && inner;
 }

@@ -81,6 +81,20 @@ public:
     // banks of 255 rows (2), in one write; any other method sends nothing.
     bool POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& raster, int compression);
 
+    // Page mode.
+    bool POS_SelectPageMode();
+    bool POS_ExitPageMode();
+    bool POS_PrintPage();
+    bool POS_ClearPage();
+    bool POS_SetPageArea(int x, int y, int width, int height);
+    bool POS_SetPageDrawDirection(int direction);
+    // A filled rectangle between two corners, both included.
+    bool POS_DrawRect(int x0, int y0, int x1, int y1, int color);
+    // The outer rectangle in color, then the inside, inset by border_width, in the other
+    // colour (1 for color 0, else 0); no inside when the border fills the box. Both writes
+    // are sent; true when every one was whole.
+    bool POS_DrawBox(int x0, int y0, int x1, int y1, int border_width, int color);
+
     // Black-mark paper. The position calls take a signed distance from the mark; the Base
     // forms take the direction (0 forward, 1 back) and the 16-bit distance as sent.
     bool POS_EnableBlackMarkMode();
