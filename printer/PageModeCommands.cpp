@@ -52,6 +52,22 @@ std::optional<Corners> PlaceRect(const PrinterProperty& property, int x, int y, 
                    ToInt(static_cast<int64_t>(at.y) + height - 1)};
 }
 
+// Where a text starts, on its baseline, by the cached cell sizes and text scale.
+template <typename Char>
+PL_Utils_Position PlaceText(const PrinterProperty& property, int x, int y, const Char* text) {
+    constexpr auto place = [] {
+        if constexpr (sizeof(Char) == 1) {
+            return &Utils_Page_ComputeStringPositionA;
+        } else {
+            return &Utils_Page_ComputeStringPositionW;
+        }
+    }();
+    return place(PageArea(property), property.pageDrawDirection, property.textBaselineOffset, x,
+                 y, text, property.singleByteCellWidth, property.singleByteCellHeight,
+                 property.multiByteCellWidth, property.multiByteCellHeight,
+                 property.textWidthScale, property.textHeightScale);
+}
+
 // Converted wide text for the printer, freed with free.
 using Converted = std::unique_ptr<char, decltype(&std::free)>;
 
@@ -61,12 +77,8 @@ int DrawWideText(void* handle, int x, int y, const wchar_t* str, const char* enc
         // Converted first: text the encoding cannot hold moves nothing.
         const Converted converted(iconv_wcstombs(str, encoding), &std::free);
         if (converted == nullptr) return false;
-        const PL_Utils_Position at = Utils_Page_ComputeStringPositionW(
-            PageArea(property), property.pageDrawDirection, property.textBaselineOffset, x, y,
-            str, property.singleByteCellWidth, property.singleByteCellHeight,
-            property.multiByteCellWidth, property.multiByteCellHeight, property.textWidthScale,
-            property.textHeightScale);
-        return MoveTo(pos, at) && pos.POS_PrintString(converted.get());
+        return MoveTo(pos, PlaceText(property, x, y, str)) &&
+               pos.POS_PrintString(converted.get());
     });
 }
 
@@ -170,12 +182,7 @@ int CP_Page_DrawBox(void* handle, int x, int y, int width, int height, int borde
 int CP_Page_DrawText(void* handle, int x, int y, const char* str) {
     return PosCommand(handle, [&](VUZudIrazoro& pos, PrinterProperty& property) {
         if (str == nullptr) return false;
-        const PL_Utils_Position at = Utils_Page_ComputeStringPositionA(
-            PageArea(property), property.pageDrawDirection, property.textBaselineOffset, x, y,
-            str, property.singleByteCellWidth, property.singleByteCellHeight,
-            property.multiByteCellWidth, property.multiByteCellHeight, property.textWidthScale,
-            property.textHeightScale);
-        return MoveTo(pos, at) && pos.POS_PrintString(str);
+        return MoveTo(pos, PlaceText(property, x, y, str)) && pos.POS_PrintString(str);
     });
 }
 
