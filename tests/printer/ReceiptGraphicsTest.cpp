@@ -119,10 +119,11 @@ Bytes JbigBank(size_t bytes_per_line, size_t rows, const Bytes& raster) {
     size_t size = 0;
     unsigned char* bie = Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(
         bytes_per_line, bytes_per_line * 8, rows, raster.data(), &size);
+    const size_t dots = bytes_per_line * 8;
     Bytes out = {0x1F, 0x28, 0x4A, static_cast<uint8_t>(size + 3),
-                 static_cast<uint8_t>((size + 3) >> 8), static_cast<uint8_t>(bytes_per_line * 8),
-                 static_cast<uint8_t>(bytes_per_line * 8 >> 8), static_cast<uint8_t>(rows)};
-    if (bie != nullptr) out.insert(out.end(), bie, bie + size);
+                 static_cast<uint8_t>((size + 3) >> 8), static_cast<uint8_t>(dots),
+                 static_cast<uint8_t>(dots >> 8), static_cast<uint8_t>(rows)};
+    for (size_t i = 0; bie != nullptr && i < size; ++i) out.push_back(bie[i]);
     std::free(bie);
     return out;
 }
@@ -375,6 +376,35 @@ TEST_F(ReceiptGraphics, FileAndDataImagesScaleToTheTargetSize) {
         EXPECT_FALSE(image.Black(s.width / 4, s.rows / 2));
         for (size_t x = s.width; x < image.bytes_per_line * 8; ++x) EXPECT_FALSE(image.Black(x, 0));
     }
+}
+
+TEST_F(ReceiptGraphics, FileAndDataImagesGiveExactCommands) {
+    // 12 x 2 gray: the first row black on its left 8 dots, the second on its right 4.
+    std::vector<unsigned char> gray(24, 255);
+    for (int x = 0; x < 8; ++x) gray[x] = 0;
+    for (int x = 8; x < 12; ++x) gray[12 + x] = 0;
+    qvtest::TempDir dir;
+    const std::string file = dir.File("tiny.png");
+    ASSERT_TRUE(stbi_write_png(file.c_str(), 12, 2, 1, gray.data(), 12));
+    const std::string png = dir.ReadFile("tiny.png");
+    const auto* data = reinterpret_cast<const unsigned char*>(png.data());
+    const unsigned size = static_cast<unsigned>(png.size());
+    ExpectEachCallWritesItsCommands({
+        {"FromFile plain",
+         [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 0, 0, file.c_str(), kThreshold, kPlain); },
+         {{0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x02, 0x00, 0xFF, 0x00, 0x00, 0xF0}}},
+        {"FromData run-length",
+         [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, -1, 0, data, size, kThreshold, kRunLength); },
+         {{0x1F, 0x28, 0x50, 0x03, 0x00, 0x00, 0xFF, 0x00,  //
+           0x1F, 0x28, 0x50, 0x03, 0x00, 0x00, 0x00, 0xF0}}},
+        {"FromData JBIG",
+         [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 12, 2, data, size, kThreshold, kJbig); },
+         {JbigBank(2, 2, {0xFF, 0x00, 0x00, 0xF0})}},
+    });
+    transport().ScriptWriteShort(11);
+    EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file.c_str(), kThreshold, kPlain), 0);
+    transport().ScriptWriteFail();
+    EXPECT_EQ(CP_Pos_PrintRasterImageFromData(handle(), 0, 0, data, size, kThreshold, kPlain), 0);
 }
 
 // The raster that the conversion gives, with the bits beyond the width cleared: what every
