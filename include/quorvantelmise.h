@@ -656,7 +656,8 @@ CP_API int CP_Pos_SetVerticalRelativePrintPosition(void *handle, int nPosition);
  * follows the other and the aspect ratio, both 0 or less keep the image's own size. Pixel
  * images print at their own size: img_height rows of img_width pixels of img_format, each
  * row starting img_stride bytes after the last (a row of the format must fit in the
- * stride), img_datalen >= img_stride x img_height. An unknown method, an image that does not
+ * stride); img_datalen, when not 0, must cover img_stride x img_height bytes (0: the
+ * caller vouches for the rows). An unknown method, an image that does not
  * load, a size that comes out below 1 and an image wider than the command can carry (JBIG:
  * 65528 dots) give 0 with nothing sent. */
 CP_API int CP_Pos_PrintRasterImageFromFile(void *handle, int dstw, int dsth, const char *pszFile,
@@ -817,7 +818,8 @@ CP_API int CP_Label_DrawBox(void *handle, int x, int y, int width, int height, i
  * (compression 2); run-length and other methods give 0 with nothing sent. File and data
  * images print at dstw x dsth: their own size when both are 0 or less, else the missing
  * side follows the image's aspect ratio. Pixel images print at their own size and need
- * img_datalen >= img_stride x img_height, with a row of the format fitting in the stride.
+ * a row of the format fitting in the stride; img_datalen, when not 0, must cover
+ * img_stride x img_height bytes (0: the caller vouches for the rows).
  * The raster's rows are padded to whole bytes; the command's width is that padded width
  * (a 300-dot image is sent 304 dots wide). Images wider than 65528 dots (mono pixels: a
  * stride above 8191 bytes) or taller than 65535 rows give 0 with nothing sent.

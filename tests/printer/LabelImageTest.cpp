@@ -124,6 +124,15 @@ TEST_F(LabelImages, PixelsPlainCommandIsExact) {
     ExpectWrites(writes(), {PlainCommand(0x123, 0xFFFF, 304, 3, p.raster.bits)});
 }
 
+// A length of 0 is no length: callers were told it is unused, so it must not refuse.
+TEST_F(LabelImages, PixelsWithoutALengthAreTakenOnTrust) {
+    const Pattern p(300, 3);
+    EXPECT_EQ(CP_Label_DrawImageFromPixels(handle(), 0x123, -1, p.gray.data(), 0, 300, 3, 300,
+                                           CP_ImagePixelsFormat_Gray8, kThreshold, kPlain),
+              1);
+    ExpectWrites(writes(), {PlainCommand(0x123, 0xFFFF, 304, 3, p.raster.bits)});
+}
+
 TEST_F(LabelImages, PixelsJbigCommandCarriesTheLibraryJbigData) {
     const Pattern p(300, 40);
     EXPECT_EQ(CP_Label_DrawImageFromPixels(handle(), 8, 16, p.gray.data(), p.gray.size(), 300, 40, 300,

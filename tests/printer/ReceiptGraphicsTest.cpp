@@ -310,11 +310,16 @@ TEST_F(ReceiptGraphics, BadImagesSendNothing) {
         {"mono stride below a row", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 256, 17, 1, 2, CP_ImagePixelsFormat_Mono, kDither, kPlain); }},
         // Two rows of 8 RGB pixels 32 bytes apart: 64 bytes.
         {"data length short of the rows", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 63, 8, 2, 32, CP_ImagePixelsFormat_Rgb888, kDither, kPlain); }},
-        {"data length 0", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 0, 8, 1, 8, CP_ImagePixelsFormat_Gray8, kDither, kPlain); }},
         {"data length short of mono rows", [&](void* h) { return CP_Pos_PrintRasterImageFromPixels(h, px, 3, 8, 2, 2, CP_ImagePixelsFormat_Mono, kDither, kPlain); }},
     });
     // Exactly stride x height bytes is enough.
     EXPECT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), px, 64, 8, 2, 32,
+                                                CP_ImagePixelsFormat_Rgb888,
+                                                CP_ImageBinarizationMethod_Dithering,
+                                                CP_ImageCompressionMethod_None),
+              1);
+    // A length of 0 is no length (callers were told it is unused): the rows are trusted.
+    EXPECT_EQ(CP_Pos_PrintRasterImageFromPixels(handle(), px, 0, 8, 2, 32,
                                                 CP_ImagePixelsFormat_Rgb888,
                                                 CP_ImageBinarizationMethod_Dithering,
                                                 CP_ImageCompressionMethod_None),
