@@ -1,6 +1,6 @@
 /*
- * Prints a short sample receipt: a centred bold title, text in UTF-8 and in GBK, a few
- * format commands, a feed and a cut.
+ * Prints a short sample receipt: a small logo image, a centred bold title, text in UTF-8 and
+ * in GBK, a few format commands, a barcode, a QR code, a feed and a cut.
  *
  *   print_receipt [FILE]            write the command bytes into FILE (default receipt.bin)
  *   print_receipt tcp IP [PORT]     send them to a network printer (port 9100 by default)
@@ -19,11 +19,32 @@
 #define CODEPAGE_UTF8 255
 #define ENCODING_GBK 0
 
+/* A 48 x 48 gray logo drawn in code: a ring around a filled square. */
+#define LOGO_SIDE 48
+
+static void draw_logo(unsigned char *gray) {
+    for (int y = 0; y < LOGO_SIDE; ++y) {
+        for (int x = 0; x < LOGO_SIDE; ++x) {
+            const int dx = 2 * x - (LOGO_SIDE - 1), dy = 2 * y - (LOGO_SIDE - 1);
+            const int r2 = dx * dx + dy * dy;
+            const int ring = r2 >= 36 * 36 && r2 <= 46 * 46;
+            const int square = abs(dx) <= 18 && abs(dy) <= 18;
+            gray[y * LOGO_SIDE + x] = (ring || square) ? 0 : 255; /* 0 = black */
+        }
+    }
+}
+
 static int print_receipt(void *printer) {
+    unsigned char logo[LOGO_SIDE * LOGO_SIDE];
     int ok = 1;
     ok &= CP_Pos_ResetPrinter(printer);
 
     ok &= CP_Pos_SetAlignment(printer, CP_Pos_Alignment_HCenter);
+    draw_logo(logo);
+    ok &= CP_Pos_PrintRasterImageFromPixels(printer, logo, sizeof logo, LOGO_SIDE, LOGO_SIDE,
+                                            LOGO_SIDE, CP_ImagePixelsFormat_Gray8,
+                                            CP_ImageBinarizationMethod_Thresholding,
+                                            CP_ImageCompressionMethod_RunLength);
     ok &= CP_Pos_SetTextBold(printer, 1);
     ok &= CP_Pos_SetTextScale(printer, 1, 1);
     ok &= CP_Pos_PrintText(printer, "SAMPLE RECEIPT\r\n");
@@ -49,7 +70,16 @@ static int print_receipt(void *printer) {
     ok &= CP_Pos_PrintTextInGBK(printer, L"谢谢惠顾，欢迎再来\r\n");
     ok &= CP_Pos_SetSingleByteMode(printer);
 
+    /* The receipt number as a barcode with its text below, and a link as a QR code. */
     ok &= CP_Pos_SetAlignment(printer, CP_Pos_Alignment_HCenter);
+    ok &= CP_Pos_SetBarcodeUnitWidth(printer, 2);
+    ok &= CP_Pos_SetBarcodeHeight(printer, 60);
+    ok &= CP_Pos_SetBarcodeReadableTextPosition(printer, CP_Pos_BarcodeTextPrintPosition_BelowBarcode);
+    ok &= CP_Pos_PrintBarcode_Code128Auto(printer, "R-20240042");
+    ok &= CP_Pos_FeedLine(printer, 1);
+    ok &= CP_Pos_PrintQRCodeUseEpsonCmd(printer, 4, CP_QRCodeECC_M,
+                                        "https://example.com/receipt/20240042");
+    ok &= CP_Pos_FeedLine(printer, 1);
     ok &= CP_Pos_PrintText(printer, "Thank you\r\n");
     ok &= CP_Pos_FeedDot(printer, 120);
     ok &= CP_Pos_FeedAndHalfCutPaper(printer);

@@ -27,6 +27,14 @@
 #define CP_API
 #endif
 
+/* Enumerations are 32-bit integers; in C++ their type is fixed so that any value a C caller
+ * passes is well defined (and refused where the call says so). */
+#ifdef __cplusplus
+#define CP_ENUM_BASE : int32_t
+#else
+#define CP_ENUM_BASE
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -47,7 +55,7 @@ CP_API const char *CP_Library_Version(void);
  */
 
 /* Port type codes. */
-typedef enum CP_PortType {
+typedef enum CP_PortType CP_ENUM_BASE {
     CP_PortType_Com = 1,
     CP_PortType_Tcp = 2,
     CP_PortType_Usb = 4,
@@ -63,7 +71,7 @@ typedef enum CP_PortType {
 } CP_PortType;
 
 /* Serial settings (passed to the port unchanged). */
-typedef enum CP_ComDataBits {
+typedef enum CP_ComDataBits CP_ENUM_BASE {
     CP_ComDataBits_4 = 4,
     CP_ComDataBits_5 = 5,
     CP_ComDataBits_6 = 6,
@@ -71,7 +79,7 @@ typedef enum CP_ComDataBits {
     CP_ComDataBits_8 = 8
 } CP_ComDataBits;
 
-typedef enum CP_ComParity {
+typedef enum CP_ComParity CP_ENUM_BASE {
     CP_ComParity_NoParity = 0,
     CP_ComParity_OddParity = 1,
     CP_ComParity_EvenParity = 2,
@@ -79,13 +87,13 @@ typedef enum CP_ComParity {
     CP_ComParity_SpaceParity = 4
 } CP_ComParity;
 
-typedef enum CP_ComStopBits {
+typedef enum CP_ComStopBits CP_ENUM_BASE {
     CP_ComStopBits_One = 0,
     CP_ComStopBits_OnePointFive = 1,
     CP_ComStopBits_Two = 2
 } CP_ComStopBits;
 
-typedef enum CP_ComFlowControl {
+typedef enum CP_ComFlowControl CP_ENUM_BASE {
     CP_ComFlowControl_None = 0,
     CP_ComFlowControl_XonXoff = 1,
     CP_ComFlowControl_RtsCts = 2,
@@ -539,6 +547,32 @@ CP_API bool CP_Proto_SetPTPBasicParameters(void *handle, unsigned int baudrate, 
 
 /* ---- Receipt graphics, page mode, layout helpers and labels -------------------------- */
 
+/* Image enumerations, used by the receipt, page, label and imaging calls. Pixel layouts
+ * accepted for caller pixels; every row starts `stride` bytes after the last. */
+typedef enum CP_ImagePixelsFormat CP_ENUM_BASE {
+    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
+    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
+    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
+    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
+    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
+    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
+    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
+    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
+    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
+} CP_ImagePixelsFormat;
+
+typedef enum CP_ImageBinarizationMethod CP_ENUM_BASE {
+    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
+    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
+    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
+} CP_ImageBinarizationMethod;
+
+typedef enum CP_ImageCompressionMethod CP_ENUM_BASE {
+    CP_ImageCompressionMethod_None = 0,
+    CP_ImageCompressionMethod_RunLength = 1,
+    CP_ImageCompressionMethod_Jbig = 2
+} CP_ImageCompressionMethod;
+
 /* Symbology byte m of the receipt barcode command GS k m n (sent as the value's low byte). */
 typedef int32_t CP_Pos_BarcodeType;
 #define CP_Pos_BarcodeType_UPCA 65
@@ -573,31 +607,141 @@ typedef int32_t CP_Page_DrawDirection;
 #define CP_Page_Position_Center (-2)
 #define CP_Page_Position_End (-3)
 
-/* Image enumerations, shared by the printer image calls and the imaging functions. */
-/* Pixel layouts accepted for caller pixels; every row starts `stride` bytes after the last. */
-typedef enum CP_ImagePixelsFormat {
-    CP_ImagePixelsFormat_Mono = 1,     /* 1 bit per dot, bit 7 leftmost, set = black */
-    CP_ImagePixelsFormat_MonoLsb = 2,  /* 1 bit per dot, bit 0 leftmost, set = black */
-    CP_ImagePixelsFormat_Gray8 = 3,    /* 1 byte per dot, 0 = black */
-    CP_ImagePixelsFormat_Rgb888 = 4,   /* R, G, B */
-    CP_ImagePixelsFormat_Bgr888 = 5,   /* B, G, R */
-    CP_ImagePixelsFormat_Argb8888 = 6, /* A, R, G, B */
-    CP_ImagePixelsFormat_Rgba8888 = 7, /* R, G, B, A */
-    CP_ImagePixelsFormat_Abgr8888 = 8, /* A, B, G, R */
-    CP_ImagePixelsFormat_Bgra8888 = 9  /* B, G, R, A */
-} CP_ImagePixelsFormat;
+/* Receipt symbols, lines, images and print position. Each call writes its command in one
+ * write and returns 1 when it was written whole, else 0 (also for a null or closed handle).
+ * A null text or array, a negative count, and a text too long for the command's length
+ * field are refused with nothing sent. */
 
-typedef enum CP_ImageBinarizationMethod {
-    CP_ImageBinarizationMethod_Dithering = 0,     /* 16 x 16 ordered dither */
-    CP_ImageBinarizationMethod_Thresholding = 1,  /* black below the image's mean gray */
-    CP_ImageBinarizationMethod_ErrorDiffusion = 2 /* 5 x 5 serpentine error diffusion */
-} CP_ImageBinarizationMethod;
+/* GS k m n: the text with a one-byte count (at most 255 bytes). Code128Auto sends CODE128
+ * (73) data whose code sets are chosen for the text: "{C" digit pairs wherever four or more
+ * digits run, "{B" for the rest, a "{" of the text doubled; at most 255 bytes of such data. */
+CP_API int CP_Pos_PrintBarcode(void *handle, CP_Pos_BarcodeType nBarcodeType, const char *str);
+CP_API int CP_Pos_PrintBarcode_Code128Auto(void *handle, const char *str);
+/* GS k 'a' v e nL nH: texts up to 65535 bytes. */
+CP_API int CP_Pos_PrintQRCode(void *handle, int nVersion, CP_QRCodeECC nECCLevel, const char *str);
+/* GS ( k: module size, ECC level, store (texts up to 65532 bytes) and print. */
+CP_API int CP_Pos_PrintQRCodeUseEpsonCmd(void *handle, int nQRCodeUnitWidth, CP_QRCodeECC nECCLevel,
+                                         const char *str);
+/* Two QR codes side by side (US Q 2); positions and lengths go most significant byte first,
+ * texts up to 65535 bytes each. */
+CP_API int CP_Pos_PrintDoubleQRCode(void *handle, int nQRCodeUnitWidth, int nQR1Position,
+                                    int nQR1Version, CP_QRCodeECC nQR1ECCLevel, const char *strQR1,
+                                    int nQR2Position, int nQR2Version, CP_QRCodeECC nQR2ECCLevel,
+                                    const char *strQR2);
+/* GS ( k PDF417: columns, rows, module width, row height, ECC level (sent + 48), data mode,
+ * store (texts up to 65532 bytes) and print. */
+CP_API int CP_Pos_PrintPDF417BarcodeUseEpsonCmd(void *handle, int columnCount, int rowCount,
+                                                int unitWidth, int rowHeight, int nECCLevel,
+                                                int dataProcessingMode, const char *str);
 
-typedef enum CP_ImageCompressionMethod {
-    CP_ImageCompressionMethod_None = 0,
-    CP_ImageCompressionMethod_RunLength = 1,
-    CP_ImageCompressionMethod_Jbig = 2
-} CP_ImageCompressionMethod;
+/* Horizontal lines (GS '): one line per dot row of thickness (at least 1), or up to 255
+ * lines on one dot row, from pLineStartPosition[i] to pLineEndPosition[i]. */
+CP_API int CP_Pos_PrintHorizontalLine(void *handle, int nLineStartPosition, int nLineEndPosition);
+CP_API int CP_Pos_PrintHorizontalLineSpecifyThickness(void *handle, int nLineStartPosition,
+                                                      int nLineEndPosition, int nLineThickness);
+CP_API int CP_Pos_PrintMultipleHorizontalLinesAtOneRow(void *handle, int nLineCount,
+                                                       const int *pLineStartPosition,
+                                                       const int *pLineEndPosition);
+
+/* Print position in motion units (ESC $, ESC \, GS $, GS \); relative moves may be
+ * negative. */
+CP_API int CP_Pos_SetHorizontalAbsolutePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetHorizontalRelativePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetVerticalAbsolutePrintPosition(void *handle, int nPosition);
+CP_API int CP_Pos_SetVerticalRelativePrintPosition(void *handle, int nPosition);
+
+/* Raster images, binarised by binarization_method and sent in one write as GS v 0 banks of
+ * 24 rows (compression None), one US ( P per row (RunLength) or US ( J banks of 255 rows
+ * (Jbig). File and data images are scaled to dstw x dsth dots; a dimension of 0 or less
+ * follows the other and the aspect ratio, both 0 or less keep the image's own size. Pixel
+ * images print at their own size: img_height rows of img_width pixels of img_format, each
+ * row starting img_stride bytes after the last (a row of the format must fit in the
+ * stride); img_datalen, when not 0, must cover img_stride x img_height bytes (0: the
+ * caller vouches for the rows). An unknown method, an image that does not
+ * load, a size that comes out below 1 and an image wider than the command can carry (JBIG:
+ * 65528 dots) give 0 with nothing sent. */
+CP_API int CP_Pos_PrintRasterImageFromFile(void *handle, int dstw, int dsth, const char *pszFile,
+                                           CP_ImageBinarizationMethod binarization_method,
+                                           CP_ImageCompressionMethod compression_method);
+CP_API int CP_Pos_PrintRasterImageFromData(void *handle, int dstw, int dsth,
+                                           const unsigned char *data, unsigned int data_size,
+                                           CP_ImageBinarizationMethod binarization_method,
+                                           CP_ImageCompressionMethod compression_method);
+CP_API int CP_Pos_PrintRasterImageFromPixels(void *handle, const unsigned char *img_data,
+                                             unsigned int img_datalen, int img_width,
+                                             int img_height, int img_stride,
+                                             CP_ImagePixelsFormat img_format,
+                                             CP_ImageBinarizationMethod binarization_method,
+                                             CP_ImageCompressionMethod compression_method);
+
+/* -- Page mode -- */
+
+/*
+ * In page mode the printer composes a page in its memory and prints it whole (PrintPage).
+ * Each call returns 1 when its commands were written whole, else 0 (also for a null or
+ * closed handle). SetPageArea and SetPageDrawDirection, like the text-scale and barcode
+ * settings of the receipt calls, are remembered by the handle once sent; the drawing calls
+ * place their item from them (until SetPageArea was sent the area is 0 x 0).
+ *
+ * SelectPageModeEx sends, stopping at the first failure: SetMovementUnit, SelectPageMode,
+ * SetPageArea, direction 0, text line height 32, character spacings 0, text scale 0 0,
+ * barcode unit width 2, height 60, readable text below in font 0.
+ */
+CP_API int CP_Page_SelectPageMode(void *handle);
+CP_API int CP_Page_SelectPageModeEx(void *handle, int nHorizontalMovementUnit,
+                                    int nVerticalMovementUnit, int x, int y, int width,
+                                    int height);
+CP_API int CP_Page_ExitPageMode(void *handle);
+CP_API int CP_Page_PrintPage(void *handle);
+CP_API int CP_Page_ClearPage(void *handle);
+CP_API int CP_Page_SetPageArea(void *handle, int x, int y, int width, int height);
+CP_API int CP_Page_SetPageDrawDirection(void *handle, CP_Page_DrawDirection nDirection);
+
+/*
+ * Drawing. x and y are dots in the page area along the draw direction, or a page position
+ * code (CP_Page_Position_Start, _Center, _End), resolved from the item's measured size.
+ * Text, barcodes, QR codes and images move the print position there (ESC $, GS $) and then
+ * send the item's receipt command; text, barcode and QR calls stop at the first failed
+ * write, and an item whose text or size the call refuses moves nothing.
+ *
+ * Rect fills width x height dots (both at least 1) in color. Box draws the rectangle in
+ * bordercolor and its inside, borderwidth dots in, in the other colour (1 for 0, else 0);
+ * no inside when the border fills the box.
+ * Text is measured in character cells of 12 x 24 dots (24 x 24 for characters of code 256
+ * and above) times the text scale, up to its first control character, and placed on its
+ * baseline. The narrow form reads the text in the environment's locale; bytes that do not
+ * convert count one 12-dot cell each.
+ * Barcode types 65 to 73 are measured (others as 0 dots wide), with the readable text 24
+ * dots high (18 in font 1). QR codes are measured at the barcode unit width as module size.
+ * Images are sized as the receipt image calls size them, binarised and sent as one GS 8 L
+ * image (at most 65528 x 65528 dots); the image is sent even when a position command
+ * failed, and the call then gives 0.
+ */
+CP_API int CP_Page_DrawRect(void *handle, int x, int y, int width, int height, int color);
+CP_API int CP_Page_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,
+                           int bordercolor);
+CP_API int CP_Page_DrawText(void *handle, int x, int y, const char *str);
+CP_API int CP_Page_DrawTextInUTF8(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInGBK(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInBIG5(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInShiftJIS(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawTextInEUCKR(void *handle, int x, int y, const wchar_t *str);
+CP_API int CP_Page_DrawBarcode(void *handle, int x, int y, CP_Pos_BarcodeType nBarcodeType,
+                               const char *str);
+CP_API int CP_Page_DrawQRCode(void *handle, int x, int y, int nVersion, CP_QRCodeECC nECCLevel,
+                              const char *str);
+CP_API int CP_Page_DrawRasterImageFromFile(void *handle, int x, int y, int dstw, int dsth,
+                                           const char *pszFile,
+                                           CP_ImageBinarizationMethod binarization_method);
+CP_API int CP_Page_DrawRasterImageFromData(void *handle, int x, int y, int dstw, int dsth,
+                                           const unsigned char *data, unsigned int data_size,
+                                           CP_ImageBinarizationMethod binarization_method);
+CP_API int CP_Page_DrawRasterImageFromPixels(void *handle, int x, int y,
+                                             const unsigned char *img_data,
+                                             unsigned int img_datalen, int img_width,
+                                             int img_height, int img_stride,
+                                             CP_ImagePixelsFormat img_format,
+                                             CP_ImageBinarizationMethod binarization_method);
 
 /* -- Label commands -- */
 
@@ -674,7 +818,8 @@ CP_API int CP_Label_DrawBox(void *handle, int x, int y, int width, int height, i
  * (compression 2); run-length and other methods give 0 with nothing sent. File and data
  * images print at dstw x dsth: their own size when both are 0 or less, else the missing
  * side follows the image's aspect ratio. Pixel images print at their own size and need
- * img_datalen >= img_stride x img_height, with a row of the format fitting in the stride.
+ * a row of the format fitting in the stride; img_datalen, when not 0, must cover
+ * img_stride x img_height bytes (0: the caller vouches for the rows).
  * The raster's rows are padded to whole bytes; the command's width is that padded width
  * (a 300-dot image is sent 304 dots wide). Images wider than 65528 dots (mono pixels: a
  * stride above 8191 bytes) or taller than 65535 rows give 0 with nothing sent.

@@ -96,7 +96,10 @@ bool MonoRasterFromPixels(const unsigned char* pixels, size_t pixels_length, int
     const uint64_t row_bytes = RowBytes(format, static_cast<uint64_t>(width));
     // Rows that overlap or run past the caller's buffer are no image.
     if (row_bytes == 0 || static_cast<uint64_t>(stride) < row_bytes) return false;
-    if (static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) > pixels_length) return false;
+    if (pixels_length != 0 &&
+        static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) > pixels_length) {
+        return false;
+    }
     if (!WithinLimits(width, height, limits)) return false;
     size_t bytes_per_line = 0;
     unsigned char* converted = Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(

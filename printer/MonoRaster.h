@@ -45,8 +45,9 @@ bool MonoRasterFromData(const unsigned char* data, size_t size, int dstw, int ds
 bool MonoRasterFromFile(const char* path, int dstw, int dsth, CP_ImageBinarizationMethod method,
                         const MonoRasterLimits& limits, MonoRaster* out);
 
-// Caller pixels at their own size. pixels_length must cover stride * height bytes, and a
-// row of the format must fit in the stride. The mono formats keep the caller's stride as
+// Caller pixels at their own size. A row of the format must fit in the stride, and a
+// pixels_length other than 0 must cover stride * height bytes; 0 means the caller gave no
+// length (the calls documented it as unused), so the rows are taken on trust. The mono formats keep the caller's stride as
 // bytes per line and use no method.
 bool MonoRasterFromPixels(const unsigned char* pixels, size_t pixels_length, int width,
                           int height, int stride, CP_ImagePixelsFormat format,

@@ -1,6 +1,7 @@
 #include "printer/NZPrinter.h"
 
 bool NZPrinter::WriteCommand(const unsigned char* command, size_t length) {
+    if (length > kMaxCommandBytes) return false;
     int written = Write(command, length, GetIODefaultTimeout());
     return written >= 0 && static_cast<size_t>(written) == length;
 }

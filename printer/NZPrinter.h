@@ -15,7 +15,11 @@ public:
     void SetIODefaultTimeout(unsigned timeout_ms) { timeout_ms_.store(timeout_ms); }
     unsigned GetIODefaultTimeout() const { return timeout_ms_.load(); }
 
-    // Writes the whole command with the default timeout.
+    // A write reports its count as an int: a longer command could never be confirmed.
+    static constexpr size_t kMaxCommandBytes = 0x7FFFFFFF;
+
+    // Writes the whole command with the default timeout. A command longer than
+    // kMaxCommandBytes is refused with nothing sent.
     bool WriteCommand(const unsigned char* command, size_t length);
     template <size_t N>
     bool WriteCommand(const unsigned char (&command)[N]) { return WriteCommand(command, N); }

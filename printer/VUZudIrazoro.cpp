@@ -1,10 +1,15 @@
 #include "printer/VUZudIrazoro.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <tuple>
 
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
+#include "printer/MonoRaster.h"
+#include "quorvantelmise.h"
 
 bool VUZudIrazoro::WriteCommandByte(unsigned char first, unsigned char second, int parameter) {
     const unsigned char command[] = {first, second, Low8(parameter)};
@@ -139,4 +144,265 @@ bool VUZudIrazoro::POS_SetBarcodeReadableTextFontType(int font_type) {
 
 bool VUZudIrazoro::POS_SetBarcodeReadableTextPosition(int position) {
     return WriteCommandByte(0x1D, 0x48, position);
+}
+
+namespace {
+
+using Command = std::vector<unsigned char>;
+
+constexpr size_t kMax16 = 0xFFFF;
+
+void Put8(Command& c, int value) { c.push_back(static_cast<unsigned char>(value & 0xFF)); }
+
+void PutLe16(Command& c, int value) {
+    Put8(c, value);
+    Put8(c, value >> 8);
+}
+
+void PutBe16(Command& c, int value) {
+    Put8(c, value >> 8);
+    Put8(c, value);
+}
+
+void PutBytes(Command& c, const void* data, size_t length) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    c.insert(c.end(), bytes, bytes + length);
+}
+
+// GS ( k with a two-byte parameter count, function fn of symbol type cn (0x30 PDF417,
+// 0x31 QR code).
+void PutSymbolFunction(Command& c, unsigned char cn, unsigned char fn,
+                       std::initializer_list<int> parameters) {
+    PutBytes(c, "\x1D\x28\x6B", 3);
+    PutLe16(c, static_cast<int>(parameters.size()) + 2);
+    Put8(c, cn);
+    Put8(c, fn);
+    for (int p : parameters) Put8(c, p);
+}
+
+// GS ( k function 80 of symbol type cn: store the data.
+void PutSymbolData(Command& c, unsigned char cn, const char* str, size_t length) {
+    PutBytes(c, "\x1D\x28\x6B", 3);
+    PutLe16(c, static_cast<int>(length + 3));
+    Put8(c, cn);
+    PutBytes(c, "\x50\x30", 2);
+    PutBytes(c, str, length);
+}
+
+}  // namespace
+
+std::optional<std::vector<unsigned char>> VUZudIrazoro::BarcodeCommand(unsigned char type,
+                                                                       const unsigned char* data,
+                                                                       size_t length) {
+    // The count is one byte: a longer text would leave its rest to be read as commands.
+    if (data == nullptr || length > 0xFF) return std::nullopt;
+    Command c = {0x1D, 0x6B, type, static_cast<unsigned char>(length)};
+    PutBytes(c, data, length);
+    return c;
+}
+
+bool VUZudIrazoro::POS_PrintBarcode(unsigned char type, const unsigned char* data,
+                                    unsigned long length) {
+    const auto command = BarcodeCommand(type, data, length);
+    return command && WriteCommand(command->data(), command->size());
+}
+
+bool VUZudIrazoro::POS_PrintBarcode(unsigned char type, const char* str) {
+    if (str == nullptr) return false;
+    return POS_PrintBarcode(type, reinterpret_cast<const unsigned char*>(str), std::strlen(str));
+}
+
+std::optional<std::vector<unsigned char>> VUZudIrazoro::QRCodeCommand(int version, int ecc_level,
+                                                                      const char* str) {
+    if (str == nullptr) return std::nullopt;
+    const size_t length = std::strlen(str);
+    if (length > kMax16) return std::nullopt;
+    Command c = {0x1D, 0x6B, 0x61};
+    Put8(c, version);
+    Put8(c, ecc_level);
+    PutLe16(c, static_cast<int>(length));
+    PutBytes(c, str, length);
+    return c;
+}
+
+bool VUZudIrazoro::POS_PrintQRCode(int version, int ecc_level, const char* str) {
+    const auto command = QRCodeCommand(version, ecc_level, str);
+    return command && WriteCommand(command->data(), command->size());
+}
+
+bool VUZudIrazoro::POS_EPSON_PrintQRCode(int unit_width, int ecc_level, const char* str) {
+    if (str == nullptr) return false;
+    const size_t length = std::strlen(str);
+    if (length + 3 > kMax16) return false;
+    Command c;
+    c.reserve(length + 32);
+    PutSymbolFunction(c, 0x31, 0x43, {unit_width});
+    PutSymbolFunction(c, 0x31, 0x45, {ecc_level + 47});  // levels 1 to 4 as 30 to 33
+    PutSymbolData(c, 0x31, str, length);
+    PutSymbolFunction(c, 0x31, 0x51, {0x30});
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_PrintDoubleQRcode(int unit_width, int position1, int version1,
+                                         int ecc_level1, const char* str1, int position2,
+                                         int version2, int ecc_level2, const char* str2) {
+    if (str1 == nullptr || str2 == nullptr) return false;
+    const size_t length1 = std::strlen(str1);
+    const size_t length2 = std::strlen(str2);
+    if (length1 > kMax16 || length2 > kMax16) return false;
+    Command c = {0x1F, 0x51, 0x02};
+    Put8(c, unit_width);
+    for (auto [position, version, ecc, str, length] :
+         {std::tuple{position1, version1, ecc_level1, str1, length1},
+          std::tuple{position2, version2, ecc_level2, str2, length2}}) {
+        PutBe16(c, position);
+        PutBe16(c, static_cast<int>(length));
+        Put8(c, ecc);
+        Put8(c, version);
+        PutBytes(c, str, length);
+    }
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_EPSON_PrintPDF417(int column_count, int row_count, int unit_width,
+                                         int row_height, int ecc_level, int data_processing_mode,
+                                         const char* str) {
+    if (str == nullptr) return false;
+    const size_t length = std::strlen(str);
+    if (length + 3 > kMax16) return false;
+    Command c;
+    c.reserve(length + 65);
+    PutSymbolFunction(c, 0x30, 0x41, {column_count});
+    PutSymbolFunction(c, 0x30, 0x42, {row_count});
+    PutSymbolFunction(c, 0x30, 0x43, {unit_width});
+    PutSymbolFunction(c, 0x30, 0x44, {row_height});
+    PutSymbolFunction(c, 0x30, 0x45, {0x30, ecc_level + 48});
+    PutSymbolFunction(c, 0x30, 0x46, {data_processing_mode});
+    PutSymbolData(c, 0x30, str, length);
+    PutSymbolFunction(c, 0x30, 0x51, {0x30});
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_PrintHorizontalLineSpecifyThickness(int start, int end, int thickness) {
+    constexpr size_t kLineBytes = 7;
+    if (thickness < 1 || static_cast<size_t>(thickness) > kMaxCommandBytes / kLineBytes) {
+        return false;
+    }
+    Command line = {0x1D, 0x27, 0x01};
+    PutLe16(line, start);
+    PutLe16(line, end);
+    Command c;
+    c.reserve(kLineBytes * static_cast<size_t>(thickness));
+    for (int i = 0; i < thickness; ++i) c.insert(c.end(), line.begin(), line.end());
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_PrintMultipleHorizontalLines(int count, const int* starts,
+                                                    const int* ends) {
+    // The count is one byte.
+    if (count < 0 || count > 0xFF || starts == nullptr || ends == nullptr) return false;
+    Command c = {0x1D, 0x27};
+    Put8(c, count);
+    for (int i = 0; i < count; ++i) {
+        PutLe16(c, starts[i]);
+        PutLe16(c, ends[i]);
+    }
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_SetHorizontalAbsolutePrintPosition(int position) {
+    return WriteCommandShort(0x1B, 0x24, position);
+}
+
+bool VUZudIrazoro::POS_SetHorizontalRelativePrintPosition(unsigned short position) {
+    return WriteCommandShort(0x1B, 0x5C, position);
+}
+
+bool VUZudIrazoro::POS_SetHorizontalRelativePrintPositionAcceptNegative(int position) {
+    return POS_SetHorizontalRelativePrintPosition(static_cast<unsigned short>(position));
+}
+
+bool VUZudIrazoro::POS_SetVerticalAbsolutePrintPosition(int position) {
+    return WriteCommandShort(0x1D, 0x24, position);
+}
+
+bool VUZudIrazoro::POS_SetVerticalRelativePrintPosition(int position) {
+    return WriteCommandShort(0x1D, 0x5C, static_cast<unsigned short>(position));
+}
+
+bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& raster,
+                                                             int compression) {
+    constexpr size_t kPlainBankRows = 24;
+    constexpr size_t kJbigBankRows = 255;
+    size_t size = 0;
+    unsigned char* stream = nullptr;
+    const unsigned char* bits = raster.bits.get();
+    switch (compression) {
+    case CP_ImageCompressionMethod_None:
+        stream = Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
+            raster.bytes_per_line, raster.height, bits, kPlainBankRows, &size);
+        break;
+    case CP_ImageCompressionMethod_RunLength:
+        stream = Quorvantelmise_ImgUtils_RasterDataToCompressCmd(raster.bytes_per_line,
+                                                                 raster.height, bits, &size);
+        break;
+    case CP_ImageCompressionMethod_Jbig:
+        stream = Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
+            raster.bytes_per_line, raster.height, bits, kJbigBankRows, &size);
+        break;
+    default:
+        return false;
+    }
+    const nzimg::MallocPtr<unsigned char> owned(stream);
+    return stream != nullptr && WriteCommand(stream, size);
+}
+
+bool VUZudIrazoro::POS_SelectPageMode() {
+    static constexpr unsigned char command[] = {0x1B, 0x4C};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_ExitPageMode() {
+    static constexpr unsigned char command[] = {0x1B, 0x53};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_PrintPage() {
+    static constexpr unsigned char command[] = {0x1B, 0x0C};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_ClearPage() {
+    static constexpr unsigned char command[] = {0x18};
+    return WriteCommand(command);
+}
+
+bool VUZudIrazoro::POS_SetPageArea(int x, int y, int width, int height) {
+    Command c = {0x1B, 0x57};
+    for (int value : {x, y, width, height}) PutLe16(c, value);
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_SetPageDrawDirection(int direction) {
+    return WriteCommandByte(0x1B, 0x54, direction);
+}
+
+bool VUZudIrazoro::POS_DrawRect(int x0, int y0, int x1, int y1, int color) {
+    Command c = {0x1F, 0x28, 0x52, 0x0A, 0x00};
+    for (int value : {x0, y0, x1, y1}) PutBe16(c, value);
+    Put8(c, color);
+    Put8(c, 0x01);
+    return WriteCommand(c.data(), c.size());
+}
+
+bool VUZudIrazoro::POS_DrawBox(int x0, int y0, int x1, int y1, int border_width, int color) {
+    const bool outer = POS_DrawRect(x0, y0, x1, y1, color);
+    const int b = border_width & 0xFF;
+    // An inside turned inside out would be drawn across the border.
+    if (static_cast<int64_t>(x0) + b > static_cast<int64_t>(x1) - b ||
+        static_cast<int64_t>(y0) + b > static_cast<int64_t>(y1) - b) {
+        return outer;
+    }
+    const bool inner = POS_DrawRect(x0 + b, y0 + b, x1 - b, y1 - b, color == 0 ? 1 : 0);
+    return outer && inner;
 }

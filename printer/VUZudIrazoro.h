@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cwchar>
+#include <optional>
+#include <vector>
 
 #include "printer/NZPrinter.h"
+
+struct MonoRaster;
 
 // The receipt printer's command object: text, format, page-mode and black-mark commands.
 class VUZudIrazoro : public NZPrinter {
@@ -41,6 +46,54 @@ public:
     bool POS_SetBarcodeHeight(int height);
     bool POS_SetBarcodeReadableTextFontType(int font_type);
     bool POS_SetBarcodeReadableTextPosition(int position);
+
+    // Symbols. A null text, or one whose length the command's count field cannot hold, is
+    // refused with nothing sent.
+    bool POS_PrintBarcode(unsigned char type, const char* str);
+    bool POS_PrintBarcode(unsigned char type, const unsigned char* data, unsigned long length);
+    bool POS_PrintQRCode(int version, int ecc_level, const char* str);
+    bool POS_EPSON_PrintQRCode(int unit_width, int ecc_level, const char* str);
+    bool POS_PrintDoubleQRcode(int unit_width, int position1, int version1, int ecc_level1,
+                               const char* str1, int position2, int version2, int ecc_level2,
+                               const char* str2);
+    bool POS_EPSON_PrintPDF417(int column_count, int row_count, int unit_width, int row_height,
+                               int ecc_level, int data_processing_mode, const char* str);
+    // The command bytes alone (nothing sent); empty when refused as above.
+    static std::optional<std::vector<unsigned char>> BarcodeCommand(unsigned char type,
+                                                                    const unsigned char* data,
+                                                                    size_t length);
+    static std::optional<std::vector<unsigned char>> QRCodeCommand(int version, int ecc_level,
+                                                                   const char* str);
+
+    // Horizontal lines. A thickness below 1, a line count outside 0 to 255 and null
+    // position arrays are refused with nothing sent.
+    bool POS_PrintHorizontalLineSpecifyThickness(int start, int end, int thickness);
+    bool POS_PrintMultipleHorizontalLines(int count, const int* starts, const int* ends);
+
+    // Print position; relative moves take negative values modulo 65536.
+    bool POS_SetHorizontalAbsolutePrintPosition(int position);
+    bool POS_SetHorizontalRelativePrintPosition(unsigned short position);
+    bool POS_SetHorizontalRelativePrintPositionAcceptNegative(int position);
+    bool POS_SetVerticalAbsolutePrintPosition(int position);
+    bool POS_SetVerticalRelativePrintPosition(int position);
+
+    // A raster as GS v 0 banks of 24 rows (0), run-length US ( P rows (1) or JBIG US ( J
+    // banks of 255 rows (2), in one write; any other method sends nothing.
+    bool POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& raster, int compression);
+
+    // Page mode.
+    bool POS_SelectPageMode();
+    bool POS_ExitPageMode();
+    bool POS_PrintPage();
+    bool POS_ClearPage();
+    bool POS_SetPageArea(int x, int y, int width, int height);
+    bool POS_SetPageDrawDirection(int direction);
+    // A filled rectangle between two corners, both included.
+    bool POS_DrawRect(int x0, int y0, int x1, int y1, int color);
+    // The outer rectangle in color, then the inside, inset by border_width, in the other
+    // colour (1 for color 0, else 0); no inside when the border fills the box. Both writes
+    // are sent; true when every one was whole.
+    bool POS_DrawBox(int x0, int y0, int x1, int y1, int border_width, int color);
 
     // Black-mark paper. The position calls take a signed distance from the mark; the Base
     // forms take the direction (0 forward, 1 back) and the 16-bit distance as sent.

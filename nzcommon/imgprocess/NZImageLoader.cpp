@@ -95,12 +95,10 @@ bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
     // other format stb_image reads has a zero second byte, so this is its TGA reader.
     if (length < 18 || data[1] != 0 || (data[2] != 2 && data[2] != 3)) return true;
     const uint64_t w = Le(data + 12, 2), h = Le(data + 14, 2), bits = data[16];
-    uint64_t comp;
-    if (bits == 8) comp = 1;
-    else if (bits == 16 && data[2] == 3) comp = 2;
-    else if (bits == 24 || bits == 32) comp = bits / 8;
-    else return true; // 15/16-bit colour is read byte by byte, other depths are refused
-    return 18 + uint64_t{data[0]} + w * h * comp <= length;
+    if (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32) return true; // stb_image refuses
+    // 15- and 16-bit pixels are read byte by byte, missing ones as black: refused like
+    // missing BMP rows.
+    return 18 + uint64_t{data[0]} + w * h * ((bits + 7) / 8) <= length;
 }
 
 } // namespace

@@ -287,6 +287,7 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
         {"TGA gray", tga(3, 8, {0, 255})},
         {"TGA 24-bit", tga(2, 24, {0, 0, 0, 255, 255, 255})},
         {"TGA 32-bit", tga(2, 32, {0, 0, 0, 255, 255, 255, 255, 255})},
+        {"TGA 16-bit", tga(2, 16, {0x00, 0x00, 0xFF, 0x7F})}, // missing pixels would read as black
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

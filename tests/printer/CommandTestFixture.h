@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ports/IOHandle.h"
@@ -96,6 +97,17 @@ protected:
             SCOPED_TRACE(std::string(c.name) + " with writes one byte short");
             for (const Bytes& w : c.writes) ScriptWriteResults(static_cast<int>(w.size()) - 1, 1);
             EXPECT_EQ(c.call(handle_), 0);
+        }
+    }
+
+    // Every call gives 0 and writes nothing.
+    void ExpectEachCallRefused(
+        const std::vector<std::pair<std::string, std::function<int(void*)>>>& calls) {
+        for (const auto& [name, call] : calls) {
+            SCOPED_TRACE(name);
+            transport_->ClearWrites();
+            EXPECT_EQ(call(handle_), 0);
+            EXPECT_TRUE(writes().empty());
         }
     }
 

@@ -124,6 +124,15 @@ TEST_F(LabelImages, PixelsPlainCommandIsExact) {
     ExpectWrites(writes(), {PlainCommand(0x123, 0xFFFF, 304, 3, p.raster.bits)});
 }
 
+// A length of 0 is no length: callers were told it is unused, so it must not refuse.
+TEST_F(LabelImages, PixelsWithoutALengthAreTakenOnTrust) {
+    const Pattern p(300, 3);
+    EXPECT_EQ(CP_Label_DrawImageFromPixels(handle(), 0x123, -1, p.gray.data(), 0, 300, 3, 300,
+                                           CP_ImagePixelsFormat_Gray8, kThreshold, kPlain),
+              1);
+    ExpectWrites(writes(), {PlainCommand(0x123, 0xFFFF, 304, 3, p.raster.bits)});
+}
+
 TEST_F(LabelImages, PixelsJbigCommandCarriesTheLibraryJbigData) {
     const Pattern p(300, 40);
     EXPECT_EQ(CP_Label_DrawImageFromPixels(handle(), 8, 16, p.gray.data(), p.gray.size(), 300, 40, 300,
@@ -293,8 +302,7 @@ TEST_F(LabelImages, RefusedImagesSendNothing) {
     const Bytes big(65536, 0);
     const unsigned char* g = p.gray.data();
     using Call = std::function<int(void*)>;
-    // Invalid methods and formats stay inside their enumerations' value ranges: C callers
-    // may pass any int, but C++ cannot name one outside them.
+    // C callers may pass any int as an enumeration, negative ones included.
     const std::vector<std::pair<const char*, Call>> refused = {
         {"run-length", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), kThreshold, CP_ImageCompressionMethod_RunLength); }},
         {"compression 3", [&](void* h) { return CP_Label_DrawImageFromData(h, 0, 0, 0, 0, png.data(), png_size, kThreshold, static_cast<CP_ImageCompressionMethod>(3)); }},
@@ -320,6 +328,9 @@ TEST_F(LabelImages, RefusedImagesSendNothing) {
         {"rgb stride below a row", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 8, 2, 16, CP_ImagePixelsFormat_Rgb888, kThreshold, kPlain); }},
         {"data shorter than the rows", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 63, 16, 4, 16, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},
         {"format 0", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(0), kThreshold, kPlain); }},
+        {"format -1", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(-1), kThreshold, kPlain); }},
+        {"binarisation INT_MIN", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), static_cast<CP_ImageBinarizationMethod>(INT_MIN), kPlain); }},
+        {"compression -1", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, file.c_str(), kThreshold, static_cast<CP_ImageCompressionMethod>(-1)); }},
         {"format 10", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, g, 64, 16, 4, 16, static_cast<CP_ImagePixelsFormat>(10), kThreshold, kPlain); }},
         {"pixels wider than the field", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, big.data(), 65536, 65529, 1, 65529, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},
         {"pixels taller than the field", [&](void* h) { return CP_Label_DrawImageFromPixels(h, 0, 0, big.data(), 65536, 1, 65536, 1, CP_ImagePixelsFormat_Gray8, kThreshold, kPlain); }},

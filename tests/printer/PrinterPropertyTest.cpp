@@ -45,6 +45,10 @@ const std::vector<CacheCase> kCacheCases = {
      [](void* h) { return CP_Pos_SetBarcodeReadableTextPosition(h, 0); }, {{13, 0}}},
     {"SetBarcodeReadableTextFontType",
      [](void* h) { return CP_Pos_SetBarcodeReadableTextFontType(h, 1); }, {{14, 1}}},
+    {"SetPageArea", [](void* h) { return CP_Page_SetPageArea(h, 1, 2, 70000, 400); },
+     {{15, 1}, {16, 2}, {17, 70000}, {18, 400}}},
+    {"SetPageDrawDirection", [](void* h) { return CP_Page_SetPageDrawDirection(h, 0x103); },
+     {{19, 0x103}}},
 };
 
 class PrinterPropertyCache : public CommandTest {};
@@ -72,6 +76,35 @@ TEST_F(PrinterPropertyCache, ShortOrFailedWriteLeavesItUnchanged) {
             EXPECT_EQ(Fields(ioHandle().printerProperty), kDefaults);
         }
     }
+}
+
+// SelectPageModeEx stops at the first step that fails: here the fifth, so the page settings
+// of the first four are kept and the text and barcode settings stay as they were.
+TEST_F(PrinterPropertyCache, SelectPageModeExKeepsWhatWasSentBeforeAFailure) {
+    ASSERT_EQ(CP_Pos_SetTextScale(handle(), 1, 1), 1);
+    ASSERT_EQ(CP_Pos_SetBarcodeHeight(handle(), 100), 1);
+    std::vector<int32_t> expected = Fields(ioHandle().printerProperty);
+    expected[15] = 8;
+    expected[16] = 16;
+    expected[17] = 384;
+    expected[18] = 800;
+    expected[19] = 0;
+    ASSERT_EQ(CP_Page_SetPageDrawDirection(handle(), 3), 1);
+    transport().ClearWrites();
+    for (int i = 0; i < 4; ++i) transport().ScriptWriteAll();
+    transport().ScriptWriteFail();
+    EXPECT_EQ(CP_Page_SelectPageModeEx(handle(), 180, 180, 8, 16, 384, 800), 0);
+    EXPECT_EQ(transport().WriteCount(), 5u);
+    EXPECT_EQ(Fields(ioHandle().printerProperty), expected);
+
+    // All steps written: the defaults of page mode.
+    EXPECT_EQ(CP_Page_SelectPageModeEx(handle(), 180, 180, 8, 16, 384, 800), 1);
+    std::vector<int32_t> page_defaults = kDefaults;
+    page_defaults[15] = 8;
+    page_defaults[16] = 16;
+    page_defaults[17] = 384;
+    page_defaults[18] = 800;
+    EXPECT_EQ(Fields(ioHandle().printerProperty), page_defaults);
 }
 
 }  // namespace
