@@ -711,11 +711,12 @@ CP_API int CP_Page_SetPageDrawDirection(void *handle, CP_Page_DrawDirection nDir
  * and above) times the text scale, up to its first control character, and placed on its
  * baseline. The narrow form reads the text in the environment's locale; bytes that do not
  * convert count one 12-dot cell each.
- * Barcode types 65 to 73 are measured (others as 0 dots wide), with the readable text 24
- * dots high (18 in font 1). QR codes are measured at the barcode unit width as module size.
- * Images are sized as the receipt image calls size them, binarised and sent as one GS 8 L
- * image (at most 65528 x 65528 dots); the image is sent even when a position command
- * failed, and the call then gives 0.
+ * Barcode types 0 to 8 and 65 to 73 are measured (others as 0 dots wide), with the readable
+ * text 24 dots high (18 in font 1). QR codes are measured at the barcode unit width as
+ * module size. Images are sized, and pixel rows read, as the receipt image calls do it
+ * (img_datalen, when not 0, must cover img_stride x img_height bytes), binarised and sent
+ * as one GS 8 L image (at most 65528 x 65528 dots); the image is sent even when a position
+ * command failed, and the call then gives 0.
  */
 CP_API int CP_Page_DrawRect(void *handle, int x, int y, int width, int height, int color);
 CP_API int CP_Page_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,
