@@ -95,6 +95,7 @@ Bytes PlainCommand(uint16_t x, uint16_t y, uint16_t width_dots, uint16_t height,
                      static_cast<uint8_t>(y), static_cast<uint8_t>(y >> 8),
                      static_cast<uint8_t>(width_dots), static_cast<uint8_t>(width_dots >> 8),
                      static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8), 0x00, 0x00};
+    command.reserve(command.size() + raster.size());
     command.insert(command.end(), raster.begin(), raster.end());
     return command;
 }
