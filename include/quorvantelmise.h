@@ -299,10 +299,10 @@ CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int *cancel,
                                  const void *private_data);
 /* Scans for Bluetooth LE printers, reporting each to on_discovered, until *cancel (may be
  * NULL) becomes non-zero or timeout_ms (counted in whole seconds, rounded up) has passed;
- * blocks the caller, and no callback of the scan runs after it returns. Returns at once
- * with a value below 1 when no scan can start (always, until this platform has a Bluetooth
- * LE central) or when on_discovered is NULL; otherwise a positive value of no further
- * meaning. */
+ * blocks the caller, and no callback of the scan runs after it returns. on_discovered may
+ * be NULL: the scan then only lets later Bluetooth LE opens find their printers at once.
+ * Returns at once with a value below 1 when no scan can start (always, until this platform
+ * has a Bluetooth LE central); otherwise a positive value of no further meaning. */
 CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int *cancel,
                                  CP_OnBluetoothDeviceDiscovered on_discovered,
                                  const void *private_data);
