@@ -67,10 +67,9 @@ void DispatchQueue::Work(std::shared_ptr<State> state) {
 
 void DispatchQueue::async(std::function<void()> task) {
     if (!task) return;
-    {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        state_->tasks.push_back(std::move(task));
-    }
+    // Notify under the lock: once it is released the task may run and destroy this queue.
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->tasks.push_back(std::move(task));
     state_->wake.notify_one();
 }
 
@@ -93,13 +92,16 @@ DispatchStrand::DispatchStrand(std::shared_ptr<DispatchQueue> queue)
 
 void DispatchStrand::async(std::function<void()> task) {
     if (!task || !queue_) return;
+    // Copies, so that nothing of this strand is touched once the lock is released.
+    auto queue = queue_;
+    auto state = state_;
     {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        state_->tasks.push_back(std::move(task));
-        if (state_->draining) return;
-        state_->draining = true;
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->tasks.push_back(std::move(task));
+        if (state->draining) return;
+        state->draining = true;
     }
-    queue_->async([state = state_] { Drain(state); });
+    queue->async([state] { Drain(state); });
 }
 
 void DispatchStrand::Drain(std::shared_ptr<State> state) {
