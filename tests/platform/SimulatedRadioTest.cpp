@@ -41,12 +41,15 @@ protected:
         return found.empty() ? nullptr : found[0].peripheral;
     }
     // Connects and walks the GATT chain up to notifications on; returns the characteristic.
-    std::shared_ptr<CBCharacteristic> Link(const std::shared_ptr<CBPeripheral>& peripheral) {
+    void ConnectAndDiscoverServices(const std::shared_ptr<CBPeripheral>& peripheral) {
         peripheral->setDelegate(events);
         central->connectPeripheral(peripheral);
         EXPECT_TRUE(events->WaitFor("connect", 1));
         peripheral->discoverServices();
         EXPECT_TRUE(events->WaitFor("services", 1));
+    }
+    std::shared_ptr<CBCharacteristic> Link(const std::shared_ptr<CBPeripheral>& peripheral) {
+        ConnectAndDiscoverServices(peripheral);
         auto services = peripheral->services();
         if (services.empty()) return nullptr;
         peripheral->discoverCharacteristics(services[0]);
@@ -165,7 +168,7 @@ TEST_F(SimulatedRadioTest, ProfileExchangeRunsInOrderOnTheQueue) {
     std::vector<std::string> order;
     for (const auto& e : events->Events()) {
         if (e.what != "discover" && e.what != "state") order.push_back(e.what);
-        if (e.what != "state") EXPECT_EQ(e.queue, "test.central") << e.what;
+        EXPECT_EQ(e.queue, "test.central") << e.what;
     }
     EXPECT_EQ(order, (std::vector<std::string>{"connect", "services", "characteristics", "notifying", "value",
                                                "written", "value"}));
@@ -204,11 +207,7 @@ TEST_F(SimulatedRadioTest, WritesAndNotificationsThePropertiesForbid) {
     printer->addService(kService, {{kCharacteristic, CBCharacteristicPropertyRead}});
     StartCentral();
     auto peripheral = Discover();
-    peripheral->setDelegate(events);
-    central->connectPeripheral(peripheral);
-    ASSERT_TRUE(events->WaitFor("connect", 1));
-    peripheral->discoverServices();
-    ASSERT_TRUE(events->WaitFor("services", 1));
+    ConnectAndDiscoverServices(peripheral);
     auto service = peripheral->services().at(0);
     peripheral->discoverCharacteristics(service);
     ASSERT_TRUE(events->WaitFor("characteristics", 1));
@@ -231,11 +230,7 @@ TEST_F(SimulatedRadioTest, ScriptedDiscoveryAndNotificationFailures) {
     printer->setNotifyFails(true);
     StartCentral();
     auto peripheral = Discover();
-    peripheral->setDelegate(events);
-    central->connectPeripheral(peripheral);
-    ASSERT_TRUE(events->WaitFor("connect", 1));
-    peripheral->discoverServices();
-    ASSERT_TRUE(events->WaitFor("services", 1));
+    ConnectAndDiscoverServices(peripheral);
     EXPECT_TRUE(events->Of("services")[0].error);
     EXPECT_TRUE(peripheral->services().empty());
 
