@@ -299,10 +299,10 @@ CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int *cancel,
                                  const void *private_data);
 /* Scans for Bluetooth LE printers, reporting each to on_discovered, until *cancel (may be
  * NULL) becomes non-zero or timeout_ms (counted in whole seconds, rounded up) has passed;
- * blocks the caller, and no callback of the scan runs after it returns. Returns at once
- * with a value below 1 when no scan can start (always, until this platform has a Bluetooth
- * LE central) or when on_discovered is NULL; otherwise a positive value of no further
- * meaning. */
+ * blocks the caller, and no callback of the scan runs after it returns. on_discovered may
+ * be NULL: the scan then only lets later Bluetooth LE opens find their printers at once.
+ * Returns at once with a value below 1 when no scan can start (always, until this platform
+ * has a Bluetooth LE central); otherwise a positive value of no further meaning. */
 CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int *cancel,
                                  CP_OnBluetoothDeviceDiscovered on_discovered,
                                  const void *private_data);
@@ -711,11 +711,12 @@ CP_API int CP_Page_SetPageDrawDirection(void *handle, CP_Page_DrawDirection nDir
  * and above) times the text scale, up to its first control character, and placed on its
  * baseline. The narrow form reads the text in the environment's locale; bytes that do not
  * convert count one 12-dot cell each.
- * Barcode types 65 to 73 are measured (others as 0 dots wide), with the readable text 24
- * dots high (18 in font 1). QR codes are measured at the barcode unit width as module size.
- * Images are sized as the receipt image calls size them, binarised and sent as one GS 8 L
- * image (at most 65528 x 65528 dots); the image is sent even when a position command
- * failed, and the call then gives 0.
+ * Barcode types 0 to 8 and 65 to 73 are measured (others as 0 dots wide), with the readable
+ * text 24 dots high (18 in font 1). QR codes are measured at the barcode unit width as
+ * module size. Images are sized, and pixel rows read, as the receipt image calls do it
+ * (img_datalen, when not 0, must cover img_stride x img_height bytes), binarised and sent
+ * as one GS 8 L image (at most 65528 x 65528 dots); the image is sent even when a position
+ * command failed, and the call then gives 0.
  */
 CP_API int CP_Page_DrawRect(void *handle, int x, int y, int width, int height, int color);
 CP_API int CP_Page_DrawBox(void *handle, int x, int y, int width, int height, int borderwidth,

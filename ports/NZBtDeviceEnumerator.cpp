@@ -61,8 +61,8 @@ CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int* cancel,
 CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int* cancel,
                                  CP_OnBluetoothDeviceDiscovered on_discovered,
                                  const void* private_data) {
-    // Without a callback a scan would only wait.
-    if (on_discovered == nullptr) return 0;
+    // A scan without a callback still fills the central's address registry, so later opens
+    // by address find their printers at once.
     return NZBleDeviceEnumerator_ios().Scan(timeout_ms, cancel, on_discovered, private_data);
 }
 

@@ -70,3 +70,7 @@ void RAZIRxBuffer::Reset() {
     head_.store(0, std::memory_order_release);
     tail_.store(0, std::memory_order_release);
 }
+
+void RAZIRxBuffer::SkipUnread() {
+    head_.store(tail_.load(std::memory_order_acquire), std::memory_order_release);
+}

@@ -32,6 +32,10 @@ public:
     // Empties the ring. Only when neither side runs concurrently (or both are under one lock).
     void Reset();
 
+    // Drops every unread byte from the consumer's side: safe while the producer puts, since
+    // only head moves (a byte being put at that moment is kept; no stale byte reappears).
+    void SkipUnread();
+
 private:
     size_t size_;
     std::unique_ptr<unsigned char[]> storage_;

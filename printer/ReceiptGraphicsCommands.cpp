@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "printer/HandleCall.h"
-#include "printer/MonoRaster.h"
 #include "printer/PL_Utils.h"
 #include "quorvantelmise.h"
 
@@ -105,52 +104,23 @@ int CP_Pos_SetVerticalRelativePrintPosition(void* handle, int nPosition) {
     });
 }
 
-namespace {
-
-// The widest raster each receipt command can carry: GS v 0 and US ( P count a row's bytes in
-// 16 bits (a run-length row may take one byte more than the row), US ( J its dots. Checked
-// before the image is decoded; an unknown method has no limits at all.
-std::optional<MonoRasterLimits> ReceiptRasterLimits(int compression) {
-    switch (compression) {
-    case CP_ImageCompressionMethod_None: return MonoRasterLimits{0xFFFF * 8, 0};
-    case CP_ImageCompressionMethod_RunLength: return MonoRasterLimits{0xFFFE * 8, 0};
-    case CP_ImageCompressionMethod_Jbig: return MonoRasterLimits{0xFFFF / 8 * 8, 0};
-    default: return std::nullopt;
-    }
-}
-
-// convert(limits, &raster) makes the raster; it is sent by the compression method.
-template <typename Convert>
-int PrintRaster(void* handle, int compression, Convert&& convert) {
-    return PosCommand(handle, [&](VUZudIrazoro& pos) {
-        const std::optional<MonoRasterLimits> limits = ReceiptRasterLimits(compression);
-        MonoRaster raster;
-        return limits && convert(*limits, &raster) &&
-               pos.POS_PrintRasterImageSpecifyCompressMethod(raster, compression);
-    });
-}
-
-}  // namespace
-
 int CP_Pos_PrintRasterImageFromFile(void* handle, int dstw, int dsth, const char* pszFile,
                                     CP_ImageBinarizationMethod binarization_method,
                                     CP_ImageCompressionMethod compression_method) {
-    return PrintRaster(handle, compression_method,
-                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
-                           return MonoRasterFromFile(pszFile, dstw, dsth, binarization_method,
-                                                     limits, raster);
-                       });
+    return PosCommand(handle, [&](VUZudIrazoro& pos) {
+        return pos.POS_PrintRasterImageSpecifyCompressMethodFromFile(
+            dstw, dsth, pszFile, binarization_method, compression_method);
+    });
 }
 
 int CP_Pos_PrintRasterImageFromData(void* handle, int dstw, int dsth, const unsigned char* data,
                                     unsigned int data_size,
                                     CP_ImageBinarizationMethod binarization_method,
                                     CP_ImageCompressionMethod compression_method) {
-    return PrintRaster(handle, compression_method,
-                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
-                           return MonoRasterFromData(data, data_size, dstw, dsth,
-                                                     binarization_method, limits, raster);
-                       });
+    return PosCommand(handle, [&](VUZudIrazoro& pos) {
+        return pos.POS_PrintRasterImageSpecifyCompressMethodFromData(
+            dstw, dsth, data, data_size, binarization_method, compression_method);
+    });
 }
 
 int CP_Pos_PrintRasterImageFromPixels(void* handle, const unsigned char* img_data,
@@ -158,10 +128,9 @@ int CP_Pos_PrintRasterImageFromPixels(void* handle, const unsigned char* img_dat
                                       int img_stride, CP_ImagePixelsFormat img_format,
                                       CP_ImageBinarizationMethod binarization_method,
                                       CP_ImageCompressionMethod compression_method) {
-    return PrintRaster(handle, compression_method,
-                       [&](const MonoRasterLimits& limits, MonoRaster* raster) {
-                           return MonoRasterFromPixels(img_data, img_datalen, img_width,
-                                                       img_height, img_stride, img_format,
-                                                       binarization_method, limits, raster);
-                       });
+    return PosCommand(handle, [&](VUZudIrazoro& pos) {
+        return pos.POS_PrintRasterImageSpecifyCompressMethodFromPixels(
+            img_data, img_datalen, img_width, img_height, img_stride, img_format,
+            binarization_method, compression_method);
+    });
 }

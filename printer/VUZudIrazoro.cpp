@@ -357,6 +357,55 @@ bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& r
     return stream != nullptr && WriteCommand(stream, size);
 }
 
+namespace {
+
+// The widest raster each receipt command can carry: GS v 0 and US ( P count a row's bytes in
+// 16 bits (a run-length row may take one byte more than the row), US ( J its dots. An unknown
+// method has no limits at all.
+std::optional<MonoRasterLimits> ReceiptRasterLimits(int compression) {
+    switch (compression) {
+    case CP_ImageCompressionMethod_None: return MonoRasterLimits{0xFFFF * 8, 0};
+    case CP_ImageCompressionMethod_RunLength: return MonoRasterLimits{0xFFFE * 8, 0};
+    case CP_ImageCompressionMethod_Jbig: return MonoRasterLimits{0xFFFF / 8 * 8, 0};
+    default: return std::nullopt;
+    }
+}
+
+// convert(limits, &raster) makes the raster; it is sent by the compression method.
+template <typename Convert>
+bool PrintRaster(VUZudIrazoro& pos, int compression, Convert&& convert) {
+    const std::optional<MonoRasterLimits> limits = ReceiptRasterLimits(compression);
+    MonoRaster raster;
+    return limits && convert(*limits, &raster) &&
+           pos.POS_PrintRasterImageSpecifyCompressMethod(raster, compression);
+}
+
+}  // namespace
+
+bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethodFromFile(
+    int dstw, int dsth, const char* path, CP_ImageBinarizationMethod method, int compression) {
+    return PrintRaster(*this, compression, [&](const MonoRasterLimits& limits, MonoRaster* out) {
+        return MonoRasterFromFile(path, dstw, dsth, method, limits, out);
+    });
+}
+
+bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethodFromData(
+    int dstw, int dsth, const unsigned char* data, size_t size, CP_ImageBinarizationMethod method,
+    int compression) {
+    return PrintRaster(*this, compression, [&](const MonoRasterLimits& limits, MonoRaster* out) {
+        return MonoRasterFromData(data, size, dstw, dsth, method, limits, out);
+    });
+}
+
+bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethodFromPixels(
+    const unsigned char* pixels, size_t pixels_length, int width, int height, int stride,
+    CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method, int compression) {
+    return PrintRaster(*this, compression, [&](const MonoRasterLimits& limits, MonoRaster* out) {
+        return MonoRasterFromPixels(pixels, pixels_length, width, height, stride, format, method,
+                                    limits, out);
+    });
+}
+
 bool VUZudIrazoro::POS_SelectPageMode() {
     static constexpr unsigned char command[] = {0x1B, 0x4C};
     return WriteCommand(command);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "printer/NZPrinter.h"
+#include "quorvantelmise.h"
 
 struct MonoRaster;
 
@@ -80,6 +81,19 @@ public:
     // A raster as GS v 0 banks of 24 rows (0), run-length US ( P rows (1) or JBIG US ( J
     // banks of 255 rows (2), in one write; any other method sends nothing.
     bool POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& raster, int compression);
+    // Images made into such a raster: files and encoded data at their target size, caller
+    // pixels at their own. An unknown method, or an image wider than the method's command
+    // can carry, is refused before anything is decoded.
+    bool POS_PrintRasterImageSpecifyCompressMethodFromFile(int dstw, int dsth, const char* path,
+                                                           CP_ImageBinarizationMethod method,
+                                                           int compression);
+    bool POS_PrintRasterImageSpecifyCompressMethodFromData(int dstw, int dsth,
+                                                           const unsigned char* data, size_t size,
+                                                           CP_ImageBinarizationMethod method,
+                                                           int compression);
+    bool POS_PrintRasterImageSpecifyCompressMethodFromPixels(
+        const unsigned char* pixels, size_t pixels_length, int width, int height, int stride,
+        CP_ImagePixelsFormat format, CP_ImageBinarizationMethod method, int compression);
 
     // Page mode.
     bool POS_SelectPageMode();

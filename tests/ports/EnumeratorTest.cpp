@@ -344,14 +344,17 @@ TEST_F(DeviceScanTest, TimeoutCountsInWholeSecondsAndANullCancelIsNeverSet) {
     EXPECT_EQ(FakeCentral::stops, 2);
 }
 
-TEST_F(DeviceScanTest, RefusalsAndEnumerationsThatDoNothing) {
+TEST_F(DeviceScanTest, ScanWithoutCallbackAndEnumerationsThatDoNothing) {
     Found found;
-    int cancel = 0;
-    EXPECT_EQ(CP_Port_EnumBleDevice(60000, &cancel, nullptr, &found), 0);
-    EXPECT_EQ(FakeCentral::scans, 0);
+    // Without a callback the scan still runs: it fills the central's address registry.
+    int cancel = 1;
+    EXPECT_EQ(CP_Port_EnumBleDevice(60000, &cancel, nullptr, &found), 7);
+    EXPECT_EQ(FakeCentral::scans, 1);
+    EXPECT_EQ(FakeCentral::stops, 1);
+    cancel = 0;
     FakeCentral::scan_result = -1;  // a central that could not start a scan
     EXPECT_EQ(CP_Port_EnumBleDevice(60000, &cancel, &OnFound, &found), -1);
-    EXPECT_EQ(FakeCentral::stops, 0);
+    EXPECT_EQ(FakeCentral::stops, 1);
 
     const auto start = std::chrono::steady_clock::now();
     CP_Port_EnumBtDevice(60000, &cancel, &OnFound, &found);

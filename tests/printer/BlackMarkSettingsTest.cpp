@@ -142,15 +142,11 @@ TEST(PrinterHardwareFunction, EveryFieldLandsInItsPlace) {
     r.f[27] = 0x27;
     r.f[28] = 0x28;
     r.f[29] = 0x29;
-    const Bytes expected_head = {0x1F, 0x53, 0x00, 0x00, 0x10, 0x00, 0, 0, 0, 0, 19};
-    const Bytes expected_body = {0x14, 0x22, 0xFE, 0x23, 0x45, 0xAB, 0xCD, 0x33, 0x44,
-                                 0xFE, 0xAB, 0xC1, 0x23,  // (0x7F << 25) + (0xABC << 12) + 0x123
-                                 0x05, 0x66, 'r', 0x28, 0x27, 0x29};
-    unsigned char check = 0;
-    for (uint8_t b : expected_body) check ^= b;
-    Bytes expected = expected_head;
-    expected.insert(expected.end(), expected_body.begin(), expected_body.end());
-    expected.push_back(check);
+    const Bytes expected = {0x1F, 0x53, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x13,
+                            0x14, 0x22, 0xFE, 0x23, 0x45, 0xAB, 0xCD, 0x33, 0x44,
+                            0xFE, 0xAB, 0xC1, 0x23,  // (0x7F << 25) + (0xABC << 12) + 0x123
+                            0x05, 0x66, 0x72, 0x28, 0x27, 0x29,
+                            0x3F};  // XOR of bytes 11 to 29
     EXPECT_EQ(Hex(Encode(r)), Hex(expected));
 }
 
@@ -269,6 +265,11 @@ TEST(CrcEncrypt, KeyIsCrc8OfNonceAndConstantAndDataIsXoredWithIt) {
     EXPECT_EQ(key, ReferenceCrc(block, 0x31));
     EXPECT_EQ(key, CrcEncryptKey(static_cast<uint16_t>(nonce)));
     for (size_t i = 0; i < data.size(); ++i) EXPECT_EQ(out[i], data[i] ^ key) << i;
+
+    // Printers are given the constant 51 56 54 4D: its keys must not change. CRC8 of
+    // 12 34 51 56 54 4D is 1F; of 00 00 51 56 54 4D it is 00.
+    EXPECT_EQ(CrcEncryptKey(0x1234), 0x1F);
+    EXPECT_EQ(CrcEncryptKey(0x0000), 0x00);
 }
 
 TEST(CrcEncrypt, InPlaceEmptyNullAndSameSecond) {

@@ -115,16 +115,16 @@ constexpr CP_ImageCompressionMethod kJbig = CP_ImageCompressionMethod_Jbig;
 // A 10 x 2 mono image whose rows carry bits beyond the width, which must be cleared.
 const unsigned char kMono[] = {0xFF, 0xFF, 0xAA, 0x55};
 
-Bytes JbigBank(size_t bytes_per_line, size_t rows, const Bytes& raster) {
-    size_t size = 0;
-    unsigned char* bie = Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(
-        bytes_per_line, bytes_per_line * 8, rows, raster.data(), &size);
-    const size_t dots = bytes_per_line * 8;
-    Bytes out = {0x1F, 0x28, 0x4A, static_cast<uint8_t>(size + 3),
-                 static_cast<uint8_t>((size + 3) >> 8), static_cast<uint8_t>(dots),
-                 static_cast<uint8_t>(dots >> 8), static_cast<uint8_t>(rows)};
-    for (size_t i = 0; bie != nullptr && i < size; ++i) out.push_back(bie[i]);
-    std::free(bie);
+// One US ( J bank of a 16 x 2 raster: 1F 28 4A, the BIE length + 3, 16 dots, 2 rows, then
+// the 26-byte BIE exactly as JBIG-KIT's own encoder codes it (pbmtojbg85 -p 0 -m 127: no
+// options, the encoder's default adaptive-template offset); stripe is the coded data and
+// its end marker.
+Bytes JbigBank16x2(std::initializer_list<uint8_t> stripe) {
+    Bytes out = {0x1F, 0x28, 0x4A, 0x1D, 0x00, 0x10, 0x00, 0x02,
+                 // BIH: 16 x 2 dots, 128 lines per stripe, MX 127, no options
+                 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x02, 0x00,
+                 0x00, 0x00, 0x80, 0x7F, 0x00, 0x00, 0x00};
+    out.insert(out.end(), stripe);
     return out;
 }
 
@@ -149,7 +149,7 @@ const std::vector<WriteCase>& ImageCases() {
              return CP_Pos_PrintRasterImageFromPixels(h, kMono, sizeof kMono, 10, 2, 2,
                                                       CP_ImagePixelsFormat_Mono, kDither, kJbig);
          },
-         {JbigBank(2, 2, {0xFF, 0xC0, 0xAA, 0x40})}},
+         {JbigBank16x2({0xF1, 0x40, 0x1E, 0xC0, 0xFF, 0x02})}},
         // Least significant bit leftmost: the same picture as kMono's first row.
         {"MonoLsbPlain",
          [](void* h) {
@@ -404,7 +404,7 @@ TEST_F(ReceiptGraphics, FileAndDataImagesGiveExactCommands) {
            0x1F, 0x28, 0x50, 0x03, 0x00, 0x00, 0x00, 0xF0}}},
         {"FromData JBIG",
          [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 12, 2, data, size, kThreshold, kJbig); },
-         {JbigBank(2, 2, {0xFF, 0x00, 0x00, 0xF0})}},
+         {JbigBank16x2({0xF3, 0x46, 0xB5, 0x80, 0xFF, 0x02})}},
     });
     transport().ScriptWriteShort(11);
     EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file.c_str(), kThreshold, kPlain), 0);
