@@ -65,13 +65,20 @@ std::shared_ptr<MBCentralManagerProxy> MBCentralManagerProxy::Create() {
     options.restoreIdentifier = true;
     self->myCentralManager_ =
         CBCentralManager::Create(std::weak_ptr<CBCentralManagerDelegate>(self), self->queue_, options);
+    self->published_.store(self->myCentralManager_.get());
+    self->published_.notify_all();
     return self;
+}
+
+CBCentralManager& MBCentralManagerProxy::central() const {
+    published_.wait(nullptr);
+    return *published_.load();
 }
 
 void MBCentralManagerProxy::privateScan() {
     NSLog("myCentralManager scanForPeripherals");
     std::lock_guard<std::recursive_mutex> hold(myCentralManagerLocker_);
-    myCentralManager_->scanForPeripheralsWithServices({}, true);
+    central().scanForPeripheralsWithServices({}, true);
 }
 
 int MBCentralManagerProxy::scan(MBPeripheralDiscoveredEvent peripheral_discovered_event,
@@ -105,7 +112,7 @@ void MBCentralManagerProxy::stopScan(int number) {
     NSLog("myCentralManager stopScan");
     {
         std::lock_guard<std::recursive_mutex> hold(myCentralManagerLocker_);
-        myCentralManager_->stopScan();
+        central().stopScan();
     }
     // A subscription made between the decision and the stop must still leave the radio
     // scanning.
@@ -294,11 +301,11 @@ void MBCentralManagerProxy::didDisconnectPeripheral(CBCentralManager& central,
 
 MBCentralManagerProxy& MBCentralManager::proxy() {
     // Never destroyed: the central's queue may run events at process exit.
-    static MBCentralManagerProxy* myCentralManagerProxy = [] {
+    static auto* myCentralManagerProxy = [] {
         NSLog("MBCentralManager initialize");
         return new std::shared_ptr<MBCentralManagerProxy>(MBCentralManagerProxy::Create());
-    }()->get();
-    return *myCentralManagerProxy;
+    }();
+    return **myCentralManagerProxy;
 }
 
 int MBCentralManager::scan(MBPeripheralDiscoveredEvent peripheral_discovered_event,

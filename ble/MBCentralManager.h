@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -99,13 +100,16 @@ public:
                                  const NSError* error) override;
 
 private:
-    bool isMine(const CBCentralManager& central) const { return &central == myCentralManager_.get(); }
+    // The central, once Create has stored it: its first events may come before that.
+    CBCentralManager& central() const;
+    bool isMine(const CBCentralManager& central) const { return &central == &this->central(); }
     // The open proxies of that peripheral on this central, copied under the proxy lock.
     template <typename Event>
     void forwardToProxies(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral, Event event);
 
     std::shared_ptr<DispatchQueue> queue_;
     std::shared_ptr<CBCentralManager> myCentralManager_;
+    std::atomic<CBCentralManager*> published_{nullptr};
     std::recursive_mutex myCentralManagerLocker_;
     std::vector<std::shared_ptr<MBPeripheralDiscoverInfo>> myPeripheralDiscoverInfoArray_;
     std::recursive_mutex myPeripheralDiscoverInfoArrayLocker_;

@@ -175,9 +175,9 @@ TEST_F(BlePortTest, EnumerationReportsPrintersFromTheCentral) {
         10000, &cancel,
         [](const char* name, const char* address, const void* data) {
             auto* f = static_cast<Found*>(const_cast<void*>(data));
-            if (std::string(address) != "30:30:30:0A:0B:05" || *f->cancel) return;
+            if (std::string(address) != "30:30:30:0A:0B:05" || f->name != "") return;
             f->name = name;
-            *f->cancel = 1;
+            __atomic_store_n(f->cancel, 1, __ATOMIC_RELAXED);  // the caller polls it so
         },
         &found);
     EXPECT_GE(number, 1);
