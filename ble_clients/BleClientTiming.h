@@ -24,6 +24,8 @@ struct BleClientTiming {
     // Group packets: the write of the setup packet, and the wait for its reply.
     uint32_t setupWriteMs = 40;
     uint32_t setupReplyMs = 100;
+    // Group packets: a write's time limit is at least its byte count plus this.
+    uint32_t groupWriteExtraMs = 3000;
 };
 
 // A copy of the current values; cheap, safe from any thread.

@@ -15,6 +15,7 @@ BleClientTiming ScopedBleClientTiming::Fast() {
     fast.indexReportSliceMs = 20;
     fast.setupWriteMs = 5;
     fast.setupReplyMs = 50;
+    fast.groupWriteExtraMs = 2000;
     return fast;
 }
 
