@@ -1,6 +1,7 @@
 #include "support/SimulatedBle.h"
 
 #include "platform/DispatchQueue.h"
+#include "platform/NSLog.h"
 
 namespace qvtest {
 
@@ -28,6 +29,26 @@ std::shared_ptr<SimulatedPrinter> ScopedRadio::AddPrinter(std::optional<std::str
     printers_.push_back(printer);
     SimulatedRadio::Instance().addPrinter(printer);
     return printer;
+}
+
+LogCapture::LogCapture() {
+    SetLogSinkForTesting([mutex = mutex_, lines = lines_](const std::string& line) {
+        std::lock_guard<std::mutex> lock(*mutex);
+        lines->push_back(line);
+    });
+}
+
+LogCapture::~LogCapture() { SetLogSinkForTesting(nullptr); }
+
+std::vector<std::string> LogCapture::Lines() const {
+    std::lock_guard<std::mutex> lock(*mutex_);
+    return *lines_;
+}
+
+size_t LogCapture::Count(const std::string& prefix) const {
+    size_t n = 0;
+    for (const auto& line : Lines()) n += line.rfind(prefix, 0) == 0;
+    return n;
 }
 
 std::vector<BleEvent> BleEventRecorder::Events() const {

@@ -39,6 +39,23 @@ private:
     std::vector<std::shared_ptr<SimulatedPrinter>> printers_;
 };
 
+// Collects the Bluetooth LE layer's log lines while it lives.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<std::string> Lines() const;
+    // Lines that begin with the text.
+    size_t Count(const std::string& prefix) const;
+
+private:
+    std::shared_ptr<std::mutex> mutex_ = std::make_shared<std::mutex>();
+    std::shared_ptr<std::vector<std::string>> lines_ = std::make_shared<std::vector<std::string>>();
+};
+
 // One delegate event as seen by BleEventRecorder.
 struct BleEvent {
     std::string what;   // "state", "discover", "connect", "fail", "disconnect", "services", ...

@@ -1,0 +1,16 @@
+#include "ble/BleTiming.h"
+
+#include "ports/ProcessSetting.h"
+
+namespace {
+
+ProcessSetting<BleTiming>& timing() {
+    static auto* setting = new ProcessSetting<BleTiming>;
+    return *setting;
+}
+
+}  // namespace
+
+BleTiming GetBleTiming() { return timing().Get(); }
+
+void SetBleTimingForTesting(const BleTiming& value) { timing().Set(value); }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+// Every wait of the Bluetooth LE transport, in one place. The defaults are the shipped values;
+// tests shorten them through SetBleTimingForTesting (tests/support/ScopedBleTiming.h).
+struct BleTiming {
+    // One pass of every polling wait, and the condition wait of a write response.
+    int pollMs = 1;
+    // Open: the wait for the radio, the window for connection attempts, one attempt, and the
+    // settle wait after the characteristics are known.
+    int poweredOnWaitMs = 5000;
+    int openWindowMs = 20000;
+    int openAttemptMs = 10000;
+    int openSettleMs = 100;
+    // Close: the wait for the disconnection.
+    int closeWaitMs = 5000;
+    // A profile handler of the automatic profile: the wait for its characteristics.
+    int handlerDiscoveryMs = 5000;
+    // Plain profile: least per-piece time-outs with and without response, and the caller's
+    // per-piece time-out until the port sets its own.
+    int v1WriteTimeoutWithResponseMs = 180000;
+    int v1WriteTimeoutWithoutResponseMs = 40;
+    int v1PacketTimeoutMs = 40;
+};
+
+// A copy of the current values; cheap, safe from any thread.
+BleTiming GetBleTiming();
+
+// Test-only: replaces the values for every later wait.
+void SetBleTimingForTesting(const BleTiming& timing);
