@@ -33,8 +33,8 @@ TEST_F(BLEClientSkeletonTest, ScanListsAddressedPrintersAndCallsBothCallbacksInO
     std::sort(calls.begin(), calls.end());
     EXPECT_EQ(calls, (std::vector<std::string>{"full P58 01:02:03:0A:0B:FF -60", "full null null -60",
                                                "simple P58 01:02:03:0A:0B:FF"}));
-    EXPECT_TRUE(log.Has("Start Scan"));
-    EXPECT_TRUE(log.Has("Added PeripheralInfo P58 01:02:03:0A:0B:FF"));
+    EXPECT_TRUE(Logged("Start Scan"));
+    EXPECT_TRUE(Logged("Added PeripheralInfo P58 01:02:03:0A:0B:FF"));
     EXPECT_TRUE(client->FindPeripheralBy("01:02:03:0A:0B:FF"));
     EXPECT_FALSE(client->FindPeripheralBy("01:02:03:0a:0b:ff"));  // exact comparison
     // The simple callback precedes the full one of the same report.
@@ -43,14 +43,14 @@ TEST_F(BLEClientSkeletonTest, ScanListsAddressedPrintersAndCallsBothCallbacksInO
     auto full = std::find(ordered.begin(), ordered.end(), "full P58 01:02:03:0A:0B:FF -60");
     EXPECT_LT(simple - ordered.begin(), full - ordered.begin());
     client->stopScan();
-    EXPECT_TRUE(log.Has("Stop Scan"));
+    EXPECT_TRUE(Logged("Stop Scan"));
 }
 
 TEST_F(BLEClientSkeletonTest, ScanFailsWhenTheRadioStaysOff) {
     radio.SetPower(CBManagerStatePoweredOff);
     EXPECT_FALSE(client->scanPeripheral(nullptr, nullptr, nullptr));
     EXPECT_FALSE(client->Open(nullptr));
-    EXPECT_TRUE(log.Has("peripheral null"));
+    EXPECT_TRUE(Logged("peripheral null"));
 }
 
 TEST_F(BLEClientSkeletonTest, OpenByAddressScansConnectsReadsAndCloses) {
@@ -60,8 +60,8 @@ TEST_F(BLEClientSkeletonTest, OpenByAddressScansConnectsReadsAndCloses) {
     EXPECT_TRUE(client->IsOpened());
     EXPECT_TRUE(printer->isNotifying(BLEPrinting::kCharacteristicUUID));
     EXPECT_EQ(client->PACKET_SIZE(), 18);  // lowered to the printer's limit at open
-    EXPECT_TRUE(log.Has("Stop Scan"));
-    EXPECT_TRUE(log.Has("maximumWriteValueLength Without Response:18"));
+    EXPECT_TRUE(Logged("Stop Scan"));
+    EXPECT_TRUE(Logged("maximumWriteValueLength Without Response:18"));
 
     unsigned char buffer[8] = {};
     EXPECT_EQ(client->Read(buffer, 0, 4, 20), 0);  // nothing came: the deadline ends it
@@ -80,8 +80,8 @@ TEST_F(BLEClientSkeletonTest, OpenByAddressScansConnectsReadsAndCloses) {
 TEST_F(BLEClientSkeletonTest, UnknownAddressGivesUpAndLeavesTheScanRunning) {
     AddBasicPrinter();
     EXPECT_FALSE(client->OpenAddress("01:02:03:0a:0b:ff"));
-    EXPECT_TRUE(log.Has("No peripheral 01:02:03:0a:0b:ff"));
-    EXPECT_EQ(log.Count("Stop Scan"), 0);
+    EXPECT_TRUE(Logged("No peripheral 01:02:03:0a:0b:ff"));
+    EXPECT_EQ(log.Count("Stop Scan"), 0u);
 }
 
 TEST_F(BLEClientSkeletonTest, OpenRefusesABusyPeripheralAndARadioThatIsOff) {
@@ -95,12 +95,12 @@ TEST_F(BLEClientSkeletonTest, OpenRefusesABusyPeripheralAndARadioThatIsOff) {
     EXPECT_FALSE(client->FindReportedPeripheral(&record));  // not a peripheral of this client
     ASSERT_TRUE(client->Open(peripheral));
     EXPECT_FALSE(client->Open(peripheral));  // connected already
-    EXPECT_TRUE(log.Has("Open failed. P58 state 2."));
+    EXPECT_TRUE(Logged("Open failed. P58 state 2."));
     client->Close();
 
     radio.SetPower(CBManagerStatePoweredOff);
     EXPECT_FALSE(client->Open(peripheral));
-    EXPECT_TRUE(log.Has("Maybe Not PoweredOn"));
+    EXPECT_TRUE(Logged("Maybe Not PoweredOn"));
 }
 
 TEST_F(BLEClientSkeletonTest, RefusedConnectionsAreRetriedUntilTheOpenLimit) {
@@ -109,7 +109,7 @@ TEST_F(BLEClientSkeletonTest, RefusedConnectionsAreRetriedUntilTheOpenLimit) {
     printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Fail);
     EXPECT_FALSE(client->OpenAddress("01:02:03:0A:0B:FF"));
     EXPECT_GT(printer->connectCount(), 1);
-    EXPECT_TRUE(log.Has("Failed to connect P58"));
+    EXPECT_TRUE(Logged("Failed to connect P58"));
     EXPECT_FALSE(client->IsOpened());
 }
 
@@ -140,7 +140,7 @@ TEST_F(BLEClientSkeletonTest, ProfileFailuresEndTheAttemptAndCancelTheLink) {
         EXPECT_FALSE(fresh->OpenAddress("01:02:03:04:05:06"));
         EXPECT_FALSE(printer->isConnected());
         if (c.logLine) {
-            EXPECT_TRUE(log.Has(c.logLine));
+            EXPECT_TRUE(Logged(c.logLine));
         }
         SimulatedRadio::Instance().removePrinter(printer);
     }
@@ -155,7 +155,7 @@ TEST_F(BLEClientSkeletonTest, LinkLossKeepsTheOpenFlagUntilClose) {
     unsigned char byte = 0;
     EXPECT_EQ(client->Read(&byte, 0, 1, 100), -1);
     EXPECT_EQ(client->Write(&byte, 0, 1), -1);
-    EXPECT_TRUE(log.Has("Peripheral disconnected"));
+    EXPECT_TRUE(Logged("Peripheral disconnected"));
     client->Close();
     EXPECT_FALSE(client->IsOpened());
     // The peripheral is disconnected again, so it may be reopened.
@@ -184,7 +184,7 @@ TEST_F(BLEClientSkeletonTest, WriteWithResponseReportsErrorsAndMissingAnswers) {
     EXPECT_EQ(client->writePackWithResponse(data, 1, 2, 1000), 2);
     printer->setWriteHandler([](const SimulatedWrite&) { return SimulatedPrinter::WriteAnswer::Error; });
     EXPECT_EQ(client->writePackWithResponse(data, 0, 3, 1000), 0);
-    EXPECT_TRUE(log.Has("Error writing characteristic value"));
+    EXPECT_TRUE(Logged("Error writing characteristic value"));
     printer->setWriteHandler([](const SimulatedWrite&) { return SimulatedPrinter::WriteAnswer::None; });
     EXPECT_EQ(client->writePackWithResponse(data, 0, 3, 20), 0);
     // Without response: no callback comes, so the write counts as done after its pause.

@@ -206,7 +206,7 @@ TEST_F(BLEPrintingTest, IndexedWriteFailures) {
         silent.answer = [](int&) { return -1; };
         client->SetWriteMode(2, 20, 1000, 0);
         EXPECT_EQ(client->Write(data.data(), 0, 300), -1);
-        EXPECT_TRUE(log.Has("No Notify Index"));
+        EXPECT_TRUE(Logged("No Notify Index"));
     }
     {
         SCOPED_TRACE("a report beyond the write");
@@ -280,7 +280,7 @@ TEST_F(BLEPrintingTest, ReportsAreFoundAnywhereInANotificationAndStillReachTheRe
     EXPECT_EQ(client->notifyReceived(), 1);
     printer->notifyError(BLEPrinting::kCharacteristicUUID);
     client->queue()->waitIdle();
-    EXPECT_TRUE(log.Has("Error on UpdateValueForCharacteristic"));
+    EXPECT_TRUE(Logged("Error on UpdateValueForCharacteristic"));
 }
 
 TEST_F(BLEPrintingTest, PacketSizeIsBoundedByTheCeilingOrThePrinter) {

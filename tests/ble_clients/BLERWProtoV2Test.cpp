@@ -141,7 +141,7 @@ protected:
 TEST_F(BLERWProtoV2Test, SetupThenNumberedPacketsUntilTheReceivedCount) {
     Open();
     EXPECT_EQ(client->PACKET_SIZE(), 200);
-    EXPECT_TRUE(log.Has("Discovered service uuid 18F0"));
+    EXPECT_TRUE(Logged("Discovered service uuid 18F0"));
     GroupPrinter group(printer);
     const auto data = Pattern(200);
     EXPECT_EQ(client->Write(data.data(), 3, 197, 0), 197);
@@ -200,7 +200,7 @@ TEST_F(BLERWProtoV2Test, SetupFailures) {
         group.setupReply = [](int count, int size) { return std::optional<std::pair<int, int>>({count + 1, size}); };
         EXPECT_EQ(client->Write(data.data(), 0, 500, 0), 0);
         EXPECT_EQ(group.Setups(), 10);
-        EXPECT_TRUE(log.Has("writeGroupPack setupGroupPack Error"));
+        EXPECT_TRUE(Logged("writeGroupPack setupGroupPack Error"));
     }
     {
         SCOPED_TRACE("no reply");
@@ -287,7 +287,7 @@ TEST_F(BLERWProtoV2Test, PrinterFramesSteerTheSenderAndFillTheRing) {
 
     printer->notifyError(BLERWProtoV2::kNotifyUUID);
     client->queue()->waitIdle();
-    EXPECT_TRUE(log.Has("Error on UpdateValueForCharacteristic"));
+    EXPECT_TRUE(Logged("Error on UpdateValueForCharacteristic"));
 }
 
 TEST_F(BLERWProtoV2Test, SendCountsAreCopiedUpToTheListLength) {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the stand-alone client suites: a log capture, simulated printers of the
-// three profiles, and a test base with a powered radio and short waits.
+// Shared pieces of the stand-alone client suites: discovery callbacks that record, and a
+// test base with a powered radio, short waits, captured log lines and a printer helper.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,34 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/NSLog.h"
 #include "support/ScopedBleClientTiming.h"
 #include "support/SimulatedBle.h"
 
 namespace qvtest {
-
-// Collects the log lines of one test.
-class LogCapture {
-public:
-    LogCapture() {
-        SetLogSinkForTesting([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_.push_back(line);
-        });
-    }
-    ~LogCapture() { SetLogSinkForTesting(nullptr); }
-    int Count(const std::string& text) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        }));
-    }
-    bool Has(const std::string& text) const { return Count(text) > 0; }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 constexpr int kWriteBoth = CBCharacteristicPropertyWrite | CBCharacteristicPropertyWriteWithoutResponse;
 
@@ -75,6 +51,8 @@ protected:
         printer->addService(service, std::move(characteristics));
         return printer;
     }
+
+    bool Logged(const std::string& prefix) const { return log.Count(prefix) > 0; }
 
     LogCapture log;
     ScopedRadio radio;
