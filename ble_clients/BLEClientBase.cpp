@@ -99,10 +99,16 @@ void BLEClientBase::didDiscoverPeripheral(CBCentralManager&, const std::shared_p
     std::string nameStorage;
     const char* name = NameOf(*peripheral, nameStorage);
     if (!found) {
-        if (profile_.logAddressWhenAdded) {
+        switch (profile_.addedLine) {
+        case AddedLine::NameAndAddress:
             NSLog("Added PeripheralInfo %s %s", Printable(name), address.c_str());
-        } else {
+            break;
+        case AddedLine::NameOnly:
             NSLog("Added PeripheralInfo %s", Printable(name));
+            break;
+        case AddedLine::Bare:
+            NSLog("%s %s", Printable(name), address.c_str());
+            break;
         }
     }
     void* priv = private_data_.load();
@@ -181,9 +187,10 @@ bool BLEClientBase::BaseOpen(const std::shared_ptr<CBPeripheral>& peripheral) {
     if (!peripheral) return false;
     const BleClientTiming timing = GetBleClientTiming();
     isOpening_.store(true);
+    BeforeConnect();
     myCentralManager_->connectPeripheral(peripheral);
     const NSDate deadline = DeadlineAfterMs(static_cast<int>(timing.connectAttemptMs));
-    while (deadline.isInFuture() && PoweredOn() && isOpening_.load() && !ProfileReady()) SleepMs(timing.pollSleepMs);
+    while (deadline.isInFuture() && PoweredOn() && isOpening_.load() && !OpenWaitDone()) SleepMs(timing.pollSleepMs);
     if (ProfileReady()) {
         const NSDate settled = DeadlineAfterMs(static_cast<int>(timing.settleMs));
         while (settled.isInFuture() && PoweredOn()) {
@@ -335,8 +342,8 @@ void BLEClientBase::didWriteValueForCharacteristic(CBPeripheral&,
                                                    const std::shared_ptr<CBCharacteristic>& characteristic,
                                                    const NSError* error) {
     if (error) {
-        NSLog("Error writing characteristic value: %s, characteristic UUID %s", error->localizedDescription.c_str(),
-              characteristic->UUID().UUIDString().c_str());
+        NSLog("Error writing characteristic value: %s, characteristic %s %s", error->localizedDescription.c_str(),
+              profile_.uuidWord, characteristic->UUID().UUIDString().c_str());
     }
     responeCondition_.lock();
     writeResponed_.store(error ? -1 : 1);

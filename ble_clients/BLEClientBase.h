@@ -100,11 +100,14 @@ public:
                                         const NSError* error) override;
 
 protected:
+    // How a peripheral newly added to the scan list is logged.
+    enum class AddedLine { NameAndAddress, NameOnly, Bare };
     struct Profile {
         std::string queueLabel;
         DispatchQueue::Kind queueKind;
         std::vector<CBUUID> scanServices;  // empty: every peripheral
-        bool logAddressWhenAdded;          // "Added PeripheralInfo" carries the address too
+        AddedLine addedLine;
+        const char* uuidWord;  // "UUID" or "uuid" in the write error line
     };
     BLEClientBase(Profile profile, int packetSize);
     // The second step of construction, once the object is owned by a shared pointer.
@@ -116,6 +119,9 @@ protected:
     virtual void ClearProfile() = 0;
     virtual std::shared_ptr<CBCharacteristic> WriteCharacteristic() const = 0;
     virtual void OnClosing() {}
+    // Before a connection attempt, and what ends its wait early (by default the profile).
+    virtual void BeforeConnect() {}
+    virtual bool OpenWaitDone() const { return ProfileReady(); }
 
     // Lowers PACKET_SIZE to the peripheral's write limits of a characteristic's write kinds.
     void LowerPacketSize(CBPeripheral& peripheral, const CBCharacteristic& characteristic);

@@ -25,7 +25,7 @@ std::shared_ptr<BLEPrinting> BLEPrinting::Create() {
 }
 
 BLEPrinting::BLEPrinting()
-    : BLEClientBase(Profile{"BLEPrinting", DispatchQueue::Kind::Serial, {CBUUID(kServiceUUID)}, true}, 20) {}
+    : BLEClientBase(Profile{"BLEPrinting", DispatchQueue::Kind::Serial, {CBUUID(kServiceUUID)}, AddedLine::NameAndAddress, "UUID"}, 20) {}
 
 bool BLEPrinting::IsOpen() const { return myCBPeripheral_ && myCBCharacteristic_ && isConnected_.load(); }
 

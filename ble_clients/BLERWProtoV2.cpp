@@ -30,7 +30,7 @@ std::shared_ptr<BLERWProtoV2> BLERWProtoV2::Create() {
 }
 
 BLERWProtoV2::BLERWProtoV2()
-    : BLEClientBase(Profile{"com.quorvantelmise.BLERWProtoV2", DispatchQueue::Kind::Concurrent, {}, false}, 200) {}
+    : BLEClientBase(Profile{"com.quorvantelmise.BLERWProtoV2", DispatchQueue::Kind::Concurrent, {}, AddedLine::NameOnly, "UUID"}, 200) {}
 
 bool BLERWProtoV2::Usable() const {
     auto peripheral = myCBPeripheral_.get();
