@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "ble/BufferPool.h"
+#include "ble_clients/BleDiscoveryEvents.h"
 #include "platform/CBCentralManager.h"
 #include "platform/NSCondition.h"
-
-// Discovery callbacks of a stand-alone client; they run on the client's queue, and the
-// strings live only for the call. name is null when the peripheral has none; address is
-// null (full callback only) when the advertisement carried none.
-typedef void (*peripheral_discovered_event)(const void* peripheral, const char* name, const char* address,
-                                            int rssi, const void* private_data);
-typedef void (*simple_discovered_event)(const char* name, const char* address, const void* private_data);
 
 // One entry of a client's scan list; never changed once listed.
 struct PeripheralInfo {
