@@ -221,17 +221,7 @@ void BLERWProtoV2::didUpdateValueForCharacteristic(CBPeripheral&,
 }
 
 void BLERWProtoV2::didDiscoverServices(CBPeripheral& peripheral, const NSError* error) {
-    if (error) NSLog("Service discovery was unsuccessful\n%s\n", error->description().c_str());
-    for (const auto& service : peripheral.services()) {
-        NSLog("Discovered service uuid %s", service->UUID().UUIDString().c_str());
-    }
-    for (const auto& service : peripheral.services()) {
-        if (service->UUID().UUIDString() == kServiceUUID) {
-            NSLog("Discovering character");
-            peripheral.discoverCharacteristics(service);
-            return;
-        }
-    }
+    DiscoverProfileCharacteristics(peripheral, error, kServiceUUID, kLogEach);
 }
 
 void BLERWProtoV2::didDiscoverCharacteristicsForService(CBPeripheral& peripheral,
