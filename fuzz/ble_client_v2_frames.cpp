@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const auto client = BLERWProtoV2::Create();
     size_t i = 0;
     while (i < size) {
-        const size_t n = std::min<size_t>(data[i++] % 64, size - i);
+        const size_t wanted = data[i++] % 64;
+        const size_t n = std::min(wanted, size - i);
         client->ReceiveValue(std::vector<uint8_t>(data + i, data + i + n));
         i += n;
     }
