@@ -1,0 +1,45 @@
+#pragma once
+// Delegates that stand in, in tests, for the objects that route Bluetooth LE events to a
+// peripheral proxy or to a profile handler of the automatic profile.
+//
+//   auto router = std::make_shared<qvtest::ProxyRouter>();      // the central's delegate
+//   router->proxy = proxy;                                       // gets the connection events
+//   auto forwarder = std::make_shared<qvtest::HandlerForwarder>();
+//   forwarder->handler = handler; peripheral->setDelegate(forwarder);
+#include <memory>
+
+#include "ble/MBPeripheralProxy.h"
+#include "support/SimulatedBle.h"
+
+namespace qvtest {
+
+// Records the central's events and hands the connection events to the proxy, as the central
+// manager does for the proxies it holds.
+class ProxyRouter : public BleEventRecorder {
+public:
+    std::shared_ptr<MBPeripheralProxy> proxy;
+
+    void didConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p) override;
+    void didFailToConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
+                                    const NSError* e) override;
+    void didDisconnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
+                                 const NSError* e) override;
+};
+
+// The peripheral's delegate in place of the automatic-profile proxy: records the events and
+// forwards the four profile callbacks to the handler.
+class HandlerForwarder : public BleEventRecorder {
+public:
+    std::shared_ptr<MBPeripheralProxyVAHandler> handler;
+
+    void didDiscoverCharacteristicsForService(CBPeripheral& p, const std::shared_ptr<CBService>& s,
+                                              const NSError* e) override;
+    void didUpdateNotificationStateForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
+                                                     const NSError* e) override;
+    void didUpdateValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
+                                         const NSError* e) override;
+    void didWriteValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
+                                        const NSError* e) override;
+};
+
+}  // namespace qvtest
