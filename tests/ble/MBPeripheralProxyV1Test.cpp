@@ -9,7 +9,7 @@
 #include <numeric>
 
 #include "ble/MBPeripheralProxyV1.h"
-#include "support/BleProxyRouting.h"
+#include "support/BleProxyTestBed.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
@@ -25,37 +25,23 @@ using Answer = SimulatedPrinter::WriteAnswer;
 using qvtest::HandlerForwarder;
 using qvtest::ProxyRouter;
 
-std::vector<uint8_t> Bytes(int count) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    std::iota(bytes.begin(), bytes.end(), 0);
-    return bytes;
-}
+constexpr auto Bytes = qvtest::CountingBytes;
+using qvtest::PieceSizes;
 
-std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
-    std::vector<size_t> sizes;
-    for (const auto& w : writes) sizes.push_back(w.bytes.size());
-    return sizes;
-}
-
-class ProxyV1Test : public ::testing::Test {
+class ProxyV1Test : public qvtest::BleProxyTestBed {
 protected:
     void SetUp() override {
+        BleProxyTestBed::SetUp();
         printer = radio.AddPrinter("P58", qvtest::PrinterAdvert({1, 2, 3, 4, 5, 6}));
         printer->addService(kService, {{kCharacteristic, kProfileProperties}});
-        queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
-        router = std::make_shared<ProxyRouter>();
-        central = CBCentralManager::Create(router, queue);
-        central->scanForPeripheralsWithServices({}, true);
-        ASSERT_TRUE(router->WaitFor("discover", 1));
-        peripheral = router->Of("discover")[0].peripheral;
-        central->stopScan();
+        peripheral = Discover("P58");
+        ASSERT_TRUE(peripheral);
         proxy = std::make_shared<MBPeripheralProxyV1>(central, peripheral);
         router->proxy = proxy;
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        central.reset();
-        queue->waitIdle();
+        BleProxyTestBed::TearDown();
     }
     void OpenProxy() { ASSERT_TRUE(proxy->Open()); }
     int Write(const std::vector<uint8_t>& bytes) {
@@ -68,13 +54,7 @@ protected:
         return out;
     }
 
-    qvtest::ScopedBleTiming timing;
-    qvtest::ScopedRadio radio;
-    qvtest::LogCapture log;
     std::shared_ptr<SimulatedPrinter> printer;
-    std::shared_ptr<DispatchQueue> queue;
-    std::shared_ptr<ProxyRouter> router;
-    std::shared_ptr<CBCentralManager> central;
     std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV1> proxy;
 };
@@ -323,16 +303,8 @@ protected:
         proxy = nullptr;
         forwarder = std::make_shared<HandlerForwarder>();
         forwarder->handler = handler;
-        peripheral->setDelegate(forwarder);
     }
-    // Connects and discovers the services as the automatic profile does before it picks a handler.
-    CBServiceList ConnectAndDiscover() {
-        central->connectPeripheral(peripheral);
-        EXPECT_TRUE(router->WaitFor("connect", 1));
-        peripheral->discoverServices();
-        forwarder->WaitFor("services", 1);
-        return peripheral->services();
-    }
+    CBServiceList ConnectAndDiscover() { return BleProxyTestBed::ConnectAndDiscover(peripheral, forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV1> handler = std::make_shared<MBPeripheralProxyVAHandlerV1>();
     std::shared_ptr<HandlerForwarder> forwarder;

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "ble/MBPeripheralProxyV3.h"
-#include "support/BleProxyRouting.h"
+#include "support/BleProxyTestBed.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
@@ -21,17 +21,8 @@ using qvtest::HandlerForwarder;
 using qvtest::ProxyRouter;
 using Clock = std::chrono::steady_clock;
 
-std::vector<uint8_t> Bytes(int count) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    std::iota(bytes.begin(), bytes.end(), 0);
-    return bytes;
-}
-
-std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
-    std::vector<size_t> sizes;
-    for (const auto& w : writes) sizes.push_back(w.bytes.size());
-    return sizes;
-}
+constexpr auto Bytes = qvtest::CountingBytes;
+using qvtest::PieceSizes;
 
 long ElapsedMs(Clock::time_point since) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
@@ -98,39 +89,28 @@ private:
     size_t pieces_ = 0;
 };
 
-class ProxyV3Test : public ::testing::Test {
+class ProxyV3Test : public qvtest::BleProxyTestBed {
 protected:
     void SetUp() override {
+        BleProxyTestBed::SetUp();
         printer = radio.AddPrinter("P80", qvtest::PrinterAdvert({1, 2, 3, 4, 5, 6}));
         credit = std::make_unique<CreditPrinter>(printer);
-        queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
-        router = std::make_shared<ProxyRouter>();
-        central = CBCentralManager::Create(router, queue);
-        central->scanForPeripheralsWithServices({}, true);
-        ASSERT_TRUE(router->WaitFor("discover", 1));
-        peripheral = router->Of("discover")[0].peripheral;
-        central->stopScan();
+        peripheral = Discover("P80");
+        ASSERT_TRUE(peripheral);
         proxy = std::make_shared<MBPeripheralProxyV3>(central, peripheral);
         router->proxy = proxy;
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        central.reset();
-        queue->waitIdle();
+        BleProxyTestBed::TearDown();
         credit.reset();
     }
     int Write(const std::vector<uint8_t>& bytes, int timeoutMs = 0) {
         return proxy->Write(bytes.data(), 0, static_cast<int>(bytes.size()), timeoutMs);
     }
 
-    qvtest::ScopedBleTiming timing;
-    qvtest::ScopedRadio radio;
-    qvtest::LogCapture log;
     std::shared_ptr<SimulatedPrinter> printer;
     std::unique_ptr<CreditPrinter> credit;
-    std::shared_ptr<DispatchQueue> queue;
-    std::shared_ptr<ProxyRouter> router;
-    std::shared_ptr<CBCentralManager> central;
     std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV3> proxy;
 };
@@ -387,14 +367,7 @@ TEST_F(ProxyV3Test, AProfileWithoutTheFlowControlCharacteristicNeverOpens) {
     auto other = radio.AddPrinter("HALF", qvtest::PrinterAdvert({6, 6, 6, 6, 6, 6}));
     other->addService("FF00", {{"FF01", CBCharacteristicPropertyNotify}, {"FF02", CBCharacteristicPropertyWrite}});
     other->setMaximumWriteLength(CBCharacteristicWriteWithoutResponse, 185);
-    central->scanForPeripheralsWithServices({CBUUID("FF00")}, true);
-    router->Clear();
-    other->advertise();
-    std::shared_ptr<CBPeripheral> found;
-    for (int seen = 1; !found && router->WaitFor("discover", seen); ++seen) {
-        const auto event = router->Of("discover")[seen - 1];
-        if (event.name == std::optional<std::string>("HALF")) found = event.peripheral;
-    }
+    const auto found = Discover("HALF");
     ASSERT_TRUE(found);
     auto half = std::make_shared<MBPeripheralProxyV3>(central, found);
     router->proxy = half;
@@ -414,16 +387,8 @@ protected:
         proxy = nullptr;
         forwarder = std::make_shared<HandlerForwarder>();
         forwarder->handler = handler;
-        peripheral->setDelegate(forwarder);
     }
-    // Connects and discovers the services as the automatic profile does before it picks a handler.
-    CBServiceList ConnectAndDiscover() {
-        central->connectPeripheral(peripheral);
-        EXPECT_TRUE(router->WaitFor("connect", 1));
-        peripheral->discoverServices();
-        forwarder->WaitFor("services", 1);
-        return peripheral->services();
-    }
+    CBServiceList ConnectAndDiscover() { return BleProxyTestBed::ConnectAndDiscover(peripheral, forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV3> handler = std::make_shared<MBPeripheralProxyVAHandlerV3>();
     std::shared_ptr<HandlerForwarder> forwarder;
