@@ -25,6 +25,8 @@ struct BleTiming {
     int v1WriteTimeoutWithResponseMs = 180000;
     int v1WriteTimeoutWithoutResponseMs = 40;
     int v1PacketTimeoutMs = 40;
+    // Credit profile: a write of count bytes may take at least count plus this many ms.
+    int v3WriteTimeoutFloorMs = 3000;
 };
 
 // A copy of the current values; cheap, safe from any thread.

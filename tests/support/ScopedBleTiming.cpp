@@ -16,6 +16,7 @@ BleTiming ScopedBleTiming::Fast() {
     fast.v1WriteTimeoutWithResponseMs = 300;
     fast.v1WriteTimeoutWithoutResponseMs = 5;
     fast.v1PacketTimeoutMs = 5;
+    fast.v3WriteTimeoutFloorMs = 150;
     return fast;
 }
 
