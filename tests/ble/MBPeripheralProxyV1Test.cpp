@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "ble/MBPeripheralProxyV1.h"
+#include "support/BleProxyRouting.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
@@ -21,27 +22,8 @@ constexpr int kProfileProperties = kAllWrites | CBCharacteristicPropertyNotify;
 
 using Answer = SimulatedPrinter::WriteAnswer;
 
-// Stands in for the central manager: records the central's events and hands the connection
-// events to the proxy, as the central manager does for the proxies it holds.
-class ProxyRouter : public qvtest::BleEventRecorder {
-public:
-    std::shared_ptr<MBPeripheralProxy> proxy;
-
-    void didConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p) override {
-        if (proxy) proxy->didConnectPeripheral(c, p);
-        BleEventRecorder::didConnectPeripheral(c, p);
-    }
-    void didFailToConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
-                                    const NSError* e) override {
-        if (proxy) proxy->didFailToConnectPeripheral(c, p, e);
-        BleEventRecorder::didFailToConnectPeripheral(c, p, e);
-    }
-    void didDisconnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
-                                 const NSError* e) override {
-        if (proxy) proxy->didDisconnectPeripheral(c, p, e);
-        BleEventRecorder::didDisconnectPeripheral(c, p, e);
-    }
-};
+using qvtest::HandlerForwarder;
+using qvtest::ProxyRouter;
 
 std::vector<uint8_t> Bytes(int count) {
     std::vector<uint8_t> bytes(static_cast<size_t>(count));
@@ -332,28 +314,6 @@ TEST_F(ProxyV1Test, LinkLostDuringAWriteFailsIt) {
 }
 
 // ---- the plain profile as a handler of the automatic profile ----
-
-class HandlerForwarder : public qvtest::BleEventRecorder {
-public:
-    std::shared_ptr<MBPeripheralProxyVAHandlerV1> handler;
-
-    void didDiscoverCharacteristicsForService(CBPeripheral& p, const std::shared_ptr<CBService>& s,
-                                              const NSError* e) override {
-        handler->onDidDiscoverCharacteristicsForService(p, s, e);
-    }
-    void didUpdateNotificationStateForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                                     const NSError* e) override {
-        handler->onDidUpdateNotificationStateForCharacteristic(p, c, e);
-    }
-    void didUpdateValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                         const NSError* e) override {
-        handler->onDidUpdateValueForCharacteristic(p, c, e);
-    }
-    void didWriteValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                        const NSError* e) override {
-        handler->onDidWriteValueForCharacteristic(p, c, e);
-    }
-};
 
 class HandlerV1Test : public ProxyV1Test {
 protected:
