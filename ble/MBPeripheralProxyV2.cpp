@@ -269,7 +269,6 @@ int MBPeripheralProxyV2::writePackWithoutResponse(const uint8_t* buffer, int off
 }
 
 bool MBPeripheralProxyV2::setupGroupPack(int mtu, int packetCount) {
-    if (!writable()) return false;
     return session_.setupGroupPack(myPeripheral(), mtu, packetCount);
 }
 

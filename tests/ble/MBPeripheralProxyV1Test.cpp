@@ -37,45 +37,28 @@ std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
     return sizes;
 }
 
-class ProxyV1Test : public ::testing::Test {
+class ProxyV1Test : public qvtest::BleProxyTest {
 protected:
     void SetUp() override {
         printer = radio.AddPrinter("P58", qvtest::PrinterAdvert({1, 2, 3, 4, 5, 6}));
         printer->addService(kService, {{kCharacteristic, kProfileProperties}});
-        queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
-        router = std::make_shared<ProxyRouter>();
-        central = CBCentralManager::Create(router, queue);
-        central->scanForPeripheralsWithServices({}, true);
-        ASSERT_TRUE(router->WaitFor("discover", 1));
-        peripheral = router->Of("discover")[0].peripheral;
-        central->stopScan();
+        ASSERT_TRUE(routed.Start());
         proxy = std::make_shared<MBPeripheralProxyV1>(central, peripheral);
         router->proxy = proxy;
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        central.reset();
-        queue->waitIdle();
+        BleProxyTest::TearDown();
     }
     void OpenProxy() { ASSERT_TRUE(proxy->Open()); }
     int Write(const std::vector<uint8_t>& bytes) {
         return proxy->Write(bytes.data(), 0, static_cast<int>(bytes.size()), 0);
     }
     std::vector<uint8_t> ReadAll(int count, int timeoutMs = 1000) {
-        std::vector<uint8_t> out(static_cast<size_t>(count));
-        const int n = proxy->Read(out.data(), 0, count, timeoutMs);
-        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return out;
+        return BleProxyTest::ReadAll(*proxy, count, timeoutMs);
     }
 
-    qvtest::ScopedBleTiming timing;
-    qvtest::ScopedRadio radio;
-    qvtest::LogCapture log;
     std::shared_ptr<SimulatedPrinter> printer;
-    std::shared_ptr<DispatchQueue> queue;
-    std::shared_ptr<ProxyRouter> router;
-    std::shared_ptr<CBCentralManager> central;
-    std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV1> proxy;
 };
 
@@ -325,14 +308,7 @@ protected:
         forwarder->handler = handler;
         peripheral->setDelegate(forwarder);
     }
-    // Connects and discovers the services as the automatic profile does before it picks a handler.
-    CBServiceList ConnectAndDiscover() {
-        central->connectPeripheral(peripheral);
-        EXPECT_TRUE(router->WaitFor("connect", 1));
-        peripheral->discoverServices();
-        forwarder->WaitFor("services", 1);
-        return peripheral->services();
-    }
+    CBServiceList ConnectAndDiscover() { return qvtest::ConnectAndDiscover(*central, peripheral, *router, *forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV1> handler = std::make_shared<MBPeripheralProxyVAHandlerV1>();
     std::shared_ptr<HandlerForwarder> forwarder;

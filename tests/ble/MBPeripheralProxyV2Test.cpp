@@ -27,22 +27,15 @@ std::vector<int> Range(int n) {
     return out;
 }
 
-class ProxyV2Test : public ::testing::Test {
+class ProxyV2Test : public qvtest::BleProxyTest {
 protected:
     void SetUp() override {
-        queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
-        router = std::make_shared<qvtest::ProxyRouter>();
-        central = CBCentralManager::Create(router, queue);
-        central->scanForPeripheralsWithServices({}, true);
-        ASSERT_TRUE(router->WaitFor("discover", 1));
-        peripheral = router->Of("discover")[0].peripheral;
-        central->stopScan();
+        ASSERT_TRUE(routed.Start());
         NewProxy();
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        central.reset();
-        queue->waitIdle();
+        BleProxyTest::TearDown();
     }
     void NewProxy() {
         if (proxy) proxy->Close();
@@ -57,21 +50,9 @@ protected:
         proxy->GetPacketSendTimesListValue(values.data(), static_cast<int>(values.size()));
         return values;
     }
-    Bytes ReadAll(int count, int timeoutMs = 1000) {
-        Bytes out(static_cast<size_t>(count));
-        const int n = proxy->Read(out.data(), 0, count, timeoutMs);
-        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return out;
-    }
+    Bytes ReadAll(int count, int timeoutMs = 1000) { return BleProxyTest::ReadAll(*proxy, count, timeoutMs); }
 
-    qvtest::ScopedBleTiming timing;
-    qvtest::ScopedRadio radio;
-    qvtest::LogCapture log;
     qvtest::ProtoV2Printer v2{radio};
-    std::shared_ptr<DispatchQueue> queue;
-    std::shared_ptr<qvtest::ProxyRouter> router;
-    std::shared_ptr<CBCentralManager> central;
-    std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV2> proxy;
 };
 
@@ -332,13 +313,7 @@ protected:
         forwarder->handler = handler;
         peripheral->setDelegate(forwarder);
     }
-    CBServiceList ConnectAndDiscover() {
-        central->connectPeripheral(peripheral);
-        EXPECT_TRUE(router->WaitFor("connect", 1));
-        peripheral->discoverServices();
-        forwarder->WaitFor("services", 1);
-        return peripheral->services();
-    }
+    CBServiceList ConnectAndDiscover() { return qvtest::ConnectAndDiscover(*central, peripheral, *router, *forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV2> handler = std::make_shared<MBPeripheralProxyVAHandlerV2>();
     std::shared_ptr<qvtest::HandlerForwarder> forwarder = std::make_shared<qvtest::HandlerForwarder>();

@@ -5,9 +5,14 @@
 //   router->proxy = proxy;                                   // gets the connection events
 //   auto forwarder = std::make_shared<qvtest::HandlerForwarder>();
 //   forwarder->handler = handler;  peripheral->setDelegate(forwarder);
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <vector>
 
 #include "ble/MBPeripheralProxy.h"
+#include "platform/DispatchQueue.h"
+#include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
 namespace qvtest {
@@ -39,6 +44,42 @@ public:
                                          const NSError* e) override;
     void didWriteValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
                                         const NSError* e) override;
+};
+
+// A central on its own queue, with a router as its delegate, that heard the printer in range.
+struct RoutedCentral {
+    std::shared_ptr<DispatchQueue> queue;
+    std::shared_ptr<ProxyRouter> router;
+    std::shared_ptr<CBCentralManager> central;
+    std::shared_ptr<CBPeripheral> peripheral;
+
+    // Scans until the first printer is heard; false when none was.
+    bool Start();
+    // Drops the central and lets its queue run dry.
+    void Stop();
+};
+
+// Connects the peripheral and discovers its services, as the automatic profile does before it
+// picks a handler; centralEvents is the central's delegate, forwarder the peripheral's.
+CBServiceList ConnectAndDiscover(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral,
+                                 const BleEventRecorder& centralEvents, const HandlerForwarder& forwarder);
+
+// What every proxy suite starts from: short waits, a powered radio, the log, and a central
+// that routes its events to the proxy under test. A suite adds its printer, then Start()s.
+class BleProxyTest : public ::testing::Test {
+protected:
+    void TearDown() override { routed.Stop(); }
+    // What one read of the proxy gave, up to count bytes.
+    static std::vector<uint8_t> ReadAll(MBPeripheralProxy& proxy, int count, int timeoutMs = 1000);
+
+    ScopedBleTiming timing;
+    ScopedRadio radio;
+    LogCapture log;
+    RoutedCentral routed;
+    std::shared_ptr<DispatchQueue>& queue = routed.queue;
+    std::shared_ptr<ProxyRouter>& router = routed.router;
+    std::shared_ptr<CBCentralManager>& central = routed.central;
+    std::shared_ptr<CBPeripheral>& peripheral = routed.peripheral;
 };
 
 }  // namespace qvtest
