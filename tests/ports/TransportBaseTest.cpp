@@ -399,5 +399,7 @@ TEST(PortHelpers, WallClockAndSleep) {
     start = RAZITimeStamp::GetMonotonicMs();
     RAZISleep::SleepMs(0);
     RAZISleep::SleepMs(-5);
-    EXPECT_LT(RAZITimeStamp::GetMonotonicMs() - start, 20);
+    // At once (a loaded machine may still hold the thread back a while); -5 taken as
+    // unsigned would sleep for weeks.
+    EXPECT_LT(RAZITimeStamp::GetMonotonicMs() - start, 1000);
 }
