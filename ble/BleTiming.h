@@ -27,6 +27,8 @@ struct BleTiming {
     int v2SetupWriteWaitMs = 40;
     int v2SetupAnswerWaitMs = 100;
     int v2GroupMinimumMs = 3000;
+    // Credit profile: a write of count bytes may take at least count plus this many ms.
+    int v3WriteTimeoutFloorMs = 3000;
 };
 
 // A copy of the current values; cheap, safe from any thread.

@@ -295,6 +295,27 @@ void BLEClientBase::WaitMs(int ms) {
     while (deadline.isInFuture()) SleepMs(pause);
 }
 
+void BLEClientBase::DiscoverProfileCharacteristics(CBPeripheral& peripheral, const NSError* error,
+                                                   const char* serviceUuid, int logs) {
+    const auto services = peripheral.services();
+    if (error) {
+        NSLog("Service discovery was unsuccessful\n%s\n", error->description().c_str());
+    } else if (logs & kLogCount) {
+        NSLog("Discovered %ld service\n", static_cast<long>(services.size()));
+    }
+    if (logs & kLogEach) {
+        for (const auto& service : services) NSLog("Discovered service uuid %s", service->UUID().UUIDString().c_str());
+    }
+    const CBUUID wanted(serviceUuid);
+    for (const auto& service : services) {
+        if (service->UUID() == wanted) {
+            NSLog("Discovering character");
+            peripheral.discoverCharacteristics(service);
+            return;
+        }
+    }
+}
+
 void BLEClientBase::LowerPacketSize(CBPeripheral& peripheral, const CBCharacteristic& characteristic) {
     if (characteristic.properties() & CBCharacteristicPropertyWrite) {
         const int m = peripheral.maximumWriteValueLengthForType(CBCharacteristicWriteWithResponse);

@@ -117,6 +117,11 @@ protected:
     virtual void BeforeConnect() {}
     virtual bool OpenWaitDone() const { return ProfileReady(); }
 
+    // Logs a service discovery (the count of services and each one's UUID when asked) and
+    // discovers the characteristics of the first service with the profile's UUID.
+    enum ServiceLog { kLogCount = 1, kLogEach = 2 };
+    void DiscoverProfileCharacteristics(CBPeripheral& peripheral, const NSError* error, const char* serviceUuid,
+                                        int logs);
     // Lowers PACKET_SIZE to the peripheral's write limits of a characteristic's write kinds.
     void LowerPacketSize(CBPeripheral& peripheral, const CBCharacteristic& characteristic);
     bool LinkUsable(const std::shared_ptr<CBCharacteristic>& characteristic) const;

@@ -185,19 +185,7 @@ int BLEPrinting::getNotifyIndex(const unsigned char* bytes, int length) {
 }
 
 void BLEPrinting::didDiscoverServices(CBPeripheral& peripheral, const NSError* error) {
-    const auto services = peripheral.services();
-    if (error) {
-        NSLog("Service discovery was unsuccessful\n%s\n", error->description().c_str());
-    } else {
-        NSLog("Discovered %ld service\n", static_cast<long>(services.size()));
-    }
-    for (const auto& service : services) {
-        if (service->UUID() == CBUUID(kServiceUUID)) {
-            NSLog("Discovering character");
-            peripheral.discoverCharacteristics(service);
-            return;
-        }
-    }
+    DiscoverProfileCharacteristics(peripheral, error, kServiceUUID, kLogCount);
 }
 
 void BLEPrinting::didDiscoverCharacteristicsForService(CBPeripheral& peripheral,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -120,7 +121,8 @@ int BLERWProtoV2::writeGroupPack(const unsigned char* data, int count, int timeo
         if (nPrinterResponedPacketCountReceived_.load() != 0) break;
         bool resend = false;
         const int i = TakeIndex(payload, resend);
-        if (i < 0 || i >= n) {
+        if (i >= n) continue;  // asked for a packet this write does not have: dropped
+        if (i < 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(1));
             continue;
         }
@@ -191,11 +193,15 @@ void BLERWProtoV2::HandleFrame(const unsigned char* frame, unsigned length) {
     } else if (type == 0xFF && (declared == 10 || declared == 12)) {
         const int first = static_cast<int>(U16(frame + 3));
         const int count = declared == 12 ? static_cast<int>(U16(frame + 6)) : 1;
+        std::vector<int> requested(static_cast<size_t>(count));
+        for (int k = 0; k < count; ++k) requested[static_cast<size_t>(k)] = first + k;
+        // One merge, so a request for thousands of packets costs linear time, not quadratic.
         std::lock_guard<std::mutex> lock(mPacketListLock_);
-        for (int index = first; index < first + count; ++index) {
-            auto at = std::lower_bound(mPacketRetryList_.begin(), mPacketRetryList_.end(), index);
-            if (at == mPacketRetryList_.end() || *at != index) mPacketRetryList_.insert(at, index);
-        }
+        std::vector<int> merged;
+        merged.reserve(mPacketRetryList_.size() + requested.size());
+        std::set_union(mPacketRetryList_.begin(), mPacketRetryList_.end(), requested.begin(), requested.end(),
+                       std::back_inserter(merged));
+        mPacketRetryList_.swap(merged);
     } else if (declared == 10 && type == 0x05) {
         nPrinterResponedPacketCountReceived_.store(static_cast<int>(U16(frame + 3)));
     } else if (declared == 10 && type == 0x03) {
@@ -211,7 +217,10 @@ void BLERWProtoV2::didUpdateValueForCharacteristic(CBPeripheral&,
         NSLog("Error on UpdateValueForCharacteristic");
         return;
     }
-    const std::vector<uint8_t> value = characteristic->value();
+    ReceiveValue(characteristic->value());
+}
+
+void BLERWProtoV2::ReceiveValue(const std::vector<uint8_t>& value) {
     std::lock_guard<std::mutex> lock(frameLock_);
     for (uint8_t byte : value) {
         if (!mProtoHandler_.HandleReceivedData(byte)) continue;
@@ -221,17 +230,7 @@ void BLERWProtoV2::didUpdateValueForCharacteristic(CBPeripheral&,
 }
 
 void BLERWProtoV2::didDiscoverServices(CBPeripheral& peripheral, const NSError* error) {
-    if (error) NSLog("Service discovery was unsuccessful\n%s\n", error->description().c_str());
-    for (const auto& service : peripheral.services()) {
-        NSLog("Discovered service uuid %s", service->UUID().UUIDString().c_str());
-    }
-    for (const auto& service : peripheral.services()) {
-        if (service->UUID().UUIDString() == kServiceUUID) {
-            NSLog("Discovering character");
-            peripheral.discoverCharacteristics(service);
-            return;
-        }
-    }
+    DiscoverProfileCharacteristics(peripheral, error, kServiceUUID, kLogEach);
 }
 
 void BLERWProtoV2::didDiscoverCharacteristicsForService(CBPeripheral& peripheral,

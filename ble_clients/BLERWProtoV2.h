@@ -33,6 +33,10 @@ public:
     int GetPacketSendTimesListLength();
     int GetPacketSendTimesListValue(int* values, int count);
 
+    // One notification value from the printer: its frames steer the sender, its data frames
+    // fill the receive ring. Called on the client's queue (and by the fuzz target).
+    void ReceiveValue(const std::vector<uint8_t>& value);
+
     // Protocol state, for tests.
     int nPrinterBufferValidSize() const { return nPrinterBufferValidSize_.load(); }
     std::vector<int> PacketRetryList();

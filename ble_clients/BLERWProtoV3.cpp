@@ -146,20 +146,7 @@ void BLERWProtoV3::centralManagerDidUpdateState(CBCentralManager& central) {
 }
 
 void BLERWProtoV3::didDiscoverServices(CBPeripheral& peripheral, const NSError* error) {
-    const auto services = peripheral.services();
-    if (error) {
-        NSLog("Service discovery was unsuccessful\n%s\n", error->description().c_str());
-    } else {
-        NSLog("Discovered %ld service\n", static_cast<long>(services.size()));
-    }
-    for (const auto& service : services) {
-        NSLog("Discovered service uuid %s", service->UUID().UUIDString().c_str());
-        if (service->UUID().UUIDString() == service_uuid) {
-            NSLog("Discovering character");
-            peripheral.discoverCharacteristics(service);
-            return;
-        }
-    }
+    DiscoverProfileCharacteristics(peripheral, error, service_uuid, kLogCount | kLogEach);
 }
 
 void BLERWProtoV3::didDiscoverCharacteristicsForService(CBPeripheral& peripheral,

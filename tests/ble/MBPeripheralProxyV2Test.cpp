@@ -7,7 +7,7 @@
 #include <numeric>
 
 #include "ble/MBPeripheralProxyV2.h"
-#include "support/BleProxyRouting.h"
+#include "support/BleProxyTestBed.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedProtoV2Printer.h"
 
@@ -15,11 +15,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Data(int count) {
-    Bytes bytes(static_cast<size_t>(count));
-    std::iota(bytes.begin(), bytes.end(), 0);
-    return bytes;
-}
+constexpr auto Data = qvtest::CountingBytes;
 
 std::vector<int> Range(int n) {
     std::vector<int> out(static_cast<size_t>(n));
@@ -27,15 +23,17 @@ std::vector<int> Range(int n) {
     return out;
 }
 
-class ProxyV2Test : public qvtest::BleProxyTest {
+class ProxyV2Test : public qvtest::BleProxyTestBed {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(routed.Start());
+        BleProxyTestBed::SetUp();
+        peripheral = Discover("P2");
+        ASSERT_TRUE(peripheral);
         NewProxy();
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        BleProxyTest::TearDown();
+        BleProxyTestBed::TearDown();
     }
     void NewProxy() {
         if (proxy) proxy->Close();
@@ -50,9 +48,10 @@ protected:
         proxy->GetPacketSendTimesListValue(values.data(), static_cast<int>(values.size()));
         return values;
     }
-    Bytes ReadAll(int count, int timeoutMs = 1000) { return BleProxyTest::ReadAll(*proxy, count, timeoutMs); }
+    Bytes ReadAll(int count, int timeoutMs = 1000) { return qvtest::ReadFrom(*proxy, count, timeoutMs); }
 
     qvtest::ProtoV2Printer v2{radio};
+    std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV2> proxy;
 };
 
@@ -311,9 +310,8 @@ protected:
         router->proxy = nullptr;
         proxy = nullptr;
         forwarder->handler = handler;
-        peripheral->setDelegate(forwarder);
     }
-    CBServiceList ConnectAndDiscover() { return qvtest::ConnectAndDiscover(*central, peripheral, *router, *forwarder); }
+    CBServiceList ConnectAndDiscover() { return BleProxyTestBed::ConnectAndDiscover(peripheral, forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV2> handler = std::make_shared<MBPeripheralProxyVAHandlerV2>();
     std::shared_ptr<qvtest::HandlerForwarder> forwarder = std::make_shared<qvtest::HandlerForwarder>();

@@ -17,6 +17,7 @@ BleTiming ScopedBleTiming::Fast() {
     fast.v2SetupWriteWaitMs = 5;
     fast.v2SetupAnswerWaitMs = 50;
     fast.v2GroupMinimumMs = 1000;
+    fast.v3WriteTimeoutFloorMs = 150;
     return fast;
 }
 

@@ -1,4 +1,6 @@
-#include "support/BleProxyRouting.h"
+#include "support/BleProxyTestBed.h"
+
+#include <numeric>
 
 namespace qvtest {
 
@@ -44,38 +46,58 @@ void HandlerForwarder::didWriteValueForCharacteristic(CBPeripheral& p, const std
     BleEventRecorder::didWriteValueForCharacteristic(p, c, e);
 }
 
-bool RoutedCentral::Start() {
+std::vector<uint8_t> CountingBytes(int count) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(count));
+    std::iota(bytes.begin(), bytes.end(), 0);
+    return bytes;
+}
+
+std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
+    std::vector<size_t> sizes;
+    for (const auto& w : writes) sizes.push_back(w.bytes.size());
+    return sizes;
+}
+
+void BleProxyTestBed::SetUp() {
     queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
     router = std::make_shared<ProxyRouter>();
     central = CBCentralManager::Create(router, queue);
-    central->scanForPeripheralsWithServices({}, true);
-    if (!router->WaitFor("discover", 1)) return false;
-    peripheral = router->Of("discover")[0].peripheral;
-    central->stopScan();
-    return true;
 }
 
-void RoutedCentral::Stop() {
+void BleProxyTestBed::TearDown() {
     central.reset();
-    if (queue) queue->waitIdle();
+    queue->waitIdle();
 }
 
-CBServiceList ConnectAndDiscover(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral,
-                                 const BleEventRecorder& centralEvents, const HandlerForwarder& forwarder) {
-    const size_t connects = centralEvents.Count("connect");
-    const size_t discoveries = forwarder.Count("services");
-    central.connectPeripheral(peripheral);
-    if (!centralEvents.WaitFor("connect", connects + 1)) return {};
-    peripheral->discoverServices();
-    if (!forwarder.WaitFor("services", discoveries + 1)) return {};
-    return peripheral->services();
-}
-
-std::vector<uint8_t> BleProxyTest::ReadAll(MBPeripheralProxy& proxy, int count, int timeoutMs) {
+std::vector<uint8_t> ReadFrom(MBPeripheralProxy& proxy, int count, int timeoutMs) {
     std::vector<uint8_t> out(static_cast<size_t>(count));
     const int n = proxy.Read(out.data(), 0, count, timeoutMs);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
+}
+
+std::shared_ptr<CBPeripheral> BleProxyTestBed::Discover(const std::string& name) {
+    router->Clear();
+    central->scanForPeripheralsWithServices({}, true);
+    std::shared_ptr<CBPeripheral> found;
+    for (size_t seen = 1; !found && router->WaitFor("discover", seen); ++seen) {
+        const auto event = router->Of("discover")[seen - 1];
+        if (event.name == name) found = event.peripheral;
+    }
+    central->stopScan();
+    return found;
+}
+
+CBServiceList BleProxyTestBed::ConnectAndDiscover(const std::shared_ptr<CBPeripheral>& peripheral,
+                                                  const std::shared_ptr<HandlerForwarder>& forwarder) {
+    peripheral->setDelegate(forwarder);
+    const size_t connects = router->Count("connect");
+    central->connectPeripheral(peripheral);
+    EXPECT_TRUE(router->WaitFor("connect", connects + 1));
+    const size_t discoveries = forwarder->Count("services");
+    peripheral->discoverServices();
+    EXPECT_TRUE(forwarder->WaitFor("services", discoveries + 1));
+    return peripheral->services();
 }
 
 }  // namespace qvtest
