@@ -25,6 +25,11 @@ struct BleTiming {
     int v1WriteTimeoutWithResponseMs = 180000;
     int v1WriteTimeoutWithoutResponseMs = 40;
     int v1PacketTimeoutMs = 40;
+    // Group-packet profile: the wait after each setup packet written, the wait for the
+    // printer's answer to it, and the least time a group gets (plus 1 ms per byte).
+    int v2SetupWriteWaitMs = 40;
+    int v2SetupAnswerWaitMs = 100;
+    int v2GroupMinimumMs = 3000;
     // Credit profile: a write of count bytes may take at least count plus this many ms.
     int v3WriteTimeoutFloorMs = 3000;
 };

@@ -244,15 +244,7 @@ void MBPeripheralProxyV3::didUpdateValueForCharacteristic(CBPeripheral&,
 // ---- MBPeripheralProxyVAHandlerV3 ----
 
 bool MBPeripheralProxyVAHandlerV3::hasSupportedServiceInServices(const CBServiceList* services) {
-    if (!services) {
-        NSLog("MBPeripheralProxyVAHandlerV3 hasSupportedServiceInServices: nil");
-        return false;
-    }
-    const auto found = std::find_if(services->begin(), services->end(), IsService);
-    if (found == services->end()) return false;
-    NSLog("MBPeripheralProxyVAHandlerV3 hasSupportedServiceInServices, service uuid %s",
-          (*found)->UUID().UUIDString().c_str());
-    return true;
+    return HandlerHasService("MBPeripheralProxyVAHandlerV3", MBPeripheralProxyV3::ServiceUUID(), services);
 }
 
 bool MBPeripheralProxyVAHandlerV3::allCharacteristicsKnown() const {

@@ -48,10 +48,7 @@ protected:
         return proxy->Write(bytes.data(), 0, static_cast<int>(bytes.size()), 0);
     }
     std::vector<uint8_t> ReadAll(int count, int timeoutMs = 1000) {
-        std::vector<uint8_t> out(static_cast<size_t>(count));
-        const int n = proxy->Read(out.data(), 0, count, timeoutMs);
-        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return out;
+        return qvtest::ReadFrom(*proxy, count, timeoutMs);
     }
 
     std::shared_ptr<SimulatedPrinter> printer;

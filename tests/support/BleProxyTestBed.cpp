@@ -69,6 +69,13 @@ void BleProxyTestBed::TearDown() {
     queue->waitIdle();
 }
 
+std::vector<uint8_t> ReadFrom(MBPeripheralProxy& proxy, int count, int timeoutMs) {
+    std::vector<uint8_t> out(static_cast<size_t>(count));
+    const int n = proxy.Read(out.data(), 0, count, timeoutMs);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return out;
+}
+
 std::shared_ptr<CBPeripheral> BleProxyTestBed::Discover(const std::string& name) {
     router->Clear();
     central->scanForPeripheralsWithServices({}, true);

@@ -52,6 +52,8 @@ public:
 
 // Bytes 0, 1, 2, ... (wrapping at 256).
 std::vector<uint8_t> CountingBytes(int count);
+// What one read of the proxy gave, up to count bytes.
+std::vector<uint8_t> ReadFrom(MBPeripheralProxy& proxy, int count, int timeoutMs = 1000);
 // The length of each write, in order.
 std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes);
 

@@ -16,6 +16,9 @@ BleTiming ScopedBleTiming::Fast() {
     fast.v1WriteTimeoutWithResponseMs = 300;
     fast.v1WriteTimeoutWithoutResponseMs = 5;
     fast.v1PacketTimeoutMs = 5;
+    fast.v2SetupWriteWaitMs = 5;
+    fast.v2SetupAnswerWaitMs = 50;
+    fast.v2GroupMinimumMs = 1000;
     fast.v3WriteTimeoutFloorMs = 150;
     return fast;
 }
