@@ -15,6 +15,9 @@ struct BleTiming {
     int openSettleMs = 100;
     // Close: the wait for the disconnection.
     int closeWaitMs = 5000;
+    // Open by address: how long to scan for an address not yet seen, and how often to look.
+    int addressLookupMs = 20000;
+    int addressLookupPollMs = 200;
     // A profile handler of the automatic profile: the wait for its characteristics.
     int handlerDiscoveryMs = 5000;
     // Plain profile: least per-piece time-outs with and without response, and the caller's
@@ -22,6 +25,13 @@ struct BleTiming {
     int v1WriteTimeoutWithResponseMs = 180000;
     int v1WriteTimeoutWithoutResponseMs = 40;
     int v1PacketTimeoutMs = 40;
+    // Group-packet profile: the wait after each setup packet written, the wait for the
+    // printer's answer to it, and the least time a group gets (plus 1 ms per byte).
+    int v2SetupWriteWaitMs = 40;
+    int v2SetupAnswerWaitMs = 100;
+    int v2GroupMinimumMs = 3000;
+    // Credit profile: a write of count bytes may take at least count plus this many ms.
+    int v3WriteTimeoutFloorMs = 3000;
 };
 
 // A copy of the current values; cheap, safe from any thread.

@@ -32,6 +32,8 @@ public:
     // Takes received bytes into buffer[offset...] until count arrived or the time-out passed;
     // -1 as soon as linkUp() turns false. A time-out of 0 or less returns 0 at once.
     int read(uint8_t* buffer, int offset, int count, int timeoutMs, const std::function<bool()>& linkUp);
+    // Writes one value to the write characteristic after clearing the last outcome.
+    void write(CBPeripheral& peripheral, const uint8_t* bytes, int count, int type);
     // Writes one value to the write characteristic and waits up to timeoutMs for its outcome,
     // which writeResponse() then holds.
     WaitResult writeAndWait(CBPeripheral& peripheral, const uint8_t* bytes, int count, int type, int timeoutMs,
@@ -53,6 +55,16 @@ private:
     std::atomic<int> writeResponse_{kNoResponse};
     NSCondition writeResponseCondition_;
 };
+
+// The service check and connection set-up every automatic-profile handler shares; handlerName
+// begins their log lines.
+bool HandlerHasService(const char* handlerName, const CBUUID& serviceUuid,
+                       const std::vector<std::shared_ptr<CBService>>* services);
+// Asks for the characteristics of the profile's service and waits until the link knows both
+// or the peripheral drops; services is null when the peripheral reported none.
+bool HandlerConnectToService(const char* handlerName, const CBUUID& serviceUuid, GattLink& link,
+                             const std::shared_ptr<CBPeripheral>& peripheral,
+                             const std::vector<std::shared_ptr<CBService>>* services);
 
 // The text a peripheral's name prints as in log lines.
 std::string PeripheralName(const CBPeripheral& peripheral);

@@ -69,27 +69,28 @@ bool MBPeripheralProfileProxy::Open() {
 bool MBPeripheralProfileProxy::BaseOpen() {
     const BleTiming timing = GetBleTiming();
     // Characteristics of an earlier attempt belong to a link that is gone.
-    link_.forgetCharacteristics();
+    forgetProfileCharacteristics();
     isOpening_ = true;
+    beforeConnect();
     myCentralManager()->connectPeripheral(myPeripheral());
 
     const NSDate deadline = DeadlineAfterMs(timing.openAttemptMs);
     while (deadline.isInFuture()) {
-        if (!centralPoweredOn() || !isOpening_.load() || link_.hasBothCharacteristics()) break;
+        if (!centralPoweredOn() || !isOpening_.load() || profileReady()) break;
         SleepPoll();
     }
-    if (link_.hasBothCharacteristics()) {
+    if (profileCharacteristicsKnown()) {
         const NSDate settled = DeadlineAfterMs(timing.openSettleMs);
         while (settled.isInFuture()) {
             if (!centralPoweredOn()) break;
             if (myPeripheral()->state() != CBPeripheral::Connected) {
-                link_.forgetCharacteristics();
+                forgetProfileCharacteristics();
                 break;
             }
             SleepPoll();
         }
     }
-    if (!link_.hasBothCharacteristics()) {
+    if (!profileCharacteristicsKnown()) {
         myCentralManager()->cancelPeripheralConnection(myPeripheral());
         while (myPeripheral()->state() != CBPeripheral::Disconnected && centralPoweredOn()) SleepPoll();
     } else {
@@ -104,7 +105,7 @@ void MBPeripheralProfileProxy::Close() {
     const NSDate deadline = DeadlineAfterMs(GetBleTiming().closeWaitMs);
     while (deadline.isInFuture() && isConnected_.load()) SleepPoll();
     link_.rxBuffer().clear();
-    link_.forgetCharacteristics();
+    forgetProfileCharacteristics();
     isOpened_ = false;
 }
 

@@ -50,6 +50,13 @@ protected:
     virtual const CBUUID& notifyCharacteristicUUID() const = 0;
     // Called for each characteristic of the profile's service as it is discovered.
     virtual void matchCharacteristic(CBPeripheral& peripheral, const std::shared_ptr<CBCharacteristic>& characteristic) = 0;
+    // An opening attempt: state to reset before connecting, the characteristics the link
+    // needs, and what else ends the wait for them early. A profile with more than the read and
+    // write characteristics, or with an announcement to wait for, overrides these.
+    virtual void beforeConnect() {}
+    virtual bool profileCharacteristicsKnown() const { return link_.hasBothCharacteristics(); }
+    virtual bool profileReady() const { return profileCharacteristicsKnown(); }
+    virtual void forgetProfileCharacteristics() { link_.forgetCharacteristics(); }
 
     // False, after logging which one is missing, when there is no central or no peripheral.
     bool hasCentralAndPeripheral() const;

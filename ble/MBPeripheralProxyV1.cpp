@@ -165,44 +165,13 @@ void MBPeripheralProxyV1::matchCharacteristic(CBPeripheral& peripheral,
 MBPeripheralProxyVAHandlerV1::MBPeripheralProxyVAHandlerV1() = default;
 
 bool MBPeripheralProxyVAHandlerV1::hasSupportedServiceInServices(const CBServiceList* services) {
-    if (!services) {
-        NSLog("MBPeripheralProxyVAHandlerV1 hasSupportedServiceInServices: nil");
-        return false;
-    }
-    for (const auto& service : *services) {
-        if (service && service->UUID() == MBPeripheralProxyV1::ServiceUUID()) {
-            NSLog("MBPeripheralProxyVAHandlerV1 hasSupportedServiceInServices, service uuid %s",
-                  service->UUID().UUIDString().c_str());
-            return true;
-        }
-    }
-    return false;
+    return HandlerHasService("MBPeripheralProxyVAHandlerV1", MBPeripheralProxyV1::ServiceUUID(), services);
 }
 
 bool MBPeripheralProxyVAHandlerV1::connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral,
                                                      const CBServiceList* services) {
-    if (!peripheral) {
-        NSLog("MBPeripheralProxyVAHandlerV1 connectPeripheralSupportedServiceInServices: nil peripheral");
-        return false;
-    }
-    if (!services) {
-        NSLog("MBPeripheralProxyVAHandlerV1 connectPeripheralSupportedServiceInServices: nil services");
-        return false;
-    }
-    auto found = std::find_if(services->begin(), services->end(), [](const auto& service) {
-        return service && service->UUID() == MBPeripheralProxyV1::ServiceUUID();
-    });
-    if (found == services->end()) return false;
-    link_.forgetCharacteristics();
-    NSLog("MBPeripheralProxyVAHandlerV1 discoverCharacteristicsForService: %s", (*found)->UUID().UUIDString().c_str());
-    peripheral->discoverCharacteristics(*found);
-    const BleTiming timing = GetBleTiming();
-    const NSDate deadline = DeadlineAfterMs(timing.handlerDiscoveryMs);
-    while (deadline.isInFuture()) {
-        if (!Connected(peripheral) || link_.hasBothCharacteristics()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(timing.pollMs));
-    }
-    return link_.hasBothCharacteristics();
+    return HandlerConnectToService("MBPeripheralProxyVAHandlerV1", MBPeripheralProxyV1::ServiceUUID(), link_,
+                                   peripheral, services);
 }
 
 void MBPeripheralProxyVAHandlerV1::onClose() {

@@ -53,6 +53,10 @@ void SimulatedPrinter::setConnectAnswer(ConnectAnswer answer) { QV_RADIO_LOCK; c
 void SimulatedPrinter::setServiceDiscoveryFails(bool fails) { QV_RADIO_LOCK; serviceDiscoveryFails_ = fails; }
 void SimulatedPrinter::setNotifyFails(bool fails) { QV_RADIO_LOCK; notifyFails_ = fails; }
 void SimulatedPrinter::setWriteHandler(WriteHandler handler) { QV_RADIO_LOCK; writeHandler_ = std::move(handler); }
+void SimulatedPrinter::setSubscribeHandler(SubscribeHandler handler) {
+    QV_RADIO_LOCK;
+    subscribeHandler_ = std::move(handler);
+}
 
 std::vector<SimulatedWrite> SimulatedPrinter::writes() const { QV_RADIO_LOCK; return writes_; }
 void SimulatedPrinter::clearWrites() { QV_RADIO_LOCK; writes_.clear(); }
@@ -378,7 +382,7 @@ bool SimulatedRadio::OwnsCharacteristicLocked(const CBPeripheral& peripheral,
 
 void SimulatedRadio::SetNotify(CBPeripheral& peripheral, bool enabled,
                                const std::shared_ptr<CBCharacteristic>& characteristic) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     auto printer = LinkedPrinterLocked(peripheral);
     if (!printer || !OwnsCharacteristicLocked(peripheral, characteristic)) return;
     const bool canNotify = characteristic->properties() & (CBCharacteristicPropertyNotify | CBCharacteristicPropertyIndicate);
@@ -393,6 +397,10 @@ void SimulatedRadio::SetNotify(CBPeripheral& peripheral, bool enabled,
     PostPeripheralEventLocked(peripheral, [characteristic, error](CBPeripheralDelegate& d, CBPeripheral& p) {
         d.didUpdateNotificationStateForCharacteristic(p, characteristic, error ? &*error : nullptr);
     });
+    auto subscribed = printer->subscribeHandler_;
+    if (!enabled || error || !subscribed) return;
+    lock.unlock();
+    subscribed(characteristic->UUID().UUIDString());
 }
 
 void SimulatedRadio::Write(CBPeripheral& peripheral, const std::vector<uint8_t>& data,

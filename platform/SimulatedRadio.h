@@ -31,6 +31,7 @@ public:
     enum class ConnectAnswer { Accept, Fail, Ignore };
     enum class WriteAnswer { Confirm, Error, None };
     using WriteHandler = std::function<WriteAnswer(const SimulatedWrite&)>;
+    using SubscribeHandler = std::function<void(const std::string& characteristic)>;
 
     static std::shared_ptr<SimulatedPrinter> Create(std::optional<std::string> name,
                                                     std::vector<uint8_t> manufacturerData);
@@ -47,6 +48,10 @@ public:
     // Called on the writer's thread, without any lock held; it may notify. Without a handler,
     // writes with response are confirmed and writes without response get no answer.
     void setWriteHandler(WriteHandler handler);
+    // Called on the subscribing thread, without any lock held, once a central switched
+    // notification on for a characteristic (its UUID string); it may notify, and what it sends
+    // arrives after the central learnt that notification is on.
+    void setSubscribeHandler(SubscribeHandler handler);
 
     std::vector<SimulatedWrite> writes() const;
     void clearWrites();
@@ -86,6 +91,7 @@ private:
     bool serviceDiscoveryFails_ = false;
     bool notifyFails_ = false;
     WriteHandler writeHandler_;
+    SubscribeHandler subscribeHandler_;
     std::vector<SimulatedWrite> writes_;
     int connectCount_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "ble/MBPeripheralProxyV1.h"
+#include "support/BleProxyTestBed.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
@@ -21,78 +22,36 @@ constexpr int kProfileProperties = kAllWrites | CBCharacteristicPropertyNotify;
 
 using Answer = SimulatedPrinter::WriteAnswer;
 
-// Stands in for the central manager: records the central's events and hands the connection
-// events to the proxy, as the central manager does for the proxies it holds.
-class ProxyRouter : public qvtest::BleEventRecorder {
-public:
-    std::shared_ptr<MBPeripheralProxy> proxy;
+using qvtest::HandlerForwarder;
+using qvtest::ProxyRouter;
 
-    void didConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p) override {
-        if (proxy) proxy->didConnectPeripheral(c, p);
-        BleEventRecorder::didConnectPeripheral(c, p);
-    }
-    void didFailToConnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
-                                    const NSError* e) override {
-        if (proxy) proxy->didFailToConnectPeripheral(c, p, e);
-        BleEventRecorder::didFailToConnectPeripheral(c, p, e);
-    }
-    void didDisconnectPeripheral(CBCentralManager& c, const std::shared_ptr<CBPeripheral>& p,
-                                 const NSError* e) override {
-        if (proxy) proxy->didDisconnectPeripheral(c, p, e);
-        BleEventRecorder::didDisconnectPeripheral(c, p, e);
-    }
-};
+constexpr auto Bytes = qvtest::CountingBytes;
+using qvtest::PieceSizes;
 
-std::vector<uint8_t> Bytes(int count) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(count));
-    std::iota(bytes.begin(), bytes.end(), 0);
-    return bytes;
-}
-
-std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
-    std::vector<size_t> sizes;
-    for (const auto& w : writes) sizes.push_back(w.bytes.size());
-    return sizes;
-}
-
-class ProxyV1Test : public ::testing::Test {
+class ProxyV1Test : public qvtest::BleProxyTestBed {
 protected:
     void SetUp() override {
+        BleProxyTestBed::SetUp();
         printer = radio.AddPrinter("P58", qvtest::PrinterAdvert({1, 2, 3, 4, 5, 6}));
         printer->addService(kService, {{kCharacteristic, kProfileProperties}});
-        queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
-        router = std::make_shared<ProxyRouter>();
-        central = CBCentralManager::Create(router, queue);
-        central->scanForPeripheralsWithServices({}, true);
-        ASSERT_TRUE(router->WaitFor("discover", 1));
-        peripheral = router->Of("discover")[0].peripheral;
-        central->stopScan();
+        peripheral = Discover("P58");
+        ASSERT_TRUE(peripheral);
         proxy = std::make_shared<MBPeripheralProxyV1>(central, peripheral);
         router->proxy = proxy;
     }
     void TearDown() override {
         if (proxy) proxy->Close();
-        central.reset();
-        queue->waitIdle();
+        BleProxyTestBed::TearDown();
     }
     void OpenProxy() { ASSERT_TRUE(proxy->Open()); }
     int Write(const std::vector<uint8_t>& bytes) {
         return proxy->Write(bytes.data(), 0, static_cast<int>(bytes.size()), 0);
     }
     std::vector<uint8_t> ReadAll(int count, int timeoutMs = 1000) {
-        std::vector<uint8_t> out(static_cast<size_t>(count));
-        const int n = proxy->Read(out.data(), 0, count, timeoutMs);
-        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        return out;
+        return qvtest::ReadFrom(*proxy, count, timeoutMs);
     }
 
-    qvtest::ScopedBleTiming timing;
-    qvtest::ScopedRadio radio;
-    qvtest::LogCapture log;
     std::shared_ptr<SimulatedPrinter> printer;
-    std::shared_ptr<DispatchQueue> queue;
-    std::shared_ptr<ProxyRouter> router;
-    std::shared_ptr<CBCentralManager> central;
     std::shared_ptr<CBPeripheral> peripheral;
     std::shared_ptr<MBPeripheralProxyV1> proxy;
 };
@@ -336,28 +295,6 @@ TEST_F(ProxyV1Test, LinkLostDuringAWriteFailsIt) {
 
 // ---- the plain profile as a handler of the automatic profile ----
 
-class HandlerForwarder : public qvtest::BleEventRecorder {
-public:
-    std::shared_ptr<MBPeripheralProxyVAHandlerV1> handler;
-
-    void didDiscoverCharacteristicsForService(CBPeripheral& p, const std::shared_ptr<CBService>& s,
-                                              const NSError* e) override {
-        handler->onDidDiscoverCharacteristicsForService(p, s, e);
-    }
-    void didUpdateNotificationStateForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                                     const NSError* e) override {
-        handler->onDidUpdateNotificationStateForCharacteristic(p, c, e);
-    }
-    void didUpdateValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                         const NSError* e) override {
-        handler->onDidUpdateValueForCharacteristic(p, c, e);
-    }
-    void didWriteValueForCharacteristic(CBPeripheral& p, const std::shared_ptr<CBCharacteristic>& c,
-                                        const NSError* e) override {
-        handler->onDidWriteValueForCharacteristic(p, c, e);
-    }
-};
-
 class HandlerV1Test : public ProxyV1Test {
 protected:
     void SetUp() override {
@@ -366,16 +303,8 @@ protected:
         proxy = nullptr;
         forwarder = std::make_shared<HandlerForwarder>();
         forwarder->handler = handler;
-        peripheral->setDelegate(forwarder);
     }
-    // Connects and discovers the services as the automatic profile does before it picks a handler.
-    CBServiceList ConnectAndDiscover() {
-        central->connectPeripheral(peripheral);
-        EXPECT_TRUE(router->WaitFor("connect", 1));
-        peripheral->discoverServices();
-        forwarder->WaitFor("services", 1);
-        return peripheral->services();
-    }
+    CBServiceList ConnectAndDiscover() { return BleProxyTestBed::ConnectAndDiscover(peripheral, forwarder); }
 
     std::shared_ptr<MBPeripheralProxyVAHandlerV1> handler = std::make_shared<MBPeripheralProxyVAHandlerV1>();
     std::shared_ptr<HandlerForwarder> forwarder;

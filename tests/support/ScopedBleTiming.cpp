@@ -10,10 +10,16 @@ BleTiming ScopedBleTiming::Fast() {
     fast.openAttemptMs = 150;
     fast.openSettleMs = 5;
     fast.closeWaitMs = 200;
+    fast.addressLookupMs = 300;
+    fast.addressLookupPollMs = 5;
     fast.handlerDiscoveryMs = 200;
     fast.v1WriteTimeoutWithResponseMs = 300;
     fast.v1WriteTimeoutWithoutResponseMs = 5;
     fast.v1PacketTimeoutMs = 5;
+    fast.v2SetupWriteWaitMs = 5;
+    fast.v2SetupAnswerWaitMs = 50;
+    fast.v2GroupMinimumMs = 1000;
+    fast.v3WriteTimeoutFloorMs = 150;
     return fast;
 }
 

@@ -1,0 +1,16 @@
+#include "ble_clients/BleClientTiming.h"
+
+#include "ports/ProcessSetting.h"
+
+namespace {
+
+ProcessSetting<BleClientTiming>& timing() {
+    static auto* setting = new ProcessSetting<BleClientTiming>;
+    return *setting;
+}
+
+}  // namespace
+
+BleClientTiming GetBleClientTiming() { return timing().Get(); }
+
+void SetBleClientTimingForTesting(const BleClientTiming& value) { timing().Set(value); }
