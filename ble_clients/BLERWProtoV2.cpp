@@ -74,7 +74,7 @@ int BLERWProtoV2::TakeIndex(int payload, bool& resend) {
     std::lock_guard<std::mutex> lock(mPacketListLock_);
     if (!mPacketRetryList_.empty()) {
         const int index = mPacketRetryList_.front();
-        mPacketRetryList_.erase(mPacketRetryList_.begin());
+        mPacketRetryList_.pop_front();
         resend = true;
         return index;
     }
@@ -173,7 +173,7 @@ int BLERWProtoV2::GetPacketSendTimesListValue(int* values, int count) {
 
 std::vector<int> BLERWProtoV2::PacketRetryList() {
     std::lock_guard<std::mutex> lock(mPacketListLock_);
-    return mPacketRetryList_;
+    return std::vector<int>(mPacketRetryList_.begin(), mPacketRetryList_.end());
 }
 
 void BLERWProtoV2::HandleFrame(const unsigned char* frame, unsigned length) {
@@ -197,8 +197,7 @@ void BLERWProtoV2::HandleFrame(const unsigned char* frame, unsigned length) {
         for (int k = 0; k < count; ++k) requested[static_cast<size_t>(k)] = first + k;
         // One merge, so a request for thousands of packets costs linear time, not quadratic.
         std::lock_guard<std::mutex> lock(mPacketListLock_);
-        std::vector<int> merged;
-        merged.reserve(mPacketRetryList_.size() + requested.size());
+        std::deque<int> merged;
         std::set_union(mPacketRetryList_.begin(), mPacketRetryList_.end(), requested.begin(), requested.end(),
                        std::back_inserter(merged));
         mPacketRetryList_.swap(merged);

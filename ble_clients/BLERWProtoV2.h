@@ -80,7 +80,7 @@ private:
     std::atomic<int> nPrinterResponedPacketCountReceived_{0};
     std::mutex mPacketListLock_;
     std::deque<int> mPacketIndexList_;  // ascending; front taken first
-    std::vector<int> mPacketRetryList_;  // ascending, no duplicates
+    std::deque<int> mPacketRetryList_;  // ascending, no duplicates
     std::mutex sendTimesLock_;
     std::vector<int> mPacketSendTimesList_;
 };

@@ -176,6 +176,18 @@ TEST_F(BLERWProtoV2Test, RequestedPacketsAreSentAgainFirst) {
     for (size_t i = 0; i < times.size(); ++i) EXPECT_EQ(times[i], i == 1 || i == 3 ? 2 : 1) << "packet " << i;
 }
 
+TEST_F(BLERWProtoV2Test, RequestsForPacketsAWriteDoesNotHaveAreDropped) {
+    Open();
+    GroupPrinter group(printer);
+    // Asked for packets 100 to 65634 while the write runs.
+    group.onFirstPacket = [&] { printer->notify(BLERWProtoV2::kNotifyUUID, Control(0xFF, {100, 0, 0, 0xFF, 0xFF}, 12)); };
+    const auto data = Pattern(500);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client->Write(data.data(), 0, 500, 0), 500);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(SendTimes(), (std::vector<int>{1, 1, 1}));
+}
+
 TEST_F(BLERWProtoV2Test, FreeSpaceBelowOnePayloadHoldsBackNewPackets) {
     timing.Set([](BleClientTiming& t) { t.groupWriteExtraMs = 60; });
     Open();
@@ -276,6 +288,11 @@ TEST_F(BLERWProtoV2Test, PrinterFramesSteerTheSenderAndFillTheRing) {
     send(Control(0xFF, {5, 0, 0, 3, 0}, 12));
     send(Control(0xFF, {9, 0, 0, 0, 0}, 12));  // count 0
     EXPECT_EQ(client->PacketRetryList(), (std::vector<int>{5, 6, 7}));
+    // The widest request a printer can make is merged at once, not index by index.
+    const auto start = std::chrono::steady_clock::now();
+    send(Control(0xFF, {0xFF, 0xFF, 0, 0xFF, 0xFF}, 12));
+    EXPECT_EQ(client->PacketRetryList().size(), 3u + 65535u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 
     // A data frame split over two notifications, then two data frames in one.
     send({7, 0xAA, 0xBB, 'a', 'b'});
