@@ -15,6 +15,9 @@ struct BleTiming {
     int openSettleMs = 100;
     // Close: the wait for the disconnection.
     int closeWaitMs = 5000;
+    // Open by address: how long to scan for an address not yet seen, and how often to look.
+    int addressLookupMs = 20000;
+    int addressLookupPollMs = 200;
     // A profile handler of the automatic profile: the wait for its characteristics.
     int handlerDiscoveryMs = 5000;
     // Plain profile: least per-piece time-outs with and without response, and the caller's

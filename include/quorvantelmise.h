@@ -164,6 +164,8 @@ CP_API void *CP_Port_OpenUsb(const char *name, unsigned int velnormode);
 CP_API void *CP_Port_OpenTcp(const char *local_ip, const char *dest_ip, unsigned short dest_port,
                              unsigned int timeout, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtSpp(const char *address, unsigned int velnormode);
+/* Bluetooth LE ports by printer address ("AA:BB:CC:DD:EE:FF", upper case, as enumeration
+ * reports it), one call per GATT profile. A printer not seen yet is searched for up to 20 s. */
 CP_API void *CP_Port_OpenBtBle(const char *address, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtBleProtoV2(const char *address, unsigned int velnormode);
 CP_API void *CP_Port_OpenBtBleProtoV3(const char *address, unsigned int velnormode);
@@ -301,8 +303,8 @@ CP_API void CP_Port_EnumBtDevice(unsigned int timeout_ms, int *cancel,
  * NULL) becomes non-zero or timeout_ms (counted in whole seconds, rounded up) has passed;
  * blocks the caller, and no callback of the scan runs after it returns. on_discovered may
  * be NULL: the scan then only lets later Bluetooth LE opens find their printers at once.
- * Returns at once with a value below 1 when no scan can start (always, until this platform
- * has a Bluetooth LE central); otherwise a positive value of no further meaning. */
+ * Returns at once with a value below 1 when no scan can start; otherwise a positive value
+ * of no further meaning. */
 CP_API int CP_Port_EnumBleDevice(unsigned int timeout_ms, int *cancel,
                                  CP_OnBluetoothDeviceDiscovered on_discovered,
                                  const void *private_data);

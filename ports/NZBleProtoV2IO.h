@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ble/razi_ios_ble_proxy.h"
+#include "ports/NZBleBridgedIO.h"
 #include "ports/NZThreadIO.h"
 
-// Bluetooth LE port, profile V2. Until the Bluetooth LE layer exists it never opens.
+// Bluetooth LE port, profile V2. The neutral class never opens.
 class NZBleProtoV2IO : public virtual NZThreadIO {
 public:
     virtual bool OpenPeripheral(void* peripheral);
@@ -11,4 +13,11 @@ public:
     virtual int GetPacketSendTimesListValue(int* values, int count);
 };
 
-class NZBleProtoV2IO_ios : public NZBleProtoV2IO {};
+class NZBleProtoV2IO_ios : public NZBleBridgedIO<NZBleProtoV2IO, razi_ios_ble_proxyv2> {
+public:
+    void ClearPacketSendTimesList() override { bridge_.ClearPacketSendTimesList(); }
+    int GetPacketSendTimesListLength() override { return bridge_.GetPacketSendTimesListLength(); }
+    int GetPacketSendTimesListValue(int* values, int count) override {
+        return bridge_.GetPacketSendTimesListValue(values, count);
+    }
+};

@@ -1,17 +1,21 @@
 #include "ports/NZBtDeviceEnumerator.h"
 
+#include "ble/razi_ios_ble_proxy.h"
+
 #include "ports/PortTiming.h"
 #include "ports/ProcessSetting.h"
 #include "ports/RAZIThread.h"
 
 namespace {
 
-int noCentralScan(CP_OnBluetoothDeviceDiscovered, const void*) { return 0; }
-void noCentralStopScan(int) {}
+int centralScan(CP_OnBluetoothDeviceDiscovered on_discovered, const void* private_data) {
+    return razi_ios_ble_enumerator::scan(nullptr, on_discovered, private_data);
+}
+void centralStopScan(int number) { razi_ios_ble_enumerator::stopScan(number); }
 
 ProcessSetting<BleDiscoveryBridge>& bridge() {
     static auto* setting =
-        new ProcessSetting<BleDiscoveryBridge>({&noCentralScan, &noCentralStopScan});
+        new ProcessSetting<BleDiscoveryBridge>({&centralScan, &centralStopScan});
     return *setting;
 }
 

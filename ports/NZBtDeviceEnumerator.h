@@ -51,7 +51,7 @@ public:
 
 // How Bluetooth LE enumeration reaches the central: subscribe to discovery (the
 // subscription's number, 1 or more, or below 1 when no scan can start) and end a
-// subscription. Until a central exists on this platform, no scan starts.
+// subscription. The process-wide central is the default.
 struct BleDiscoveryBridge {
     int (*scan)(CP_OnBluetoothDeviceDiscovered on_discovered, const void* private_data);
     void (*stopScan)(int number);

@@ -16,6 +16,7 @@
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
+#include "support/ScopedBleTiming.h"
 #include "support/ScopedPortTiming.h"
 #include "support/TempDir.h"
 
@@ -157,6 +158,7 @@ TEST(EventThreads, FailedOpenReportsNullHandleAndNameCopyOnAnotherThread) {
 
 TEST(EventThreads, UnavailableTransportsFailWithTheirNames) {
     qvtest::ScopedPortTiming timing;
+    qvtest::ScopedBleTiming bleTiming;  // the printers are never seen: a short address search
     qvtest::CallbackRecorder events;
     struct Case {
         const char* name;

@@ -10,6 +10,8 @@ BleTiming ScopedBleTiming::Fast() {
     fast.openAttemptMs = 150;
     fast.openSettleMs = 5;
     fast.closeWaitMs = 200;
+    fast.addressLookupMs = 300;
+    fast.addressLookupPollMs = 5;
     fast.handlerDiscoveryMs = 200;
     fast.v1WriteTimeoutWithResponseMs = 300;
     fast.v1WriteTimeoutWithoutResponseMs = 5;

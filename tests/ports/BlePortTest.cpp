@@ -1,0 +1,231 @@
+// Bluetooth LE ports through the exported port calls, over the process-wide central and the
+// simulated radio. Each test uses printer addresses of its own: the central's registry of
+// printers seen lives for the whole process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "ble/MBCentralManager.h"
+#include "ble/MBPeripheralProxyV1.h"
+#include "ports/NZBleBaseIO.h"
+#include "ports/NZBleProtoV2IO.h"
+#include "quorvantelmise.h"
+#include "support/CallbackRecorder.h"
+#include "support/ScopedBleTiming.h"
+#include "support/ScopedPortTiming.h"
+#include "support/SimulatedBle.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using qvtest::EventKind;
+
+const char* kService = "E7810A71-73AE-499D-8C15-FAA9AEF0C3F2";
+const char* kCharacteristic = "BEF8D6C9-9C21-4C9E-B632-BD58C1009F9F";
+constexpr int kProfileProperties =
+    CBCharacteristicPropertyWrite | CBCharacteristicPropertyWriteWithoutResponse | CBCharacteristicPropertyNotify;
+
+class BlePortTest : public ::testing::Test {
+protected:
+    void SetUp() override { Settle(); }
+    void TearDown() override { Settle(); }
+    static void Settle() { MBCentralManager::proxy().queue()->waitIdle(); }
+
+    // A plain-profile printer, in the central's registry when this returns.
+    std::shared_ptr<SimulatedPrinter> SeenPrinter(uint8_t last) {
+        auto printer = radio.AddPrinter("P58", qvtest::PrinterAdvert({0x30, 0x30, 0x30, 0x0A, 0x0B, last}));
+        printer->addService(kService, {{kCharacteristic, kProfileProperties}});
+        const std::string address = Address(last);
+        EXPECT_NE(MBCentralManager::proxy().findPeripheralByAddress(&address, 5000), nullptr);
+        return printer;
+    }
+    static std::string Address(uint8_t last) {
+        char text[18];
+        std::snprintf(text, sizeof text, "30:30:30:0A:0B:%02X", last);
+        return text;
+    }
+    static std::vector<uint8_t> Written(const SimulatedPrinter& printer) {
+        std::vector<uint8_t> all;
+        for (const auto& w : printer.writes()) all.insert(all.end(), w.bytes.begin(), w.bytes.end());
+        return all;
+    }
+
+    qvtest::ScopedPortTiming portTiming;
+    qvtest::ScopedBleTiming timing;
+    qvtest::LogCapture log;
+    qvtest::ScopedRadio radio;
+    qvtest::CallbackRecorder events;
+};
+
+TEST_F(BlePortTest, PlainProfilePortOpensWritesReadsAndCloses) {
+    auto printer = SeenPrinter(0x01);
+    const std::string address = Address(0x01);
+    void* port = CP_Port_OpenBtBle(address.c_str(), 0);
+    ASSERT_NE(port, nullptr);
+    ASSERT_TRUE(events.WaitForHandle(EventKind::Opened, port, 1, 2s));
+    EXPECT_EQ(events.Of(EventKind::Opened, port)[0].name, address);
+    EXPECT_TRUE(CP_Port_IsOpened(port));
+    EXPECT_TRUE(printer->isConnected());
+
+    std::vector<uint8_t> bytes(300);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    EXPECT_EQ(CP_Port_Write(port, bytes.data(), static_cast<unsigned>(bytes.size()), 1000), 300);
+    EXPECT_EQ(Written(*printer), bytes);
+    for (const auto& w : printer->writes()) {
+        EXPECT_EQ(w.type, 0);  // the port's write mode: with response, 120-byte pieces
+        EXPECT_LE(w.bytes.size(), 120u);
+    }
+
+    ASSERT_TRUE(printer->notify(kCharacteristic, {0x41, 0x42, 0x43}));
+    unsigned char buffer[8] = {};
+    EXPECT_EQ(CP_Port_Read(port, buffer, 3, 2000), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "ABC");
+
+    EXPECT_TRUE(CP_Port_Close(port));
+    EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, port, 1, 2s));
+    EXPECT_FALSE(printer->isConnected());
+    EXPECT_EQ(MBCentralManager::proxy().proxyCount(), 0u);
+}
+
+TEST_F(BlePortTest, LostLinkClosesThePort) {
+    auto printer = SeenPrinter(0x02);
+    void* port = CP_Port_OpenBtBle(Address(0x02).c_str(), 0);
+    ASSERT_NE(port, nullptr);
+    printer->disconnect();
+    EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, port, 1, 2s));
+    const unsigned char byte = 1;
+    EXPECT_EQ(CP_Port_Write(port, &byte, 1, 100), -1);  // the handle is gone or its port closed
+    CP_Port_Close(port);
+    EXPECT_EQ(events.Count(EventKind::Closed, port), 1u);
+    EXPECT_EQ(MBCentralManager::proxy().proxyCount(), 0u);
+}
+
+TEST_F(BlePortTest, OpensFailWithAnOpenFailedEvent) {
+    auto printer = SeenPrinter(0x03);
+    const std::string address = Address(0x03);
+    // Profiles whose proxy this platform lacks fail honestly, without connecting.
+    EXPECT_EQ(CP_Port_OpenBtBleProtoV2(address.c_str(), 0), nullptr);
+    EXPECT_EQ(CP_Port_OpenBtBleProtoVA(address.c_str(), 0), nullptr);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, address, 2, 2s));
+    EXPECT_EQ(log.Count("No proxy for profile 2"), 1u);
+    EXPECT_EQ(log.Count("No proxy for profile 65"), 1u);
+    EXPECT_EQ(printer->connectCount(), 0);
+
+    // A printer never seen: the search gives up after its (shortened) time.
+    EXPECT_EQ(CP_Port_OpenBtBle("30:30:30:0A:0B:FE", 0), nullptr);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, "30:30:30:0A:0B:FE", 1, 2s));
+    EXPECT_EQ(log.Count("No peripheral for address 30:30:30:0A:0B:FE"), 1u);
+
+    // A printer that refuses the connection.
+    printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Fail);
+    EXPECT_EQ(CP_Port_OpenBtBle(address.c_str(), 0), nullptr);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, address, 3, 2s));
+    EXPECT_EQ(events.Count(EventKind::Opened), 0u);
+    EXPECT_EQ(MBCentralManager::proxy().proxyCount(), 0u);
+}
+
+// The credit profile's port: the printer announces its MTU and credits when the host
+// subscribes, and pays a credit back for every piece.
+TEST_F(BlePortTest, CreditProfilePortOpensWritesAndCloses) {
+    auto printer = radio.AddPrinter("P80", qvtest::PrinterAdvert({0x30, 0x30, 0x30, 0x0A, 0x0B, 0x06}));
+    printer->addService("FF00", {{"FF01", CBCharacteristicPropertyNotify},
+                                 {"FF02", CBCharacteristicPropertyWriteWithoutResponse},
+                                 {"FF03", CBCharacteristicPropertyNotify}});
+    std::weak_ptr<SimulatedPrinter> weak = printer;
+    printer->setSubscribeHandler([weak](const std::string& characteristic) {
+        auto p = weak.lock();
+        if (!p || characteristic != "FF03") return;
+        p->notify("FF03", {0x02, 40, 0x00});
+        p->notify("FF03", {0x01, 4});
+    });
+    printer->setWriteHandler([weak](const SimulatedWrite& w) {
+        if (auto p = weak.lock(); p && w.characteristic == "FF02") p->notify("FF03", {0x01, 1});
+        return SimulatedPrinter::WriteAnswer::None;
+    });
+    const std::string address = Address(0x06);
+    void* port = CP_Port_OpenBtBleProtoV3(address.c_str(), 0);
+    ASSERT_NE(port, nullptr);
+    std::vector<uint8_t> bytes(200);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    EXPECT_EQ(CP_Port_Write(port, bytes.data(), static_cast<unsigned>(bytes.size()), 2000), 200);
+    std::vector<uint8_t> data;
+    for (const auto& w : printer->writes()) {
+        if (w.characteristic == "FF02") data.insert(data.end(), w.bytes.begin(), w.bytes.end());
+    }
+    EXPECT_EQ(data, bytes);
+    ASSERT_TRUE(printer->notify("FF01", {0x51}));
+    unsigned char byte = 0;
+    EXPECT_EQ(CP_Port_Read(port, &byte, 1, 2000), 1);
+    EXPECT_EQ(byte, 0x51);
+    EXPECT_TRUE(CP_Port_Close(port));
+    EXPECT_FALSE(printer->isConnected());
+    printer->setSubscribeHandler(nullptr);
+    printer->setWriteHandler(nullptr);
+}
+
+TEST_F(BlePortTest, TransportsForwardToTheirBridge) {
+    NZBleBaseIO_ios closed;
+    const unsigned char byte = 1;
+    EXPECT_EQ(closed.Write(&byte, 1, 100), -1);
+    EXPECT_FALSE(closed.Open(nullptr));
+    EXPECT_FALSE(closed.IsOpened());
+    NZBleProtoV2IO_ios v2;
+    int values[3] = {};
+    EXPECT_EQ(v2.GetPacketSendTimesListLength(), 0);
+    EXPECT_EQ(v2.GetPacketSendTimesListValue(values, 3), 0);
+
+    auto printer = SeenPrinter(0x04);
+    NZBleBaseIO_ios io;
+    ASSERT_TRUE(io.Open(Address(0x04).c_str()));
+    EXPECT_TRUE(io.IsReaderRunning());
+    const std::string address = Address(0x04);
+    auto proxy = std::dynamic_pointer_cast<MBPeripheralProxyV1>(MBCentralManager::proxy().findPeripheralProxyByPerihperal(
+        MBCentralManager::proxy().findPeripheralByAddress(&address)));
+    ASSERT_NE(proxy, nullptr);
+    io.SetWriteMode(1, 64, 4000000, 2);  // the packet time-out is limited to an hour
+    EXPECT_EQ(proxy->settings().minimumWritePacketTimeout.load(), 3600000);
+    EXPECT_EQ(proxy->settings().currentWritePacketMethod.load(), 1);
+    EXPECT_EQ(proxy->settings().maximumWritePacketSize.load(), 64);
+    io.SetWriteMode(0, 120, 3600000, 3);
+    EXPECT_EQ(proxy->settings().minimumWritePacketTimeout.load(), 3600000);
+    io.SetWriteMode(0, 120, 500, 3);
+    EXPECT_EQ(proxy->settings().minimumWritePacketTimeout.load(), 500);
+    io.Close();
+    EXPECT_FALSE(io.IsOpened());
+    EXPECT_FALSE(printer->isConnected());
+    ASSERT_TRUE(io.Open(Address(0x04).c_str()));  // opens again once closed
+    io.Close();
+}
+
+TEST_F(BlePortTest, EnumerationReportsPrintersFromTheCentral) {
+    struct Found {
+        int* cancel;
+        std::string name;
+    };
+    int cancel = 0;
+    Found found{&cancel, ""};
+    auto printer = radio.AddPrinter(std::nullopt, qvtest::PrinterAdvert({0x30, 0x30, 0x30, 0x0A, 0x0B, 0x05}));
+    const auto start = std::chrono::steady_clock::now();
+    const int number = CP_Port_EnumBleDevice(
+        10000, &cancel,
+        [](const char* name, const char* address, const void* data) {
+            auto* f = static_cast<Found*>(const_cast<void*>(data));
+            if (std::string(address) != "30:30:30:0A:0B:05" || f->name != "") return;
+            f->name = name;
+            __atomic_store_n(f->cancel, 1, __ATOMIC_RELAXED);  // the caller polls it so
+        },
+        &found);
+    EXPECT_GE(number, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(found.name, "null");
+    EXPECT_EQ(MBCentralManager::proxy().subscriptionCount(), 0u);
+
+    cancel = 1;  // already set: subscribes, unsubscribes, no wait
+    EXPECT_GE(CP_Port_EnumBleDevice(60000, &cancel, nullptr, nullptr), 1);
+    EXPECT_EQ(MBCentralManager::proxy().subscriptionCount(), 0u);
+}
+
+}  // namespace
