@@ -131,6 +131,9 @@ TEST_F(BLERWProtoV2Test, SetupFailures) {
     }
     {
         SCOPED_TRACE("setup packet not written");
+        // The error ends the write's wait at once; a long wait keeps a late one from passing
+        // for the silence of a written packet.
+        timing.Set([](BleClientTiming& t) { t.setupWriteMs = 5000; });
         v2.SetSetupWriteError(true);
         EXPECT_EQ(client->Write(data.data(), 0, 500, 0), 0);
         EXPECT_EQ(v2.Setups().size(), 31u);  // no second attempt
