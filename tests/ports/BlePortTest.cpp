@@ -17,6 +17,7 @@
 #include "support/ScopedBleTiming.h"
 #include "support/ScopedPortTiming.h"
 #include "support/SimulatedBle.h"
+#include "support/SimulatedProtoV2Printer.h"
 
 namespace {
 
@@ -106,13 +107,16 @@ TEST_F(BlePortTest, LostLinkClosesThePort) {
 TEST_F(BlePortTest, OpensFailWithAnOpenFailedEvent) {
     auto printer = SeenPrinter(0x03);
     const std::string address = Address(0x03);
-    // Profiles whose proxy this platform lacks fail honestly, without connecting.
-    EXPECT_EQ(CP_Port_OpenBtBleProtoV2(address.c_str(), 0), nullptr);
+    // A profile whose proxy this platform lacks fails honestly, without connecting.
     EXPECT_EQ(CP_Port_OpenBtBleProtoVA(address.c_str(), 0), nullptr);
-    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, address, 2, 2s));
-    EXPECT_EQ(log.Count("No proxy for profile 2"), 1u);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, address, 1, 2s));
     EXPECT_EQ(log.Count("No proxy for profile 65"), 1u);
     EXPECT_EQ(printer->connectCount(), 0);
+    // A profile the printer does not offer: connected, searched and given up.
+    EXPECT_EQ(CP_Port_OpenBtBleProtoV2(address.c_str(), 0), nullptr);
+    EXPECT_TRUE(events.WaitForName(EventKind::OpenFailed, address, 2, 2s));
+    EXPECT_GE(printer->connectCount(), 1);
+    EXPECT_FALSE(printer->isConnected());
 
     // A printer never seen: the search gives up after its (shortened) time.
     EXPECT_EQ(CP_Port_OpenBtBle("30:30:30:0A:0B:FE", 0), nullptr);
@@ -164,6 +168,30 @@ TEST_F(BlePortTest, CreditProfilePortOpensWritesAndCloses) {
     EXPECT_FALSE(printer->isConnected());
     printer->setSubscribeHandler(nullptr);
     printer->setWriteHandler(nullptr);
+}
+
+TEST_F(BlePortTest, GroupPacketProfilePortWritesInGroupsAndReportsSendCounts) {
+    qvtest::ProtoV2Printer v2(radio, "P2", {0x30, 0x30, 0x30, 0x0A, 0x0B, 0x07});
+    v2.DropFirstSendOf({1});
+    void* port = CP_Port_OpenBtBleProtoV2(Address(0x07).c_str(), 0);
+    ASSERT_NE(port, nullptr);
+    std::vector<uint8_t> bytes(300);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    EXPECT_EQ(CP_Port_Write(port, bytes.data(), static_cast<unsigned>(bytes.size()), 2000), 300);
+    EXPECT_EQ(v2.Received(), bytes);
+    EXPECT_EQ(CP_Port_GetBtBleProtoV2PacketSendTimesListLength(port), 3);
+    int values[5] = {};
+    EXPECT_EQ(CP_Port_GetBtBleProtoV2PacketSendTimesListValue(port, values, 5), 3);
+    EXPECT_EQ(values[1], 2);  // packet 1 was lost once
+    EXPECT_TRUE(CP_Port_ClearBtBleProtoV2PacketSendTimesList(port));
+    EXPECT_EQ(CP_Port_GetBtBleProtoV2PacketSendTimesListLength(port), 0);
+
+    ASSERT_TRUE(v2.SendData({0x51, 0x52}));
+    unsigned char read[2] = {};
+    EXPECT_EQ(CP_Port_Read(port, read, 2, 2000), 2);
+    EXPECT_EQ(read[1], 0x52);
+    EXPECT_TRUE(CP_Port_Close(port));
+    EXPECT_FALSE(v2.printer()->isConnected());
 }
 
 TEST_F(BlePortTest, TransportsForwardToTheirBridge) {
