@@ -183,6 +183,8 @@ int ProtoV2Session::writeGroupPack(const std::shared_ptr<CBPeripheral>& peripher
         NSLog("writeGroupPack setupGroupPack Error");
         return 0;
     }
+    // A received count notified before the setup answer belongs to an earlier group.
+    nPrinterResponedPacketCountReceived_ = 0;
     {
         std::lock_guard<std::mutex> lock(mPacketListLock);
         mPacketIndexList.clear();

@@ -202,6 +202,16 @@ TEST_F(ProxyV2Test, GroupEndings) {
     EXPECT_EQ(Write(Data(3)), -1);
 }
 
+TEST_F(ProxyV2Test, AReceivedCountFromBeforeTheSetupAnswerDoesNotEndTheGroup) {
+    ASSERT_TRUE(proxy->Open());
+    // A late report for an earlier group of one packet, sent ahead of this group's answer.
+    v2.SetBeforeSetupAnswer({0x00, 0x0A, 0x05, 0x01, 0x00, 0, 0, 0, 0, 0});
+    const Bytes data = Data(10);
+    EXPECT_EQ(Write(data), 10);
+    EXPECT_EQ(v2.DataPackets().size(), 1u);
+    EXPECT_EQ(v2.Received(), data);
+}
+
 TEST_F(ProxyV2Test, WriteRefusalsAndTimeBudget) {
     const Bytes data = Data(8);
     EXPECT_EQ(Write(data), -1);  // not open

@@ -78,6 +78,11 @@ void ProtoV2Printer::SetSetupWriteError(bool error) {
     setupWriteError_ = error;
 }
 
+void ProtoV2Printer::SetBeforeSetupAnswer(std::vector<uint8_t> frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    beforeSetupAnswer_ = std::move(frames);
+}
+
 void ProtoV2Printer::SetBufferSize(int bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     bufferSize_ = bytes;
@@ -186,7 +191,7 @@ std::vector<uint8_t> ProtoV2Printer::OnSetup(const std::vector<uint8_t>& b, bool
     requested_.clear();
     consumed_ = 0;
     if (setupAnswer_ == SetupAnswer::Silent) return {};
-    std::vector<uint8_t> reply;
+    std::vector<uint8_t> reply = beforeSetupAnswer_;
     std::vector<uint8_t> fields = Le16Field(setup.packetCount);
     fields.push_back(static_cast<uint8_t>(setupAnswer_ == SetupAnswer::WrongMtu ? setup.mtu - 1 : setup.mtu));
     Append(reply, Control(0x03, fields));

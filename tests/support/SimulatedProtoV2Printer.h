@@ -45,6 +45,8 @@ public:
     void SetSetupAnswer(SetupAnswer answer);
     // Setup answers go out this long after the setup packet, from another thread.
     void SetSetupAnswerDelayMs(int ms);
+    // Frames sent just ahead of each setup answer, in the same notification.
+    void SetBeforeSetupAnswer(std::vector<uint8_t> frames);
     // Free space announced after each setup answer (0 to 65535; -1 announces nothing).
     void SetBufferSize(int bytes);
     // The first send of each of these indexes is lost.
@@ -82,6 +84,7 @@ private:
     SetupAnswer setupAnswer_ = SetupAnswer::Echo;
     int setupDelayMs_ = 0;
     bool setupWriteError_ = false;
+    std::vector<uint8_t> beforeSetupAnswer_;
     int bufferSize_ = 4096;
     std::set<int> drops_;
     int reportedCount_ = -1;
