@@ -156,6 +156,35 @@ TEST_F(BLERWProtoV3Test, RadioTurnedOffDuringAWriteEndsIt) {
     EXPECT_EQ(client->Read(&byte, 0, 1, 50), -1);
 }
 
+TEST_F(BLERWProtoV3Test, OpenEndsOnceTheMtuAndCreditsCameAndEachOpenStartsAfresh) {
+    timing.Set([](BleClientTiming& t) { t.connectAttemptMs = 3000; });
+    std::atomic<bool> announce{true};
+    printer->setSubscribeHandler([&](const std::string& characteristic) {
+        if (characteristic != V3::flowcontrol_characteristic_uuid || !announce) return;
+        printer->notify(V3::flowcontrol_characteristic_uuid, {0x02, 64, 0x00});
+        printer->notify(V3::flowcontrol_characteristic_uuid, {0x01, 4});
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Open();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(client->printerRespondedMTUSize(), 64);
+    EXPECT_EQ(client->printerRespondedCreditsCurrentValue(), 4);
+    CreditPrinter credits(printer);
+    const auto data = Pattern(200);
+    EXPECT_EQ(client->Write(data.data(), 0, 200, 0), 200);  // 64, 64, 64, 8
+    EXPECT_EQ(credits.Chunks().size(), 4u);
+    client->Close();
+
+    // A printer that stays quiet: the open waits its limit, then succeeds without them.
+    timing.Set([](BleClientTiming& t) { t.connectAttemptMs = 30; });
+    announce = false;
+    Open();
+    EXPECT_EQ(client->printerRespondedMTUSize(), 0);
+    EXPECT_EQ(client->printerRespondedCreditsCurrentValue(), 0);
+    EXPECT_EQ(client->Write(data.data(), 0, 200, 0), -1);
+    printer->setSubscribeHandler(nullptr);
+}
+
 TEST_F(BLERWProtoV3Test, OpenNeedsAllThreeCharacteristics) {
     timing.Set([](BleClientTiming& t) { t.openMs = 60; });
     auto partial = AddPrinter(V3::service_uuid,

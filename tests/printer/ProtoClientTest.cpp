@@ -31,10 +31,15 @@ namespace {
 int64_t Now() { return RAZITimeStamp::GetMonotonicMs(); }
 
 // A scripted port whose writes go to a framed-protocol printer; the work flag is set.
+// Prompt replies are received on the writing thread, so they are in before the write returns
+// and no loaded machine makes them miss a short read time-out; late ones come through the
+// reader thread.
 struct ProtoPort {
     ProtoPort() {
         port.SetResponder([this](const Bytes& w) {
-            return printer.Feed(w, [this](Bytes late) { port.transport().PushRead(std::move(late)); });
+            const auto late = [this](Bytes reply) { port.transport().PushRead(std::move(reply)); };
+            for (const Bytes& reply : printer.Feed(w, late)) port.Receive(reply);
+            return std::vector<Bytes>{};
         });
         CP_Proto_SetWorkEnabled(port.handle(), 1);
     }
