@@ -78,7 +78,7 @@ int razi_ios_ble_proxyv2::GetPacketSendTimesListLength() {
 
 int razi_ios_ble_proxyv2::GetPacketSendTimesListValue(int* values, int count) {
     auto proxy = std::dynamic_pointer_cast<MBPeripheralProxyV2>(held());
-    return proxy ? proxy->GetPacketSendTimesListValue(values, count) : 0;
+    return proxy && values != nullptr && count > 0 ? proxy->GetPacketSendTimesListValue(values, count) : 0;
 }
 
 razi_ios_ble_proxyv3::razi_ios_ble_proxyv3() : razi_ios_ble_proxy(kBleProfileV3) {}
