@@ -1,5 +1,6 @@
 #include "ble/MBCentralManager.h"
 #include "ble/MBPeripheralProxyV1.h"
+#include "ble/MBPeripheralProxyV2.h"
 #include "ble/MBPeripheralProxyV3.h"
 #include "platform/NSLog.h"
 
@@ -9,9 +10,10 @@ std::shared_ptr<MBPeripheralProxy> MBCreatePeripheralProxy(int proxyVersion, std
     switch (proxyVersion) {
     case kBleProfileV1:
         return std::make_shared<MBPeripheralProxyV1>(std::move(central), std::move(peripheral));
+    case kBleProfileV2:
+        return std::make_shared<MBPeripheralProxyV2>(std::move(central), std::move(peripheral));
     case kBleProfileV3:
         return std::make_shared<MBPeripheralProxyV3>(std::move(central), std::move(peripheral));
-    case kBleProfileV2:
     case kBleProfileVA:
         NSLog("No proxy for profile %d on this platform", proxyVersion);
         return nullptr;

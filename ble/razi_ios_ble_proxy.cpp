@@ -4,6 +4,7 @@
 
 #include "ble/MBCentralManager.h"
 #include "ble/MBPeripheralProxyV1.h"
+#include "ble/MBPeripheralProxyV2.h"
 
 std::shared_ptr<MBPeripheralProxy> razi_ios_ble_proxy::held() const {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -65,9 +66,20 @@ void razi_ios_ble_proxyv1::SetWriteMode(int mode, int packetSize, int packetTime
 }
 
 razi_ios_ble_proxyv2::razi_ios_ble_proxyv2() : razi_ios_ble_proxy(kBleProfileV2) {}
-void razi_ios_ble_proxyv2::ClearPacketSendTimesList() {}
-int razi_ios_ble_proxyv2::GetPacketSendTimesListLength() { return 0; }
-int razi_ios_ble_proxyv2::GetPacketSendTimesListValue(int*, int) { return 0; }
+
+void razi_ios_ble_proxyv2::ClearPacketSendTimesList() {
+    if (auto proxy = std::dynamic_pointer_cast<MBPeripheralProxyV2>(held())) proxy->ClearPacketSendTimesList();
+}
+
+int razi_ios_ble_proxyv2::GetPacketSendTimesListLength() {
+    auto proxy = std::dynamic_pointer_cast<MBPeripheralProxyV2>(held());
+    return proxy ? proxy->GetPacketSendTimesListLength() : 0;
+}
+
+int razi_ios_ble_proxyv2::GetPacketSendTimesListValue(int* values, int count) {
+    auto proxy = std::dynamic_pointer_cast<MBPeripheralProxyV2>(held());
+    return proxy && values != nullptr && count > 0 ? proxy->GetPacketSendTimesListValue(values, count) : 0;
+}
 
 razi_ios_ble_proxyv3::razi_ios_ble_proxyv3() : razi_ios_ble_proxy(kBleProfileV3) {}
 razi_ios_ble_proxyva::razi_ios_ble_proxyva() : razi_ios_ble_proxy(kBleProfileVA) {}

@@ -46,7 +46,7 @@ public:
 class razi_ios_ble_proxyv2 : public razi_ios_ble_proxy {
 public:
     razi_ios_ble_proxyv2();
-    // The per-packet send counts of the last write; empty until the profile's proxy exists.
+    // The per-packet send counts of the last write.
     void ClearPacketSendTimesList();
     int GetPacketSendTimesListLength();
     int GetPacketSendTimesListValue(int* values, int count);
