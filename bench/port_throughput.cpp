@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 #include "quorvantelmise.h"
 
 static void BM_MemoryPortWrite(benchmark::State& state) {

@@ -1,6 +1,6 @@
 #include "ble/BleTiming.h"
 
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 
 // Receive ring of a Bluetooth LE connection: the notification handler puts, the reader takes,
 // one byte per call and without a lock. A ring of N slots holds N - 1 unread bytes; a put

@@ -1,6 +1,6 @@
 #include "ble_clients/BleClientTiming.h"
 
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "ports/NZUsbIO.h"
 #include "ports/NZUsbProductSerialNumberIO.h"
 #include "ports/PtrAutoDeleteManager.h"
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 #include "printer/NZProtoHandlerPro.h"
 #include "printer/NZProtoModePrinterFirmwareVersion.h"
 #include "printer/NZReceivedProtoPackage.h"

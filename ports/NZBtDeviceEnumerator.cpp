@@ -3,7 +3,7 @@
 #include "ble/razi_ios_ble_proxy.h"
 
 #include "ports/PortTiming.h"
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 #include "ports/RAZIThread.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 
 bool NZBtSppBaseIO::OpenAddressUuid(const char*, const char*) {
     ClearFlags();

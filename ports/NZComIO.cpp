@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 
 bool NZComIO::Open(const char*, int, ComDataBits, ComParity, ComStopBits, ComFlowControl) {
     ClearFlags();

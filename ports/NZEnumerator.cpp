@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ports/NZStringUtils.h"
-#include "ports/ProcessSetting.h"
+#include "base/NZStringUtils.h"
+#include "base/ProcessSetting.h"
 #include "quorvantelmise.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 
 NZFileIO::~NZFileIO() {
     std::lock_guard<std::mutex> lock(stream_mutex_);

@@ -1,6 +1,6 @@
 #include "ports/NZNetSettings.h"
 
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 
 namespace {
 ProcessSetting<NZNetSettings> &Current() {

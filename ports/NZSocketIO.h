@@ -7,7 +7,7 @@
 #include <shared_mutex>
 #include <cwchar>
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 #include "ports/NZThreadIO.h"
 
 // A wide address text converted for the narrow calls. A null text stays null; a text that

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "ports/RAZIBase.h"
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 
 // A transport with one detached reader thread per open. The reader calls ReadDirectly
 // (which fires the received hook) and keeps the bytes in the transport's own 16384-byte

@@ -1,6 +1,6 @@
 #include "ports/PortTiming.h"
 
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "ports/NZFilter.h"
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 #include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "nzcommon/imgprocess/NZQRCodeUtils.h"
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 #include "quorvantelmise.h"
 
 namespace {

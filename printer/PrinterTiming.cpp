@@ -1,6 +1,6 @@
 #include "printer/PrinterTiming.h"
 
-#include "ports/ProcessSetting.h"
+#include "base/ProcessSetting.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 
 #include <atomic>
 #include <cerrno>

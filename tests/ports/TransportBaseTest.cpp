@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ports/NZFilter.h"
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 #include "ports/RAZIThread.h"
 #include "support/FakeTransport.h"
 #include "support/ScopedPortTiming.h"

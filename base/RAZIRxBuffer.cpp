@@ -1,9 +1,13 @@
-#include "ports/RAZIRxBuffer.h"
+#include "base/RAZIRxBuffer.h"
 
+#include <chrono>
 #include <new>
+#include <thread>
 
-#include "ports/PortTiming.h"
-#include "ports/RAZIThread.h"
+namespace {
+// The blocking forms wait for the other side in 1 ms steps, never spinning.
+void PollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+}  // namespace
 
 RAZIRxBuffer::RAZIRxBuffer() : RAZIRxBuffer(kDefaultSize) {}
 
@@ -53,7 +57,7 @@ bool RAZIRxBuffer::TryPopFront(unsigned char* byte) {
 void RAZIRxBuffer::PushBack(unsigned char byte) {
     while (!TryPushBack(byte)) {
         if (size_ == 0) return;
-        RAZISleep::SleepMs(static_cast<int>(GetPortTiming().pollSleepMs));
+        PollPause();
     }
 }
 
@@ -61,7 +65,7 @@ unsigned char RAZIRxBuffer::PopFront() {
     unsigned char byte = 0;
     while (!TryPopFront(&byte)) {
         if (size_ == 0) return 0;
-        RAZISleep::SleepMs(static_cast<int>(GetPortTiming().pollSleepMs));
+        PollPause();
     }
     return byte;
 }

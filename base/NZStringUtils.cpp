@@ -1,4 +1,4 @@
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 
 #include <locale.h>
 

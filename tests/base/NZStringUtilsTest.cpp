@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ports/NZStringUtils.h"
+#include "base/NZStringUtils.h"
 #include "support/EnvironmentLocale.h"
 
 using qvtest::EnvironmentLocale;

@@ -1,0 +1,7 @@
+#include <quorvantelmise.h>
+#include <stdio.h>
+
+int main(void) {
+    puts(CP_Library_Version());
+    return 0;
+}
