@@ -122,3 +122,38 @@ func withLentMutableBytes<Result>(_ array: inout [UInt8],
         return body(&none)
     }
 }
+
+/// Whether an array of `arrayCount` bytes holds the pixel rows an image call reads: `height`
+/// rows whose starts lie `stride` bytes apart, `stride` × `height` bytes in all (the library
+/// asks as much of its own length argument). A height or stride below 1 reads nothing, which
+/// the library refuses itself.
+func pixelRowsFit(height: Int, stride: Int, arrayCount: Int) -> Bool {
+    guard height > 0, stride > 0 else { return true }
+    let (extent, overflow) = height.multipliedReportingOverflow(by: stride)
+    return !overflow && extent <= arrayCount
+}
+
+// MARK: Command calls
+
+/// The flag of an exported command that takes only the handle; false for handle 0.
+func commandCall(_ handle: Int, _ call: (UnsafeMutableRawPointer?) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    return flagResult(call(libraryHandle(handle)))
+}
+
+/// The flag of an exported command that takes one signed 32-bit value after the handle; false
+/// for handle 0 and, calling nothing, for a value that does not fit.
+func commandCall(_ handle: Int, _ value: Int,
+                 _ call: (UnsafeMutableRawPointer?, Int32) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    guard let narrow: Int32 = narrowed(value) else { return false }
+    return flagResult(call(libraryHandle(handle), narrow))
+}
+
+/// As the one-value `commandCall`, for two signed 32-bit values in this order.
+func commandCall(_ handle: Int, _ first: Int, _ second: Int,
+                 _ call: (UnsafeMutableRawPointer?, Int32, Int32) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    guard let a: Int32 = narrowed(first), let b: Int32 = narrowed(second) else { return false }
+    return flagResult(call(libraryHandle(handle), a, b))
+}
