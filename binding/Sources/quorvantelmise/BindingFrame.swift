@@ -123,14 +123,18 @@ func withLentMutableBytes<Result>(_ array: inout [UInt8],
     }
 }
 
-/// Whether an array of `arrayCount` bytes holds the pixel rows an image call reads: `height`
-/// rows whose starts lie `stride` bytes apart, `stride` × `height` bytes in all (the library
-/// asks as much of its own length argument). A height or stride below 1 reads nothing, which
-/// the library refuses itself.
-func pixelRowsFit(height: Int, stride: Int, arrayCount: Int) -> Bool {
-    guard height > 0, stride > 0 else { return true }
-    let (extent, overflow) = height.multipliedReportingOverflow(by: stride)
-    return !overflow && extent <= arrayCount
+/// The length argument and the width, height and stride of a pixel image call, narrowed; nil
+/// when one does not fit, or when an array of `arrayCount` bytes holds fewer than the length
+/// says or than the rows the call reads: `height` rows whose starts lie `stride` bytes apart,
+/// `stride` × `height` bytes in all (as the library asks of its own length argument; a
+/// height or stride below 1 reads nothing, and the library refuses it).
+func narrowedPixelRows(length: Int, width: Int, height: Int, stride: Int, arrayCount: Int)
+    -> (length: UInt32, width: Int32, height: Int32, stride: Int32)? {
+    guard let narrowLength: UInt32 = narrowed(length), let narrowWidth: Int32 = narrowed(width),
+          let narrowHeight: Int32 = narrowed(height), let narrowStride: Int32 = narrowed(stride),
+          countFits(length, arrayCount: arrayCount) else { return nil }
+    if height > 0 && stride > 0 && height * stride > arrayCount { return nil }
+    return (narrowLength, narrowWidth, narrowHeight, narrowStride)
 }
 
 // MARK: Command calls

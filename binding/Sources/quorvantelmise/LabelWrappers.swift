@@ -166,8 +166,8 @@ public func CP_Label_DrawPDF417Code(handle: Int, x: Int, y: Int, column: Int, nA
           let level: Int32 = narrowed(nECCLevel), let unit: Int32 = narrowed(unitwidth)
     else { return false }
     return str.withCString {
-        flagResult(CQuorvantelmise.CP_Label_DrawPDF417Code(libraryHandle(handle), left, top, columns,
-                                                          aspect, level, unit, rotation, $0))
+        flagResult(CQuorvantelmise.CP_Label_DrawPDF417Code(
+            libraryHandle(handle), left, top, columns, aspect, level, unit, rotation, $0))
     }
 }
 
@@ -182,7 +182,8 @@ public func CP_Label_DrawImageFromFile(handle: Int, x: Int, y: Int, dstw: Int, d
                                        compression_method: CP_ImageCompressionMethod) -> Bool {
     guard handle != 0 else { return false }
     guard let left: Int32 = narrowed(x), let top: Int32 = narrowed(y),
-          let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth) else { return false }
+          let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth)
+    else { return false }
     return pszFile.withCString {
         flagResult(CQuorvantelmise.CP_Label_DrawImageFromFile(
             libraryHandle(handle), left, top, width, height, $0, binarization_method,
@@ -218,15 +219,13 @@ public func CP_Label_DrawImageFromPixels(handle: Int, x: Int, y: Int, img_data: 
                                          compression_method: CP_ImageCompressionMethod) -> Bool {
     guard handle != 0 else { return false }
     guard let left: Int32 = narrowed(x), let top: Int32 = narrowed(y),
-          let length: UInt32 = narrowed(img_datalen), let width: Int32 = narrowed(img_width),
-          let height: Int32 = narrowed(img_height), let stride: Int32 = narrowed(img_stride),
-          countFits(img_datalen, arrayCount: img_data.count),
-          pixelRowsFit(height: img_height, stride: img_stride, arrayCount: img_data.count)
+          let rows = narrowedPixelRows(length: img_datalen, width: img_width, height: img_height,
+                                       stride: img_stride, arrayCount: img_data.count)
     else { return false }
     return withLentBytes(img_data) {
         flagResult(CQuorvantelmise.CP_Label_DrawImageFromPixels(
-            libraryHandle(handle), left, top, $0, length, width, height, stride, img_format,
-            binarization_method, compression_method))
+            libraryHandle(handle), left, top, $0, rows.length, rows.width, rows.height, rows.stride,
+            img_format, binarization_method, compression_method))
     }
 }
 

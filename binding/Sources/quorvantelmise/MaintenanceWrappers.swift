@@ -65,8 +65,9 @@ public func CP_Proto_SetPTPBasicParameters(handle: Int, baudrate: Int, codepage:
     guard let baud = narrowedInt32Bits(baudrate), let page: Int32 = narrowed(codepage),
           let dark: Int32 = narrowed(density), let font: Int32 = narrowed(asciiFontType),
           let feed: Int32 = narrowed(lineFeed), let idle: Int32 = narrowed(idleTime),
-          let powerOff: Int32 = narrowed(powerOffTime), let maxFeed: Int32 = narrowed(maxFeedLength),
-          let length: Int32 = narrowed(pageLength) else { return false }
+          let powerOff: Int32 = narrowed(powerOffTime),
+          let maxFeed: Int32 = narrowed(maxFeedLength), let length: Int32 = narrowed(pageLength)
+    else { return false }
     return CQuorvantelmise.CP_Proto_SetPTPBasicParameters(libraryHandle(handle), baud, page, dark,
                                                           font, feed, idle, powerOff, maxFeed,
                                                           length)

@@ -150,12 +150,14 @@ public func CP_Page_DrawQRCode(handle: Int, x: Int, y: Int, nVersion: Int,
 
 /// The image file at `pszFile`, scaled to `dstw` × `dsth` dots (a side of 0 or less follows
 /// the other and the aspect ratio; both: the image's own size).
-public func CP_Page_DrawRasterImageFromFile(handle: Int, x: Int, y: Int, dstw: Int, dsth: Int,
-                                            pszFile: String,
-                                            binarization_method: CP_ImageBinarizationMethod) -> Bool {
+public func CP_Page_DrawRasterImageFromFile(
+    handle: Int, x: Int, y: Int, dstw: Int, dsth: Int, pszFile: String,
+    binarization_method: CP_ImageBinarizationMethod
+) -> Bool {
     guard handle != 0 else { return false }
     guard let left: Int32 = narrowed(x), let top: Int32 = narrowed(y),
-          let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth) else { return false }
+          let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth)
+    else { return false }
     return pszFile.withCString {
         flagResult(CQuorvantelmise.CP_Page_DrawRasterImageFromFile(
             libraryHandle(handle), left, top, width, height, $0, binarization_method))
@@ -164,9 +166,10 @@ public func CP_Page_DrawRasterImageFromFile(handle: Int, x: Int, y: Int, dstw: I
 
 /// As `CP_Page_DrawRasterImageFromFile`, for the encoded image in the first `data_size` bytes
 /// of `data`; false, calling nothing, when `data` holds fewer.
-public func CP_Page_DrawRasterImageFromData(handle: Int, x: Int, y: Int, dstw: Int, dsth: Int,
-                                            data: [UInt8], data_size: Int,
-                                            binarization_method: CP_ImageBinarizationMethod) -> Bool {
+public func CP_Page_DrawRasterImageFromData(
+    handle: Int, x: Int, y: Int, dstw: Int, dsth: Int, data: [UInt8], data_size: Int,
+    binarization_method: CP_ImageBinarizationMethod
+) -> Bool {
     guard handle != 0 else { return false }
     guard let left: Int32 = narrowed(x), let top: Int32 = narrowed(y),
           let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth),
@@ -181,20 +184,19 @@ public func CP_Page_DrawRasterImageFromData(handle: Int, x: Int, y: Int, dstw: I
 /// `img_height` rows of `img_width` pixels of `img_format` whose starts lie `img_stride` bytes
 /// apart, at their own size. False, calling nothing, when `img_data` holds fewer than
 /// `img_stride` × `img_height` bytes or fewer than `img_datalen`.
-public func CP_Page_DrawRasterImageFromPixels(handle: Int, x: Int, y: Int, img_data: [UInt8],
-                                              img_datalen: Int, img_width: Int, img_height: Int,
-                                              img_stride: Int, img_format: CP_ImagePixelsFormat,
-                                              binarization_method: CP_ImageBinarizationMethod) -> Bool {
+public func CP_Page_DrawRasterImageFromPixels(
+    handle: Int, x: Int, y: Int, img_data: [UInt8], img_datalen: Int, img_width: Int,
+    img_height: Int, img_stride: Int, img_format: CP_ImagePixelsFormat,
+    binarization_method: CP_ImageBinarizationMethod
+) -> Bool {
     guard handle != 0 else { return false }
     guard let left: Int32 = narrowed(x), let top: Int32 = narrowed(y),
-          let length: UInt32 = narrowed(img_datalen), let width: Int32 = narrowed(img_width),
-          let height: Int32 = narrowed(img_height), let stride: Int32 = narrowed(img_stride),
-          countFits(img_datalen, arrayCount: img_data.count),
-          pixelRowsFit(height: img_height, stride: img_stride, arrayCount: img_data.count)
+          let rows = narrowedPixelRows(length: img_datalen, width: img_width, height: img_height,
+                                       stride: img_stride, arrayCount: img_data.count)
     else { return false }
     return withLentBytes(img_data) {
         flagResult(CQuorvantelmise.CP_Page_DrawRasterImageFromPixels(
-            libraryHandle(handle), left, top, $0, length, width, height, stride, img_format,
-            binarization_method))
+            libraryHandle(handle), left, top, $0, rows.length, rows.width, rows.height, rows.stride,
+            img_format, binarization_method))
     }
 }

@@ -30,7 +30,8 @@ public func CP_Pos_KickOutDrawer(handle: Int, nDrawerIndex: Int, nHighLevelTime:
     guard handle != 0 else { return false }
     guard let drawer: Int32 = narrowed(nDrawerIndex), let high: Int32 = narrowed(nHighLevelTime),
           let low: Int32 = narrowed(nLowLevelTime) else { return false }
-    return flagResult(CQuorvantelmise.CP_Pos_KickOutDrawer(libraryHandle(handle), drawer, high, low))
+    return flagResult(CQuorvantelmise.CP_Pos_KickOutDrawer(libraryHandle(handle), drawer, high,
+                                                          low))
 }
 
 /// Beeps `nBeepCount` times for `nBeepMs` ms each (sent in units of 100 ms).
@@ -68,7 +69,9 @@ public func CP_Pos_PrintSelfTestPage(handle: Int) -> Bool {
 /// Sends the UTF-8 bytes of `str` unchanged, up to a U+0000 in it (no line feed).
 public func CP_Pos_PrintText(handle: Int, str: String) -> Bool {
     guard handle != 0 else { return false }
-    return str.withCString { flagResult(CQuorvantelmise.CP_Pos_PrintText(libraryHandle(handle), $0)) }
+    return str.withCString {
+        flagResult(CQuorvantelmise.CP_Pos_PrintText(libraryHandle(handle), $0))
+    }
 }
 
 // The wide-text calls take one cell per UTF-16 unit: the library reads each cell as a
@@ -97,15 +100,18 @@ public func CP_Pos_PrintTextInEUCKR(handle: Int, str: String) -> Bool {
     wideTextCall(handle, str, CQuorvantelmise.CP_Pos_PrintTextInEUCKR)
 }
 
-private func wideTextCall(_ handle: Int, _ str: String,
-                          _ call: (UnsafeMutableRawPointer?, UnsafePointer<wchar_t>?) -> Int32) -> Bool {
+private func wideTextCall(
+    _ handle: Int, _ str: String,
+    _ call: (UnsafeMutableRawPointer?, UnsafePointer<wchar_t>?) -> Int32
+) -> Bool {
     guard handle != 0 else { return false }
     return withWideCells(str) { flagResult(call(libraryHandle(handle), $0)) }
 }
 
 // MARK: Barcodes, QR codes and PDF417
 
-public func CP_Pos_PrintBarcode(handle: Int, nBarcodeType: CP_Pos_BarcodeType, str: String) -> Bool {
+public func CP_Pos_PrintBarcode(handle: Int, nBarcodeType: CP_Pos_BarcodeType,
+                                str: String) -> Bool {
     guard handle != 0 else { return false }
     return str.withCString {
         flagResult(CQuorvantelmise.CP_Pos_PrintBarcode(libraryHandle(handle), nBarcodeType, $0))
@@ -125,7 +131,8 @@ public func CP_Pos_PrintQRCode(handle: Int, nVersion: Int, nECCLevel: CP_QRCodeE
     guard handle != 0 else { return false }
     guard let version: Int32 = narrowed(nVersion) else { return false }
     return str.withCString {
-        flagResult(CQuorvantelmise.CP_Pos_PrintQRCode(libraryHandle(handle), version, nECCLevel, $0))
+        flagResult(CQuorvantelmise.CP_Pos_PrintQRCode(libraryHandle(handle), version, nECCLevel,
+                                                      $0))
     }
 }
 
@@ -146,8 +153,10 @@ public func CP_Pos_PrintDoubleQRCode(handle: Int, nQRCodeUnitWidth: Int, nQR1Pos
                                      nQR2ECCLevel: CP_QRCodeECC, strQR2: String) -> Bool {
     guard handle != 0 else { return false }
     guard let unitWidth: Int32 = narrowed(nQRCodeUnitWidth),
-          let position1: Int32 = narrowed(nQR1Position), let version1: Int32 = narrowed(nQR1Version),
-          let position2: Int32 = narrowed(nQR2Position), let version2: Int32 = narrowed(nQR2Version)
+          let position1: Int32 = narrowed(nQR1Position),
+          let version1: Int32 = narrowed(nQR1Version),
+          let position2: Int32 = narrowed(nQR2Position),
+          let version2: Int32 = narrowed(nQR2Version)
     else { return false }
     return strQR1.withCString { text1 in
         strQR2.withCString { text2 in
@@ -180,7 +189,9 @@ public func CP_Pos_PrintRasterImageFromFile(handle: Int, dstw: Int, dsth: Int, p
                                             binarization_method: CP_ImageBinarizationMethod,
                                             compression_method: CP_ImageCompressionMethod) -> Bool {
     guard handle != 0 else { return false }
-    guard let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth) else { return false }
+    guard let width: Int32 = narrowed(dstw), let height: Int32 = narrowed(dsth) else {
+        return false
+    }
     return pszFile.withCString {
         flagResult(CQuorvantelmise.CP_Pos_PrintRasterImageFromFile(
             libraryHandle(handle), width, height, $0, binarization_method, compression_method))
@@ -199,28 +210,27 @@ public func CP_Pos_PrintRasterImageFromData(handle: Int, dstw: Int, dsth: Int, d
     else { return false }
     return withLentBytes(data) {
         flagResult(CQuorvantelmise.CP_Pos_PrintRasterImageFromData(
-            libraryHandle(handle), width, height, $0, size, binarization_method, compression_method))
+            libraryHandle(handle), width, height, $0, size, binarization_method,
+            compression_method))
     }
 }
 
 /// `img_height` rows of `img_width` pixels of `img_format` whose starts lie `img_stride` bytes
 /// apart, at their own size. False, calling nothing, when `img_data` holds fewer than
 /// `img_stride` × `img_height` bytes or fewer than `img_datalen`.
-public func CP_Pos_PrintRasterImageFromPixels(handle: Int, img_data: [UInt8], img_datalen: Int,
-                                              img_width: Int, img_height: Int, img_stride: Int,
-                                              img_format: CP_ImagePixelsFormat,
-                                              binarization_method: CP_ImageBinarizationMethod,
-                                              compression_method: CP_ImageCompressionMethod) -> Bool {
+public func CP_Pos_PrintRasterImageFromPixels(
+    handle: Int, img_data: [UInt8], img_datalen: Int, img_width: Int, img_height: Int,
+    img_stride: Int, img_format: CP_ImagePixelsFormat,
+    binarization_method: CP_ImageBinarizationMethod, compression_method: CP_ImageCompressionMethod
+) -> Bool {
     guard handle != 0 else { return false }
-    guard let length: UInt32 = narrowed(img_datalen), let width: Int32 = narrowed(img_width),
-          let height: Int32 = narrowed(img_height), let stride: Int32 = narrowed(img_stride),
-          countFits(img_datalen, arrayCount: img_data.count),
-          pixelRowsFit(height: img_height, stride: img_stride, arrayCount: img_data.count)
+    guard let rows = narrowedPixelRows(length: img_datalen, width: img_width, height: img_height,
+                                       stride: img_stride, arrayCount: img_data.count)
     else { return false }
     return withLentBytes(img_data) {
         flagResult(CQuorvantelmise.CP_Pos_PrintRasterImageFromPixels(
-            libraryHandle(handle), $0, length, width, height, stride, img_format,
-            binarization_method, compression_method))
+            libraryHandle(handle), $0, rows.length, rows.width, rows.height, rows.stride,
+            img_format, binarization_method, compression_method))
     }
 }
 
@@ -237,7 +247,8 @@ public func CP_Pos_PrintHorizontalLineSpecifyThickness(handle: Int, nLineStartPo
                                                        nLineEndPosition: Int,
                                                        nLineThickness: Int) -> Bool {
     guard handle != 0 else { return false }
-    guard let start: Int32 = narrowed(nLineStartPosition), let end: Int32 = narrowed(nLineEndPosition),
+    guard let start: Int32 = narrowed(nLineStartPosition),
+          let end: Int32 = narrowed(nLineEndPosition),
           let thickness: Int32 = narrowed(nLineThickness) else { return false }
     return flagResult(CQuorvantelmise.CP_Pos_PrintHorizontalLineSpecifyThickness(
         libraryHandle(handle), start, end, thickness))
@@ -298,7 +309,8 @@ public func CP_Pos_SetCharacterSet(handle: Int, nCharacterSet: CP_CharacterSet) 
     commandCall(handle) { CQuorvantelmise.CP_Pos_SetCharacterSet($0, nCharacterSet) }
 }
 
-public func CP_Pos_SetCharacterCodepage(handle: Int, nCharacterCodepage: CP_CharacterCodepage) -> Bool {
+public func CP_Pos_SetCharacterCodepage(handle: Int,
+                                        nCharacterCodepage: CP_CharacterCodepage) -> Bool {
     commandCall(handle) { CQuorvantelmise.CP_Pos_SetCharacterCodepage($0, nCharacterCodepage) }
 }
 
@@ -387,7 +399,8 @@ public func CP_Pos_SetAsciiTextCharRightSpacing(handle: Int, nSpacing: Int) -> B
     commandCall(handle, nSpacing, CQuorvantelmise.CP_Pos_SetAsciiTextCharRightSpacing)
 }
 
-public func CP_Pos_SetKanjiTextCharSpacing(handle: Int, nLeftSpacing: Int, nRightSpacing: Int) -> Bool {
+public func CP_Pos_SetKanjiTextCharSpacing(handle: Int, nLeftSpacing: Int,
+                                           nRightSpacing: Int) -> Bool {
     commandCall(handle, nLeftSpacing, nRightSpacing, CQuorvantelmise.CP_Pos_SetKanjiTextCharSpacing)
 }
 

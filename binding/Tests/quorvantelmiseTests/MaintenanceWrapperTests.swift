@@ -1,40 +1,53 @@
 import Testing
 import quorvantelmise
 
-/// A framed request of the library (type 255) as `hex` prints it.
-private func framed(_ command: UInt16, _ parameter: UInt32 = 0, _ body: [UInt8] = []) -> String {
-    hex(LoopbackPrinter.framedPacket(type: 0xFF, command: command, parameter: parameter, body: body))
+/// A framed packet of type 255, the type the library sends.
+private func packet(_ command: UInt16, _ parameter: UInt32 = 0, _ body: [UInt8] = []) -> [UInt8] {
+    LoopbackPrinter.framedPacket(type: 0xFF, command: command, parameter: parameter, body: body)
 }
 
-private func utf8(_ text: String) -> [UInt8] { Array(text.utf8) }
+/// Two texts as one packet body carries them: each in UTF-8 with a NUL.
+private func textPair(_ first: String, _ second: String) -> [UInt8] {
+    Array(first.utf8) + [0] + Array(second.utf8) + [0]
+}
+
+/// The basic parameters, all 0 but the baud rate and page length given.
+private func sendBasicParameters(_ port: Int, baudrate: Int = 9600, pageLength: Int = 0) -> Bool {
+    CP_Proto_SetPTPBasicParameters(handle: port, baudrate: baudrate, codepage: 0, density: 0,
+                                   asciiFontType: 0, lineFeed: 0, idleTime: 0, powerOffTime: 0,
+                                   maxFeedLength: 0, pageLength: pageLength)
+}
+
+private let zeros = { (count: Int) in Array(repeating: "00", count: count).joined(separator: " ") }
 
 @Suite struct MaintenanceWrappers {
     static let commands: [CommandCase] = [
-        CommandCase("SetSystemNameAndSerialNumber", framed(100, 0, utf8("AB") + [0] + utf8("c") + [0])) {
+        CommandCase("SetSystemNameAndSerialNumber", hex(packet(100, 0, textPair("AB", "c")))) {
             CP_Proto_SetSystemNameAndSerialNumber(handle: $0, systemName: "AB", serialNumber: "c")
         },
-        CommandCase("SetBluetoothNameAndPassword", framed(97, 0, utf8("BT-1") + [0] + utf8("0000") + [0])) {
-            CP_Proto_SetBluetoothNameAndPassword(handle: $0, bluetoothName: "BT-1", bluetoothPassword: "0000")
+        CommandCase("SetBluetoothNameAndPassword", hex(packet(97, 0, textPair("BT-1", "0000")))) {
+            CP_Proto_SetBluetoothNameAndPassword(handle: $0, bluetoothName: "BT-1",
+                                                 bluetoothPassword: "0000")
         },
         // 254 UTF-8 bytes of text and two NULs fill the 256 a packet may carry.
         CommandCase("SetSystemNameAndSerialNumber at the limit",
-                    framed(100, 0, utf8(String(repeating: "é", count: 126)) + [0] + utf8("xy") + [0])) {
-            CP_Proto_SetSystemNameAndSerialNumber(handle: $0, systemName: String(repeating: "é", count: 126),
+                    hex(packet(100, 0, textPair(String(repeating: "é", count: 126), "xy")))) {
+            CP_Proto_SetSystemNameAndSerialNumber(handle: $0,
+                                                  systemName: String(repeating: "é", count: 126),
                                                   serialNumber: "xy")
         },
         // Baud rate big-endian, four bytes, then four 16-bit values little-endian: the last
         // two are the feed and page lengths, in that order.
         CommandCase("SetPTPBasicParameters",
-                    framed(96, 0, [0x00, 0x01, 0xC2, 0x00, 0xFF, 0x03, 0x01, 0x2A, 0x34, 0x12, 0xFF, 0xFF,
-                                   0x58, 0x02, 0x80, 0x00])) {
+                    hex(packet(96, 0, [0x00, 0x01, 0xC2, 0x00, 0xFF, 0x03, 0x01, 0x2A,
+                                       0x34, 0x12, 0xFF, 0xFF, 0x58, 0x02, 0x80, 0x00]))) {
             CP_Proto_SetPTPBasicParameters(handle: $0, baudrate: 115200, codepage: 0x1FF, density: 3,
                                            asciiFontType: 1, lineFeed: 0x2A, idleTime: 0x1234,
                                            powerOffTime: -1, maxFeedLength: 600, pageLength: 0x10080)
         },
         // The 31-byte hardware-setting record with only the print speed selected (mask bit 8).
         CommandCase("SetPrintSpeed",
-                    "1F 53 00 00 01 00 00 00 00 00 13 " + Array(repeating: "00", count: 13).joined(separator: " ")
-                        + " 34 " + Array(repeating: "00", count: 5).joined(separator: " ") + " 34") {
+                    "1F 53 00 00 01 00 00 00 00 00 13 \(zeros(13)) 34 \(zeros(5)) 34") {
             CP_Settings_Hardware_SetPrintSpeed(handle: $0, nSpeed: 0x1234)
         },
     ]
@@ -47,7 +60,8 @@ private func utf8(_ text: String) -> [UInt8] { Array(text.utf8) }
     static let refused: [CommandCase] = [
         // One UTF-8 byte too many: 255 bytes of text.
         CommandCase("SetSystemNameAndSerialNumber beyond the limit", "") {
-            CP_Proto_SetSystemNameAndSerialNumber(handle: $0, systemName: String(repeating: "é", count: 127),
+            CP_Proto_SetSystemNameAndSerialNumber(handle: $0,
+                                                  systemName: String(repeating: "é", count: 127),
                                                   serialNumber: "x")
         },
         CommandCase("SetBluetoothNameAndPassword beyond the limit", "") {
@@ -55,16 +69,14 @@ private func utf8(_ text: String) -> [UInt8] { Array(text.utf8) }
                                                  bluetoothPassword: String(repeating: "p", count: 255))
         },
         CommandCase("SetPTPBasicParameters, baud rate beyond Int32.max", "") {
-            CP_Proto_SetPTPBasicParameters(handle: $0, baudrate: Int(Int32.max) + 1, codepage: 0, density: 0,
-                                           asciiFontType: 0, lineFeed: 0, idleTime: 0, powerOffTime: 0,
-                                           maxFeedLength: 0, pageLength: 0)
+            sendBasicParameters($0, baudrate: Int(Int32.max) + 1)
         },
         CommandCase("SetPTPBasicParameters, page length wide", "") {
-            CP_Proto_SetPTPBasicParameters(handle: $0, baudrate: 9600, codepage: 0, density: 0,
-                                           asciiFontType: 0, lineFeed: 0, idleTime: 0, powerOffTime: 0,
-                                           maxFeedLength: 0, pageLength: beyond32Bits)
+            sendBasicParameters($0, pageLength: beyond32Bits)
         },
-        CommandCase("SetPrintSpeed wide", "") { CP_Settings_Hardware_SetPrintSpeed(handle: $0, nSpeed: beyond32Bits + 5) },
+        CommandCase("SetPrintSpeed wide", "") {
+            CP_Settings_Hardware_SetPrintSpeed(handle: $0, nSpeed: beyond32Bits + 5)
+        },
     ]
 
     @Test(arguments: refused)
@@ -80,24 +92,13 @@ private func utf8(_ text: String) -> [UInt8] { Array(text.utf8) }
 
 // The two queries, against a printer on 127.0.0.1 that answers framed packets.
 @Suite struct MaintenanceQueries {
-    private static let batteryQuery = LoopbackPrinter.framedPacket(type: 0xFF, command: 63, parameter: 86, body: [])
-    private static let serialQuery = LoopbackPrinter.framedPacket(type: 0xFF, command: 63, parameter: 78, body: [])
+    private static let batteryQuery = packet(63, 86)
+    private static let serialQuery = packet(63, 78)
 
-    private func withPrinterPort(_ body: (LoopbackPrinter, Int) throws -> Void) throws {
-        let printer = try LoopbackPrinter()
-        defer { printer.stop() }
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
-                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        defer { _ = CP_Port_Close(handle: port) }
-        try body(printer, port)
-    }
-
-    // The level is the number after the reply's first four bytes.
+    // The level is the number after the reply's first four bytes ("87").
     @Test func batteryLevelIsTheRepliedNumber() throws {
         try withPrinterPort { printer, port in
-            let reply = LoopbackPrinter.framedPacket(type: 0xFF, command: 63, parameter: 86,
-                                                     body: [0, 0, 0, 0] + utf8("87"))
+            let reply = packet(63, 86, [0, 0, 0, 0, 0x38, 0x37])
             printer.addReply(trigger: Self.batteryQuery, reply: reply, once: true)
             #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: 3000) == 87)
             #expect(printer.received() == Self.batteryQuery)
@@ -110,16 +111,15 @@ private func utf8(_ text: String) -> [UInt8] { Array(text.utf8) }
     // The text before the first NUL, at most the 256 bytes of the reply buffer: a reply of
     // 300 bytes has no NUL there.
     @Test(arguments: [
-        ("serial number", utf8("SN123456"), "SN123456"),
+        ("serial number", Array("SN123456".utf8), "SN123456"),
         ("no data", [], ""),
-        ("a NUL inside", utf8("AB") + [0] + utf8("CD"), "AB"),
+        ("a NUL inside", [0x41, 0x42, 0x00, 0x43, 0x44], "AB"),
         ("300 bytes", [UInt8](repeating: 0x37, count: 300), String(repeating: "7", count: 256)),
         ("ill-formed UTF-8", [0x41, 0xFF, 0x42], "A\u{FFFD}B"),
     ] as [(String, [UInt8], String)])
     func serialNumberIsTheRepliedText(_ name: String, body: [UInt8], text: String) throws {
         try withPrinterPort { printer, port in
-            let reply = LoopbackPrinter.framedPacket(type: 0xFF, command: 63, parameter: 78, body: body)
-            printer.addReply(trigger: Self.serialQuery, reply: reply, once: true)
+            printer.addReply(trigger: Self.serialQuery, reply: packet(63, 78, body), once: true)
             #expect(CP_Proto_QuerySerialNumber(handle: port, timeout: 3000) == text, "\(name)")
         }
     }

@@ -37,10 +37,14 @@ func expectRefused(_ row: CommandCase, prepare: (Int) -> Void = { _ in }) throws
     try expectCommand(CommandCase(row.name, "", row.call), result: false, prepare: prepare)
 }
 
-// MARK: Images
+// MARK: Values and images
 
-/// Bytes beyond any 32-bit count or size: a count this large must be refused, not wrapped.
+/// Beyond any 32-bit parameter: a value this large must be refused, not wrapped.
 let beyond32Bits = 1 << 32
+
+/// The binarisation and compression of the image rows of the tables.
+let threshold = CP_ImageBinarizationMethod_Thresholding
+let plain = CP_ImageCompressionMethod_None
 
 /// A 24-bit BMP of `width` × 1 pixels, black at even x and white at odd x: once thresholded,
 /// one 0xAA byte per 8 dots.
@@ -59,17 +63,14 @@ func alternatingDotsBMP(width: Int = 8) -> [UInt8] {
     return fileHeader + infoHeader + pixels
 }
 
-/// A file holding `bytes` in the temporary directory, removed when the value is released
-/// (keep it alive for as long as its path is used).
-final class TemporaryFile: @unchecked Sendable {
-    let path: String
-
-    init(_ bytes: [UInt8], suffix: String) throws {
-        path = NSTemporaryDirectory() + "quorvantelmise-\(UUID().uuidString)\(suffix)"
-        guard FileManager.default.createFile(atPath: path, contents: Data(bytes)) else {
-            throw LoopbackPrinterError(description: "cannot write \(path)")
-        }
+/// As `expectCommand`, for a call that draws the image file of `alternatingDotsBMP()`, whose
+/// path it is given.
+func expectImageFileCommand(_ name: String, _ bytes: String, prepare: (Int) -> Void = { _ in },
+                            _ draw: @escaping @Sendable (Int, String) -> Bool) throws {
+    let path = NSTemporaryDirectory() + "quorvantelmise-\(UUID().uuidString).bmp"
+    guard FileManager.default.createFile(atPath: path, contents: Data(alternatingDotsBMP())) else {
+        throw LoopbackPrinterError(description: "cannot write \(path)")
     }
-
-    deinit { try? FileManager.default.removeItem(atPath: path) }
+    defer { try? FileManager.default.removeItem(atPath: path) }
+    try expectCommand(CommandCase(name, bytes) { draw($0, path) }, prepare: prepare)
 }
