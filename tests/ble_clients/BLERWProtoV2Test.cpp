@@ -2,6 +2,7 @@
 // free space, resends on request, the received count that ends a write, the printer's frames
 // (split, joined, control and data), and the send counts.
 #include <chrono>
+#include <climits>
 
 #include "BleClientFixture.h"
 #include "support/SimulatedProtoV2Printer.h"
@@ -102,6 +103,19 @@ TEST_F(BLERWProtoV2Test, FreeSpaceBelowOnePayloadHoldsBackNewPackets) {
     EXPECT_EQ(v2.Setups().size(), 1u);
     EXPECT_TRUE(v2.DataPackets().empty());
     EXPECT_EQ(SendTimes(), std::vector<int>{0});
+}
+
+TEST_F(BLERWProtoV2Test, FreeSpaceAddsSaturateInsteadOfWrapping) {
+    timing.Set([](BleClientTiming& t) { t.groupWriteExtraMs = 60; });
+    Open();
+    v2.SetBufferSize(-1);  // its own announcement would set the space anew
+    std::vector<uint8_t> adds;
+    const auto add = Control(0x01, {0x01, 0xFF, 0xFF});
+    for (int k = 0; k < 33000; ++k) adds.insert(adds.end(), add.begin(), add.end());
+    client->ReceiveValue(adds);
+    EXPECT_EQ(client->nPrinterBufferValidSize(), INT_MAX);
+    const auto data = Pattern(500);
+    EXPECT_EQ(client->Write(data.data(), 0, 500, 0), 500);
 }
 
 TEST_F(BLERWProtoV2Test, SetupFailures) {
