@@ -186,6 +186,12 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
 bool BLEClientBase::BaseOpen(const std::shared_ptr<CBPeripheral>& peripheral) {
     if (!peripheral) return false;
     const BleClientTiming timing = GetBleClientTiming();
+    // Nothing of an earlier connection may pass for this one: after a lost link, without
+    // Close, its characteristics would end this attempt's wait and its flag would report
+    // an open that never happened.
+    isOpened_.store(false);
+    myCBPeripheral_.set(nullptr);
+    ClearProfile();
     isOpening_.store(true);
     BeforeConnect();
     myCentralManager_->connectPeripheral(peripheral);

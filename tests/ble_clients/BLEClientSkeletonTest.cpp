@@ -6,10 +6,34 @@
 
 #include "BleClientFixture.h"
 #include "ble_clients/BLEPrinting.h"
+#include "ble_clients/BLERWProtoV2.h"
+#include "ble_clients/BLERWProtoV3.h"
 
 namespace {
 
 using qvtest::DiscoveryRecord;
+
+// Each stand-alone client with the profile of its printers, for what their skeleton shares.
+struct ClientKind {
+    const char* name;
+    std::function<std::shared_ptr<BLEClientBase>()> create;
+    std::string service;
+    std::vector<SimulatedCharacteristic> characteristics;
+};
+
+const std::vector<ClientKind>& ClientKinds() {
+    static const std::vector<ClientKind> kinds = {
+        {"indexed-packet", [] { return BLEPrinting::Create(); }, BLEPrinting::kServiceUUID,
+         {{BLEPrinting::kCharacteristicUUID, qvtest::kWriteBoth | CBCharacteristicPropertyNotify}}},
+        {"group-packet", [] { return BLERWProtoV2::Create(); }, BLERWProtoV2::kServiceUUID,
+         {{BLERWProtoV2::kNotifyUUID, CBCharacteristicPropertyNotify}, {BLERWProtoV2::kWriteUUID, qvtest::kWriteBoth}}},
+        {"credit", [] { return BLERWProtoV3::Create(); }, BLERWProtoV3::service_uuid,
+         {{BLERWProtoV3::read_characteristic_uuid, CBCharacteristicPropertyNotify},
+          {BLERWProtoV3::write_characteristic_uuid, qvtest::kWriteBoth},
+          {BLERWProtoV3::flowcontrol_characteristic_uuid, CBCharacteristicPropertyNotify}}},
+    };
+    return kinds;
+}
 
 class BLEClientSkeletonTest : public qvtest::BleClientTest {
 protected:
@@ -161,6 +185,33 @@ TEST_F(BLEClientSkeletonTest, LinkLossKeepsTheOpenFlagUntilClose) {
     // The peripheral is disconnected again, so it may be reopened.
     EXPECT_TRUE(client->OpenAddress("01:02:03:0A:0B:FF"));
     client->Close();
+}
+
+TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
+    // The credit printers here never announce MTU and credits, so each open waits its limit.
+    timing.Set([](BleClientTiming& t) {
+        t.openMs = 60;
+        t.connectAttemptMs = 20;
+    });
+    for (const auto& kind : ClientKinds()) {
+        for (auto answer : {SimulatedPrinter::ConnectAnswer::Fail, SimulatedPrinter::ConnectAnswer::Ignore}) {
+            SCOPED_TRACE(std::string(kind.name) + (answer == SimulatedPrinter::ConnectAnswer::Fail ? ", refused"
+                                                                                                 : ", no answer"));
+            auto printer = AddPrinter(kind.service, kind.characteristics, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+            auto lost = kind.create();
+            ASSERT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
+            printer->disconnect();
+            lost->queue()->waitIdle();
+            printer->setConnectAnswer(answer);
+            EXPECT_FALSE(lost->OpenAddress("01:02:03:04:05:06"));  // no Close since the loss
+            EXPECT_FALSE(lost->IsOpened());
+            printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Accept);
+            EXPECT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
+            lost->Close();
+            EXPECT_FALSE(printer->isConnected());
+            SimulatedRadio::Instance().removePrinter(printer);
+        }
+    }
 }
 
 TEST_F(BLEClientSkeletonTest, RadioTurnedOffDuringAReadEndsIt) {

@@ -223,6 +223,20 @@ TEST_F(BLERWProtoV2Test, PrinterFramesSteerTheSenderAndFillTheRing) {
     EXPECT_TRUE(Logged("Error on UpdateValueForCharacteristic"));
 }
 
+TEST_F(BLERWProtoV2Test, AFrameCutOffByALostLinkDoesNotSpillIntoTheNextConnection) {
+    Open();
+    ASSERT_TRUE(v2.Notify({7, 0, 0, 'x'}));  // a data frame of 7 bytes, 3 of them never sent
+    client->queue()->waitIdle();
+    v2.printer()->disconnect();
+    client->queue()->waitIdle();
+    Open();  // again, without Close
+    ASSERT_TRUE(v2.SendData({'o', 'k'}));
+    unsigned char buffer[4] = {};
+    EXPECT_EQ(client->Read(buffer, 0, 2, 2000), 2);
+    EXPECT_EQ(std::string(buffer, buffer + 2), "ok");
+    EXPECT_EQ(client->Read(buffer, 0, 1, 20), 0);
+}
+
 TEST_F(BLERWProtoV2Test, SendCountsAreCopiedUpToTheListLength) {
     Open();
     client->setPACKET_SIZE(20);
