@@ -172,6 +172,13 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
         NSLog("Open failed. %s state %d.", Printable(name), peripheral->state());
         return false;
     }
+    // One connection at a time: a second one would stay up, unseen, after Close. A link that
+    // was lost does not count; the open below starts afresh over it.
+    if (auto open = myCBPeripheral_.get(); open && open->state() != CBPeripheral::Disconnected) {
+        std::string openName;
+        NSLog("Open failed. %s is open.", Printable(NameOf(*open, openName)));
+        return false;
+    }
     stopScan();
     NSLog("Connecting %s %p", Printable(name), static_cast<const void*>(peripheral.get()));
     const NSDate deadline = DeadlineAfterMs(static_cast<int>(timing.openMs));

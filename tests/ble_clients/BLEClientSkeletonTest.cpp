@@ -214,6 +214,28 @@ TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
     }
 }
 
+TEST_F(BLEClientSkeletonTest, ASecondOpenWhileAPrinterIsOpenIsRefused) {
+    timing.Set([](BleClientTiming& t) { t.connectAttemptMs = 20; });
+    for (const auto& kind : ClientKinds()) {
+        SCOPED_TRACE(kind.name);
+        auto first = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x01}, "First");
+        auto second = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x02}, "Second");
+        auto opener = kind.create();
+        ASSERT_TRUE(opener->OpenAddress("0A:00:00:00:00:01"));
+        EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:02"));
+        EXPECT_TRUE(Logged("Open failed. First is open."));
+        EXPECT_EQ(second->connectCount(), 0);
+        EXPECT_TRUE(opener->IsOpened());
+        opener->Close();
+        EXPECT_FALSE(first->isConnected());
+        ASSERT_TRUE(opener->OpenAddress("0A:00:00:00:00:02"));  // once closed, another may open
+        opener->Close();
+        EXPECT_FALSE(second->isConnected());
+        SimulatedRadio::Instance().removePrinter(first);
+        SimulatedRadio::Instance().removePrinter(second);
+    }
+}
+
 TEST_F(BLEClientSkeletonTest, RadioTurnedOffDuringAReadEndsIt) {
     auto printer = AddBasicPrinter();
     ASSERT_TRUE(client->OpenAddress("01:02:03:0A:0B:FF"));
