@@ -136,7 +136,18 @@ std::shared_ptr<CBPeripheral> BLEClientBase::FindReportedPeripheral(const void* 
     return nullptr;
 }
 
+// One connection at a time: a second one would stay up, unseen, after Close. A link that was
+// lost does not count; an open starts afresh over it.
+bool BLEClientBase::RefusedWhileOpen() {
+    auto open = myCBPeripheral_.get();
+    if (!open || open->state() == CBPeripheral::Disconnected) return false;
+    std::string name;
+    NSLog("Open failed. %s is open.", Printable(NameOf(*open, name)));
+    return true;
+}
+
 bool BLEClientBase::OpenAddress(const std::string& address) {
+    if (RefusedWhileOpen()) return false;  // before a search that could take its full time
     auto peripheral = FindPeripheralBy(address);
     if (!peripheral) {
         private_scan();
@@ -172,13 +183,7 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
         NSLog("Open failed. %s state %d.", Printable(name), peripheral->state());
         return false;
     }
-    // One connection at a time: a second one would stay up, unseen, after Close. A link that
-    // was lost does not count; the open below starts afresh over it.
-    if (auto open = myCBPeripheral_.get(); open && open->state() != CBPeripheral::Disconnected) {
-        std::string openName;
-        NSLog("Open failed. %s is open.", Printable(NameOf(*open, openName)));
-        return false;
-    }
+    if (RefusedWhileOpen()) return false;
     stopScan();
     NSLog("Connecting %s %p", Printable(name), static_cast<const void*>(peripheral.get()));
     const NSDate deadline = DeadlineAfterMs(static_cast<int>(timing.openMs));

@@ -145,6 +145,8 @@ protected:
     std::atomic<int> writeResponed_{0};
 
 private:
+    // Logs and refuses while the printer of an earlier open is still linked.
+    bool RefusedWhileOpen();
     void WaitForDisconnection(const std::shared_ptr<CBPeripheral>& peripheral);
 
     std::mutex arrayPeripheralInfoLocker_;

@@ -225,6 +225,8 @@ TEST_F(BLEClientSkeletonTest, ASecondOpenWhileAPrinterIsOpenIsRefused) {
         EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:02"));
         EXPECT_TRUE(Logged("Open failed. First is open."));
         EXPECT_EQ(second->connectCount(), 0);
+        EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:03"));  // refused before any search
+        EXPECT_FALSE(Logged("No peripheral"));
         EXPECT_TRUE(opener->IsOpened());
         opener->Close();
         EXPECT_FALSE(first->isConnected());
