@@ -64,11 +64,9 @@ bool BLEClientBase::private_scan() {
 }
 
 bool BLEClientBase::scanPeripheral(peripheral_discovered_event pd, simple_discovered_event sd, void* private_data) {
-    peripheral_discovered_event_.store(pd);
-    simple_discovered_event_.store(sd);
-    private_data_.store(private_data);
     {
         std::lock_guard<std::mutex> lock(arrayPeripheralInfoLocker_);
+        subscriber_ = Subscriber{pd, sd, private_data};
         arrayPeripehralInfo_.clear();
     }
     return private_scan();
@@ -84,8 +82,10 @@ void BLEClientBase::didDiscoverPeripheral(CBCentralManager&, const std::shared_p
     std::string address;
     const bool hasAddress = AddressOf(data, address);
     bool found = false;
+    Subscriber subscriber;
     {
         std::lock_guard<std::mutex> lock(arrayPeripheralInfoLocker_);
+        subscriber = subscriber_;
         found = std::any_of(arrayPeripehralInfo_.begin(), arrayPeripehralInfo_.end(),
                             [&](const PeripheralInfo& info) { return info.peripheral == peripheral; });
         if (!found && hasAddress) arrayPeripehralInfo_.push_back({peripheral, address});
@@ -111,11 +111,9 @@ void BLEClientBase::didDiscoverPeripheral(CBCentralManager&, const std::shared_p
             break;
         }
     }
-    void* priv = private_data_.load();
-    if (auto simple = simple_discovered_event_.load(); simple && hasAddress) simple(name, address.c_str(), priv);
-    if (auto full = peripheral_discovered_event_.load()) {
-        full(peripheral.get(), name, hasAddress ? address.c_str() : nullptr, rssi, priv);
-    }
+    void* priv = subscriber.private_data;
+    if (subscriber.simple && hasAddress) subscriber.simple(name, address.c_str(), priv);
+    if (subscriber.full) subscriber.full(peripheral.get(), name, hasAddress ? address.c_str() : nullptr, rssi, priv);
 }
 
 std::shared_ptr<CBPeripheral> BLEClientBase::FindPeripheralBy(const std::string& address) {

@@ -35,6 +35,36 @@ const std::vector<ClientKind>& ClientKinds() {
     return kinds;
 }
 
+// A subscriber's private data, and callbacks that each expect their own subscriber's.
+struct Subscriber {
+    explicit Subscriber(int t) : tag(t) {}
+    const int tag;
+    std::function<void()> onSimple;
+    std::atomic<int> calls{0};
+
+    static std::atomic<int> foreign;
+    template <int Tag>
+    static void Simple(const char*, const char*, const void* priv) {
+        auto* self = Check<Tag>(priv);
+        if (self && self->onSimple) self->onSimple();
+    }
+    template <int Tag>
+    static void Full(const void*, const char*, const char*, int, const void* priv) {
+        Check<Tag>(priv);
+    }
+    template <int Tag>
+    static Subscriber* Check(const void* priv) {
+        auto* self = static_cast<Subscriber*>(const_cast<void*>(priv));
+        if (self->tag != Tag) {
+            ++foreign;
+            return nullptr;
+        }
+        ++self->calls;
+        return self;
+    }
+};
+std::atomic<int> Subscriber::foreign{0};
+
 class BLEClientSkeletonTest : public qvtest::BleClientTest {
 protected:
     std::shared_ptr<SimulatedPrinter> AddBasicPrinter(std::vector<uint8_t> address = {0x01, 0x02, 0x03, 0x0A, 0x0B, 0xFF},
@@ -68,6 +98,20 @@ TEST_F(BLEClientSkeletonTest, ScanListsAddressedPrintersAndCallsBothCallbacksInO
     EXPECT_LT(simple - ordered.begin(), full - ordered.begin());
     client->stopScan();
     EXPECT_TRUE(Logged("Stop Scan"));
+}
+
+TEST_F(BLEClientSkeletonTest, AReportEndsWithTheSubscriberItBeganWith) {
+    AddBasicPrinter();
+    Subscriber first(1), second(2);
+    // The application subscribes anew, from its own thread, while a report is being delivered.
+    first.onSimple = [&] {
+        std::thread([&] { client->scanPeripheral(&Subscriber::Full<2>, nullptr, &second); }).join();
+    };
+    Subscriber::foreign = 0;
+    ASSERT_TRUE(client->scanPeripheral(&Subscriber::Full<1>, &Subscriber::Simple<1>, &first));
+    client->queue()->waitIdle();
+    EXPECT_EQ(Subscriber::foreign.load(), 0);  // no callback saw another subscriber's data
+    EXPECT_EQ(first.calls.load(), 2);           // simple, then full, both of the first
 }
 
 TEST_F(BLEClientSkeletonTest, ScanFailsWhenTheRadioStaysOff) {
