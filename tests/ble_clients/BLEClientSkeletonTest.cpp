@@ -19,7 +19,19 @@ struct ClientKind {
     std::function<std::shared_ptr<BLEClientBase>()> create;
     std::string service;
     std::vector<SimulatedCharacteristic> characteristics;
+    // What a printer of the kind does besides its profile.
+    std::function<void(SimulatedPrinter&)> prepare = [](SimulatedPrinter&) {};
 };
+
+// A credit printer that announces its MTU and a credit as soon as it is subscribed, so that
+// an open need not wait out its limit.
+void AnnounceCredits(SimulatedPrinter& printer) {
+    printer.setSubscribeHandler([&printer](const std::string& characteristic) {
+        if (characteristic != BLERWProtoV3::flowcontrol_characteristic_uuid) return;
+        printer.notify(characteristic, {0x02, 64, 0x00});
+        printer.notify(characteristic, {0x01, 1});
+    });
+}
 
 const std::vector<ClientKind>& ClientKinds() {
     static const std::vector<ClientKind> kinds = {
@@ -30,7 +42,8 @@ const std::vector<ClientKind>& ClientKinds() {
         {"credit", [] { return BLERWProtoV3::Create(); }, BLERWProtoV3::service_uuid,
          {{BLERWProtoV3::read_characteristic_uuid, CBCharacteristicPropertyNotify},
           {BLERWProtoV3::write_characteristic_uuid, qvtest::kWriteBoth},
-          {BLERWProtoV3::flowcontrol_characteristic_uuid, CBCharacteristicPropertyNotify}}},
+          {BLERWProtoV3::flowcontrol_characteristic_uuid, CBCharacteristicPropertyNotify}},
+         AnnounceCredits},
     };
     return kinds;
 }
@@ -232,23 +245,24 @@ TEST_F(BLEClientSkeletonTest, LinkLossKeepsTheOpenFlagUntilClose) {
 }
 
 TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
-    // The credit printers here never announce MTU and credits, so each open waits its limit.
-    timing.Set([](BleClientTiming& t) {
-        t.openMs = 60;
-        t.connectAttemptMs = 20;
-    });
     for (const auto& kind : ClientKinds()) {
         for (auto answer : {SimulatedPrinter::ConnectAnswer::Fail, SimulatedPrinter::ConnectAnswer::Ignore}) {
             SCOPED_TRACE(std::string(kind.name) + (answer == SimulatedPrinter::ConnectAnswer::Fail ? ", refused"
                                                                                                  : ", no answer"));
             auto printer = AddPrinter(kind.service, kind.characteristics, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+            kind.prepare(*printer);
             auto lost = kind.create();
             ASSERT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
             printer->disconnect();
             lost->queue()->waitIdle();
             printer->setConnectAnswer(answer);
+            timing.Set([](BleClientTiming& t) {
+                t.openMs = 60;
+                t.connectAttemptMs = 20;
+            });
             EXPECT_FALSE(lost->OpenAddress("01:02:03:04:05:06"));  // no Close since the loss
             EXPECT_FALSE(lost->IsOpened());
+            timing.Set([](BleClientTiming& t) { t = qvtest::ScopedBleClientTiming::Fast(); });
             printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Accept);
             EXPECT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
             lost->Close();
@@ -259,11 +273,12 @@ TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
 }
 
 TEST_F(BLEClientSkeletonTest, ASecondOpenWhileAPrinterIsOpenIsRefused) {
-    timing.Set([](BleClientTiming& t) { t.connectAttemptMs = 20; });
     for (const auto& kind : ClientKinds()) {
         SCOPED_TRACE(kind.name);
         auto first = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x01}, "First");
         auto second = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x02}, "Second");
+        kind.prepare(*first);
+        kind.prepare(*second);
         auto opener = kind.create();
         ASSERT_TRUE(opener->OpenAddress("0A:00:00:00:00:01"));
         EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:02"));

@@ -106,7 +106,6 @@ TEST_F(BLERWProtoV2Test, FreeSpaceBelowOnePayloadHoldsBackNewPackets) {
 }
 
 TEST_F(BLERWProtoV2Test, FreeSpaceAddsSaturateInsteadOfWrapping) {
-    timing.Set([](BleClientTiming& t) { t.groupWriteExtraMs = 60; });
     Open();
     v2.SetBufferSize(-1);  // its own announcement would set the space anew
     std::vector<uint8_t> adds;
