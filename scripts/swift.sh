@@ -8,8 +8,9 @@
 # own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:?usage: scripts/swift.sh BUILD_DIR build|test|run [--package DIR] [arguments...]}" && pwd)
-command=${2:?usage: scripts/swift.sh BUILD_DIR build|test|run [--package DIR] [arguments...]}
+usage="usage: scripts/swift.sh BUILD_DIR build|test|run [--package DIR] [arguments...]"
+build=$(cd "${1:?$usage}" && pwd)
+command=${2:?$usage}
 shift 2
 package=$root/binding
 scratch=$build/swift

@@ -254,7 +254,7 @@ public func CP_Pos_PrintHorizontalLineSpecifyThickness(handle: Int, nLineStartPo
         libraryHandle(handle), start, end, thickness))
 }
 
-/// `nLineCount` lines on one dot row, line i from `pLineStartPosition[i]` to
+/// `nLineCount` lines (at most 255) on one dot row, line i from `pLineStartPosition[i]` to
 /// `pLineEndPosition[i]`; longer arrays are not an error. False, calling nothing, for a
 /// negative count, a count beyond either array, or a position that does not fit 32 bits.
 public func CP_Pos_PrintMultipleHorizontalLinesAtOneRow(handle: Int, nLineCount: Int,
