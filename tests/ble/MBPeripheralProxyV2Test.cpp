@@ -3,8 +3,10 @@
 // the printer's frames, and the same profile as a handler of the automatic profile.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <numeric>
+#include <thread>
 
 #include "ble/MBPeripheralProxyV2.h"
 #include "support/BleProxyTestBed.h"
@@ -235,6 +237,23 @@ TEST_F(ProxyV2Test, WriteRefusalsAndTimeBudget) {
     EXPECT_EQ(ProtoV2Session::EffectiveTimeout(0, INT_MAX), INT_MAX);  // no overflow
 }
 
+TEST_F(ProxyV2Test, GroupsOnOneConnectionTakeTurns) {
+    ASSERT_TRUE(proxy->Open());
+    const Bytes a(700, 0xA1), b(700, 0xB2);
+    std::atomic<int> resultA{-5}, resultB{-5};
+    std::thread writerA([&] { resultA = Write(a, 5000); });
+    std::thread writerB([&] { resultB = Write(b, 5000); });
+    writerA.join();
+    writerB.join();
+    EXPECT_EQ(resultA, 700);
+    EXPECT_EQ(resultB, 700);
+    EXPECT_EQ(v2.Setups().size(), 2u);
+    EXPECT_TRUE(v2.Errors().empty());
+    // The second group is the whole of one write.
+    const Bytes last = v2.Received();
+    EXPECT_TRUE(last == a || last == b);
+}
+
 TEST_F(ProxyV2Test, SendCountAccessors) {
     ASSERT_TRUE(proxy->Open());
     ASSERT_EQ(Write(Data(300)), 300);
@@ -387,6 +406,19 @@ TEST_F(HandlerV2Test, EntryChecksAndLinkLoss) {
         if (index == 1) v2.printer()->disconnect();
     });
     EXPECT_EQ(handler->doWrite(peripheral, Data(300).data(), 0, 300, 0), -1);
+}
+
+TEST_F(HandlerV2Test, AGroupOnALinkAlreadyDownReportsTheLostLink) {
+    const auto services = ConnectAndDiscover();
+    ASSERT_TRUE(handler->connectPeripheral(peripheral, &services));
+    v2.printer()->disconnect();
+    ASSERT_TRUE(router->WaitFor("disconnect", 1));
+    // Past the entry checks, as when the link drops just after them: no setup is sent, and
+    // the group reports the lost link rather than a failed group.
+    const Bytes data = Data(50);
+    EXPECT_EQ(handler->session().writeGroupPack(peripheral, data.data(), 50, 1000), -1);
+    EXPECT_TRUE(v2.Setups().empty());
+    EXPECT_EQ(log.Count("writeGroupPack setupGroupPack Error"), 0u);
 }
 
 }  // namespace

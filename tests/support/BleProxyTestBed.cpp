@@ -1,5 +1,6 @@
 #include "support/BleProxyTestBed.h"
 
+#include <future>
 #include <numeric>
 
 namespace qvtest {
@@ -98,6 +99,19 @@ CBServiceList BleProxyTestBed::ConnectAndDiscover(const std::shared_ptr<CBPeriph
     peripheral->discoverServices();
     EXPECT_TRUE(forwarder->WaitFor("services", discoveries + 1));
     return peripheral->services();
+}
+
+bool BleProxyTestBed::OpenEndsWithin(MBPeripheralProxy& proxy, const std::shared_ptr<CBPeripheral>& peripheral,
+                                     SimulatedPrinter& printer, long ms, bool& opened) {
+    printer.setIgnoresCancel(true);
+    auto open = std::async(std::launch::async, [&proxy] { return proxy.Open(); });
+    const bool ended = open.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+    printer.setIgnoresCancel(false);
+    if (!ended) central->cancelPeripheralConnection(peripheral);
+    opened = open.get();
+    central->cancelPeripheralConnection(peripheral);
+    queue->waitIdle();
+    return ended;
 }
 
 }  // namespace qvtest

@@ -70,6 +70,11 @@ protected:
     // as the automatic profile does before it picks a handler.
     CBServiceList ConnectAndDiscover(const std::shared_ptr<CBPeripheral>& peripheral,
                                      const std::shared_ptr<HandlerForwarder>& forwarder);
+    // Opens the proxy on another thread, with the printer ignoring cancellations: whether the
+    // open ended within ms. One still polling for a disconnection then is released by
+    // honouring the cancellation again, so the test ends either way.
+    bool OpenEndsWithin(MBPeripheralProxy& proxy, const std::shared_ptr<CBPeripheral>& peripheral,
+                        SimulatedPrinter& printer, long ms, bool& opened);
 
     ScopedBleTiming timing;
     ScopedRadio radio;
