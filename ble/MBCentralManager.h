@@ -122,8 +122,7 @@ private:
     std::recursive_mutex myPeripheralProxyArrayLocker_;
 };
 
-// The proxy of a profile for a peripheral, or null (logged) when the profile is unknown or
-// its proxy is not built on this platform.
+// The proxy of a profile for a peripheral, or null when the profile is unknown.
 std::shared_ptr<MBPeripheralProxy> MBCreatePeripheralProxy(int proxyVersion, std::shared_ptr<CBCentralManager> central,
                                                            std::shared_ptr<CBPeripheral> peripheral);
 
