@@ -305,22 +305,11 @@ TEST_F(ProxyV1Test, AStackThatNeverReportsTheDisconnectionCannotHoldTheOpener) {
 TEST_F(ProxyV1Test, WritesOnOneConnectionTakeTurns) {
     OpenProxy();
     proxy->SetWriteMode(0, 120, 0, 3);
-    const std::vector<uint8_t> a(250, 0xA1), b(250, 0xB2);
-    std::atomic<int> resultA{-5}, resultB{-5};
-    std::thread writerA([&] { resultA = Write(a); });
-    std::thread writerB([&] { resultB = Write(b); });
-    writerA.join();
-    writerB.join();
-    EXPECT_EQ(resultA, 250);
-    EXPECT_EQ(resultB, 250);
-    // Three pieces of one write, then three of the other, each of one writer's bytes.
-    const auto writes = printer->writes();
-    ASSERT_EQ(writes.size(), 6u);
-    for (size_t k = 0; k < writes.size(); ++k) {
-        const uint8_t owner = writes[k < 3 ? 0 : 3].bytes[0];
-        EXPECT_EQ(writes[k].bytes, std::vector<uint8_t>(writes[k].bytes.size(), owner)) << "piece " << k;
-    }
-    EXPECT_NE(writes[0].bytes[0], writes[3].bytes[0]);
+    const auto [a, b] = qvtest::WriteTogether([&](const std::vector<uint8_t>& bytes) { return Write(bytes); },
+                                              std::vector<uint8_t>(250, 0xA1), std::vector<uint8_t>(250, 0xB2));
+    EXPECT_EQ(a, 250);
+    EXPECT_EQ(b, 250);
+    EXPECT_TRUE(qvtest::TookTurns(printer->writes(), 3));  // pieces of 120, 120 and 10
 }
 
 // ---- the plain profile as a handler of the automatic profile ----

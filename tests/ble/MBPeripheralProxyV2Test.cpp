@@ -3,10 +3,8 @@
 // the printer's frames, and the same profile as a handler of the automatic profile.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <climits>
 #include <numeric>
-#include <thread>
 
 #include "ble/MBPeripheralProxyV2.h"
 #include "support/BleProxyTestBed.h"
@@ -239,19 +237,14 @@ TEST_F(ProxyV2Test, WriteRefusalsAndTimeBudget) {
 
 TEST_F(ProxyV2Test, GroupsOnOneConnectionTakeTurns) {
     ASSERT_TRUE(proxy->Open());
-    const Bytes a(700, 0xA1), b(700, 0xB2);
-    std::atomic<int> resultA{-5}, resultB{-5};
-    std::thread writerA([&] { resultA = Write(a, 5000); });
-    std::thread writerB([&] { resultB = Write(b, 5000); });
-    writerA.join();
-    writerB.join();
-    EXPECT_EQ(resultA, 700);
-    EXPECT_EQ(resultB, 700);
+    const Bytes first(700, 0xA1), second(700, 0xB2);
+    const auto [a, b] = qvtest::WriteTogether([&](const Bytes& bytes) { return Write(bytes, 5000); }, first, second);
+    EXPECT_EQ(a, 700);
+    EXPECT_EQ(b, 700);
     EXPECT_EQ(v2.Setups().size(), 2u);
     EXPECT_TRUE(v2.Errors().empty());
     // The second group is the whole of one write.
-    const Bytes last = v2.Received();
-    EXPECT_TRUE(last == a || last == b);
+    EXPECT_TRUE(v2.Received() == first || v2.Received() == second);
 }
 
 TEST_F(ProxyV2Test, SendCountAccessors) {

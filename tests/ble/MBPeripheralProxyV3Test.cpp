@@ -255,21 +255,11 @@ TEST_F(ProxyV3Test, WritesOnOneConnectionTakeTurns) {
     credit->mtu = 10;
     credit->initialCredits = 2;
     ASSERT_TRUE(proxy->Open());
-    const std::vector<uint8_t> a(100, 0xA1), b(100, 0xB2);
-    std::atomic<int> resultA{-5}, resultB{-5};
-    std::thread writerA([&] { resultA = Write(a, 5000); });
-    std::thread writerB([&] { resultB = Write(b, 5000); });
-    writerA.join();
-    writerB.join();
-    EXPECT_EQ(resultA, 100);
-    EXPECT_EQ(resultB, 100);
-    // Ten pieces of one write, then ten of the other.
-    const auto writes = printer->writes();
-    ASSERT_EQ(writes.size(), 20u);
-    for (size_t k = 0; k < writes.size(); ++k) {
-        EXPECT_EQ(writes[k].bytes, std::vector<uint8_t>(10, writes[k < 10 ? 0 : 10].bytes[0])) << "piece " << k;
-    }
-    EXPECT_NE(writes[0].bytes[0], writes[10].bytes[0]);
+    const auto [a, b] = qvtest::WriteTogether([&](const std::vector<uint8_t>& bytes) { return Write(bytes, 5000); },
+                                              std::vector<uint8_t>(100, 0xA1), std::vector<uint8_t>(100, 0xB2));
+    EXPECT_EQ(a, 100);
+    EXPECT_EQ(b, 100);
+    EXPECT_TRUE(qvtest::TookTurns(printer->writes(), 10));
     EXPECT_FALSE(credit->overdrawn);
 }
 

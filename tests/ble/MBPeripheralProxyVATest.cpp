@@ -53,6 +53,12 @@ protected:
         va = std::make_shared<MBPeripheralProxyVA>(central, peripheral);
         router->proxy = va;
     }
+    // The proxy for PA1, opened; the plain-packet handler it chose.
+    std::shared_ptr<MBPeripheralProxyVAHandlerV1> OpenPlainPrinter() {
+        ProxyFor("PA1");
+        EXPECT_TRUE(va && va->Open());
+        return va ? std::dynamic_pointer_cast<MBPeripheralProxyVAHandlerV1>(va->myHandler()) : nullptr;
+    }
     int Write(const Bytes& bytes, int timeoutMs = 2000) {
         return va->Write(bytes.data(), 0, static_cast<int>(bytes.size()), timeoutMs);
     }
@@ -186,9 +192,7 @@ TEST_F(ProxyVATest, ReadsAndWritesPassFiveChecksInOrder) {
 
 TEST_F(ProxyVATest, AfterARemoteDisconnectReadsAndWritesFailWhileItStaysValidUntilClose) {
     auto printer = V1Printer("PA1");
-    ProxyFor("PA1");
-    ASSERT_TRUE(va->Open());
-    auto handler = std::dynamic_pointer_cast<MBPeripheralProxyVAHandlerV1>(va->myHandler());
+    const auto handler = OpenPlainPrinter();
     ASSERT_NE(handler, nullptr);
     printer->disconnect();
     ASSERT_TRUE(router->WaitFor("disconnect", 1));
@@ -207,9 +211,7 @@ TEST_F(ProxyVATest, AfterARemoteDisconnectReadsAndWritesFailWhileItStaysValidUnt
 
 TEST_F(ProxyVATest, CloseCancelsWaitsThenClosesAndDropsTheHandler) {
     auto printer = V1Printer("PA1");
-    ProxyFor("PA1");
-    ASSERT_TRUE(va->Open());
-    auto handler = std::dynamic_pointer_cast<MBPeripheralProxyVAHandlerV1>(va->myHandler());
+    const auto handler = OpenPlainPrinter();
     ASSERT_NE(handler, nullptr);
     ASSERT_TRUE(printer->notify(kV1Characteristic, {1, 2}));
     queue->waitIdle();

@@ -2,6 +2,7 @@
 
 #include <future>
 #include <numeric>
+#include <thread>
 
 namespace qvtest {
 
@@ -57,6 +58,29 @@ std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
     std::vector<size_t> sizes;
     for (const auto& w : writes) sizes.push_back(w.bytes.size());
     return sizes;
+}
+
+std::pair<int, int> WriteTogether(const std::function<int(const std::vector<uint8_t>&)>& write,
+                                  const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int resultA = -5;
+    int resultB = -5;
+    std::thread writerA([&] { resultA = write(a); });
+    std::thread writerB([&] { resultB = write(b); });
+    writerA.join();
+    writerB.join();
+    return {resultA, resultB};
+}
+
+::testing::AssertionResult TookTurns(const std::vector<SimulatedWrite>& writes, size_t perWrite) {
+    if (writes.size() != 2 * perWrite) return ::testing::AssertionFailure() << writes.size() << " pieces";
+    for (size_t k = 0; k < writes.size(); ++k) {
+        const uint8_t owner = writes[k < perWrite ? 0 : perWrite].bytes.at(0);
+        for (uint8_t byte : writes[k].bytes) {
+            if (byte != owner) return ::testing::AssertionFailure() << "piece " << k << " mixes the writes";
+        }
+    }
+    if (writes[0].bytes[0] == writes[perWrite].bytes[0]) return ::testing::AssertionFailure() << "one writer only";
+    return ::testing::AssertionSuccess();
 }
 
 void BleProxyTestBed::SetUp() {
