@@ -9,6 +9,7 @@
 #include <stb_image.h>
 
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
 
 using nzimg::DecodedImage;
 using nzimg::MallocPtr;
@@ -109,32 +110,36 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
     if (!data || length == 0) return false;
     int bpp = 0, w = 0, h = 0;
     if (unsigned char *rgb = nzbmpreadrgb(data, length, &bpp, &w, &h)) {
-        out->rgb.reset(rgb);
+        out->pixels.reset(rgb);
+        out->format = CP_ImagePixelsFormat_Rgb888;
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
     if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length) ||
         !TgaPixelsCanBePresent(data, length))
         return false;
+    // Four channels whatever the file holds: transparency can also come from a palette or
+    // a transparent-colour chunk, and fully transparent pixels are often black underneath.
     int channels = 0;
-    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 3);
+    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 4);
     if (!pixels) return false;
-    if (w <= 0 || h <= 0) {
-        stbi_image_free(pixels);
+    const std::unique_ptr<stbi_uc, void (*)(void *)> owned(pixels, stbi_image_free);
+    size_t dots;
+    if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || dots > SIZE_MAX / 4)
         return false;
-    }
+    bool opaque = true;
+    for (size_t i = 0; i < dots && opaque; ++i) opaque = pixels[i * 4 + 3] == 255;
     // Owned as a malloc buffer like every other image here; copied so that no assumption
-    // about stb_image's allocator is made.
-    size_t size;
-    if (!MulSize(static_cast<size_t>(w), static_cast<size_t>(h), 3, &size)) {
-        stbi_image_free(pixels);
-        return false;
-    }
-    unsigned char *copy = AllocBytes(size);
-    if (copy) std::memcpy(copy, pixels, size);
-    stbi_image_free(pixels);
+    // about stb_image's allocator is made. Opaque images drop the alpha.
+    unsigned char *copy = AllocBytes(dots * (opaque ? 3 : 4));
     if (!copy) return false;
-    out->rgb.reset(copy);
+    if (opaque) {
+        for (size_t i = 0; i < dots; ++i) std::memcpy(copy + i * 3, pixels + i * 4, 3);
+    } else {
+        std::memcpy(copy, pixels, dots * 4);
+    }
+    out->pixels.reset(copy);
+    out->format = opaque ? CP_ImagePixelsFormat_Rgb888 : CP_ImagePixelsFormat_Rgba8888;
     out->bpp = channels * 8, out->width = w, out->height = h;
     return true;
 }
@@ -153,19 +158,39 @@ struct Raster {
     size_t size = 0, bpl = 0;
 };
 
-// Decoded image, scaled when its size differs, to a horizontal raster.
+// RGB888 of RGBA8888 pixels composited over white.
+MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
+    MallocPtr<unsigned char> rgb(nzimg::AllocBytes(dots * 3));
+    if (!rgb) return rgb;
+    unsigned char *out = rgb.get();
+    for (size_t i = 0; i < dots; ++i, rgba += 4, out += 3)
+        for (int c = 0; c < 3; ++c) out[c] = nzimg::OverWhite(rgba[3], rgba[c]);
+    return rgb;
+}
+
+// Decoded image, scaled when its size differs, to a horizontal raster. Pixels with alpha
+// are composited over white by the gray conversion, or before scaling, where transparent
+// pixels would otherwise bleed their colour into their neighbours.
 bool ToRaster(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method, Raster *out) {
-    const unsigned char *pixels = img.rgb.get();
-    MallocPtr<unsigned char> scaled;
-    if (static_cast<size_t>(img.width) != dw || static_cast<size_t>(img.height) != dh) {
-        scaled.reset(Quorvantelmise_ImgUtils_ScaleRGB888Image(img.width, img.height, pixels, dw, dh));
+    const size_t w = static_cast<size_t>(img.width), h = static_cast<size_t>(img.height);
+    const unsigned char *pixels = img.pixels.get();
+    CP_ImagePixelsFormat format = img.format;
+    MallocPtr<unsigned char> composited, scaled;
+    if (w != dw || h != dh) {
+        if (format == CP_ImagePixelsFormat_Rgba8888) {
+            composited = RgbOverWhite(pixels, w * h);
+            if (!composited) return false;
+            pixels = composited.get();
+            format = CP_ImagePixelsFormat_Rgb888;
+        }
+        scaled.reset(Quorvantelmise_ImgUtils_ScaleRGB888Image(w, h, pixels, dw, dh));
         if (!scaled) return false;
         pixels = scaled.get();
     }
     size_t stride;
-    if (!MulSize(dw, 3, &stride)) return false;
-    out->bits.reset(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-        pixels, dw, dh, stride, CP_ImagePixelsFormat_Rgb888, method, &out->size, &out->bpl));
+    if (!MulSize(dw, format == CP_ImagePixelsFormat_Rgba8888 ? 4 : 3, &stride)) return false;
+    out->bits.reset(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(pixels, dw, dh, stride, format, method,
+                                                                          &out->size, &out->bpl));
     return out->bits != nullptr;
 }
 

@@ -9,13 +9,15 @@
 namespace nzimg {
 
 struct DecodedImage {
-    MallocPtr<unsigned char> rgb; // RGB888, top row first, stride 3 x width
-    int bpp = 0;                  // bits per pixel of the encoded image
+    // Top row first, rows without gaps: RGB888, or RGBA8888 when some pixel is not opaque.
+    MallocPtr<unsigned char> pixels;
+    CP_ImagePixelsFormat format = CP_ImagePixelsFormat_Rgb888;
+    int bpp = 0; // bits per pixel of the encoded image
     int width = 0;
     int height = 0;
 };
 
-// The own BMP reader first, then stb_image asked for three channels.
+// The own BMP reader first, then stb_image.
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out);
 
 } // namespace nzimg

@@ -81,6 +81,9 @@ GrayRowFn GrayRowFor(int format) {
 }
 
 } // namespace
+
+unsigned char OverWhite(unsigned char alpha, unsigned char value) { return Alpha().v[alpha][value]; }
+
 } // namespace nzimg
 
 extern "C" {

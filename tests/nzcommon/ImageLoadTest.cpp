@@ -354,6 +354,59 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
         EXPECT_EQ(h, 12u);
         EXPECT_BYTES_EQ(RgbToMono(rgb, 20, 12, method), r);
     }
+    // So does one with alpha, as raw RGBA pixels: composited over white.
+    const Bytes png_rgba = imgtest::Png(20, 12, 4, rgba);
+    for (int method : {0, 1, 2}) {
+        size_t size = 0, bpl = 0, w = 0, h = 0;
+        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
+                                 png_rgba.data(), png_rgba.size(), static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl, &w, &h),
+                             36);
+        size = 0;
+        const Bytes expected = Take(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
+                                        rgba.data(), 20, 12, 80, CP_ImagePixelsFormat_Rgba8888,
+                                        static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl),
+                                    36);
+        EXPECT_BYTES_EQ(expected, r);
+    }
+}
+
+// A 16 x 4 picture: the left half opaque black, the right half transparent pixels that are
+// black underneath, in every encoding with an alpha channel that stb_image reads.
+TEST(ImageLoad, TransparentPixelsCompositeOverWhite) {
+    Bytes rgba(16 * 4 * 4, 0), gray_alpha(16 * 4 * 2, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) rgba[(y * 16 + x) * 4 + 3] = gray_alpha[(y * 16 + x) * 2 + 1] = 255;
+    Bytes tga, bmp;
+    stbi_write_tga_to_func(imgtest::AppendTo, &tga, 16, 4, 4, rgba.data());
+    stbi_write_bmp_to_func(imgtest::AppendTo, &bmp, 16, 4, 4, rgba.data());
+    const struct {
+        const char *name;
+        Bytes data;
+    } cases[] = {
+        {"png rgba", imgtest::Png(16, 4, 4, rgba)},
+        {"png gray and alpha", imgtest::Png(16, 4, 2, gray_alpha)},
+        {"tga 32-bit", tga},
+        {"bmp 32-bit", bmp},
+    };
+    for (const auto &c : cases) {
+        for (int method : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(c.name) + ", method " + std::to_string(method));
+            const auto m = static_cast<CP_ImageBinarizationMethod>(method);
+            size_t size = 0, bpl = 0, w = 0, h = 0;
+            EXPECT_BYTES_EQ((Bytes{0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00}),
+                            Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(c.data.data(), c.data.size(), m,
+                                                                                                   &size, &bpl, &w, &h),
+                                 8));
+            // Scaled, the background stays white and the black half black.
+            const Bytes scaled =
+                Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(c.data.data(), c.data.size(), 32, 8, m, &size, &bpl), 32);
+            ASSERT_EQ(scaled.size(), 32u);
+            for (int y = 0; y < 8; ++y) {
+                EXPECT_EQ(scaled[y * 4], 0xFF) << y;
+                EXPECT_EQ(scaled[y * 4 + 3], 0x00) << y;
+            }
+        }
+    }
 }
 
 TEST(ImageLoad, ScaledConversionIsScaleThenBinarise) {

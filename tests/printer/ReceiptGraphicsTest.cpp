@@ -412,6 +412,24 @@ TEST_F(ReceiptGraphics, FileAndDataImagesGiveExactCommands) {
     EXPECT_EQ(CP_Pos_PrintRasterImageFromData(handle(), 0, 0, data, size, kThreshold, kPlain), 0);
 }
 
+TEST_F(ReceiptGraphics, TransparentPixelsPrintWhite) {
+    // 12 x 2 RGBA: the left 8 dots opaque black, the rest transparent over black.
+    std::vector<unsigned char> rgba(12 * 2 * 4, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x) rgba[(y * 12 + x) * 4 + 3] = 255;
+    qvtest::TempDir dir;
+    ASSERT_TRUE(stbi_write_png(dir.File("logo.png").c_str(), 12, 2, 4, rgba.data(), 12 * 4));
+    const std::string png = dir.ReadFile("logo.png");
+    const auto* data = reinterpret_cast<const unsigned char*>(png.data());
+    const Bytes expected = {0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x02, 0x00, 0xFF, 0x00, 0xFF, 0x00};
+    ExpectEachCallWritesItsCommands({
+        {"dither", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, data, static_cast<unsigned>(png.size()), kDither, kPlain); },
+         {expected}},
+        {"threshold", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, data, static_cast<unsigned>(png.size()), kThreshold, kPlain); },
+         {expected}},
+    });
+}
+
 // The raster that the conversion gives, with the bits beyond the width cleared: what every
 // compression method must carry unchanged.
 rasterstream::Image ExpectedRaster(const std::vector<unsigned char>& gray, int w, int h) {
