@@ -63,7 +63,9 @@ unsigned char *NewRaster(size_t width, size_t height, size_t *out_size, size_t *
     return AllocZeroedBytes(size);
 }
 
-bool ValidGray(const unsigned char *gray, size_t width, size_t height) { return gray && width && height; }
+bool ValidGray(const unsigned char *gray, size_t width, size_t height, size_t stride) {
+    return gray && width && height && nzimg::RowsAddressable(height, stride, width);
+}
 
 // One raster row: dot x is black when gray[x] <= limit[x % 16].
 void PackAtOrBelow(const unsigned char *gray, size_t width, const unsigned char *limit, unsigned char *out) {
@@ -214,7 +216,7 @@ CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, cons
     if (width <= 0 || height <= 0 || !src || !dst) return;
     const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
     size_t bytes;
-    if (!MulSize(w, h, sizeof(double), &bytes)) return;
+    if (!MulSize(w, h, sizeof(double), &bytes) || bytes > nzimg::kMaxBufferBytes) return;
     if (src != dst) std::memmove(dst, src, bytes);
     for (size_t y = 0; y < h; ++y) {
         double *r0 = dst + y * w;
@@ -226,7 +228,7 @@ CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, cons
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(
     const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
+    if (!ValidGray(gray, width, height, stride)) return nullptr;
     size_t bpl;
     unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
     if (!out) return nullptr;
@@ -236,7 +238,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDit
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(
     const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
+    if (!ValidGray(gray, width, height, stride)) return nullptr;
     size_t bpl;
     unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
     if (!out) return nullptr;
@@ -254,7 +256,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThr
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(
     const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height) || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return nullptr;
+    if (!ValidGray(gray, width, height, stride) || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return nullptr;
     size_t bpl;
     unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
     if (!out) return nullptr;
@@ -293,7 +295,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErr
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(
     const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
+    if (!ValidGray(gray, width, height, stride)) return nullptr;
     size_t bpl, size;
     if (!MulSize(width, height, &size)) return nullptr;
     unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);

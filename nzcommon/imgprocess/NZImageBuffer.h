@@ -23,6 +23,14 @@ inline bool MulSize(size_t a, size_t b, size_t c, size_t *out) {
 // The allocator's own limit; anything above cannot be a real image buffer.
 constexpr size_t kMaxBufferBytes = size_t{1} << 40;
 
+// Whether rows of row_bytes, stride bytes apart, can lie in one buffer: no buffer reaches
+// past kMaxBufferBytes, so a larger extent means the sizes are not the data's.
+inline bool RowsAddressable(size_t rows, size_t stride, size_t row_bytes) {
+    if (rows == 0 || row_bytes == 0) return true;
+    size_t end;
+    return MulSize(rows - 1, stride, &end) && !__builtin_add_overflow(end, row_bytes, &end) && end <= kMaxBufferBytes;
+}
+
 inline unsigned char *AllocBytes(size_t n) {
     if (n == 0 || n >= kMaxBufferBytes) return nullptr;
     return static_cast<unsigned char *>(std::malloc(n));

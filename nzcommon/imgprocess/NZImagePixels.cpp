@@ -8,6 +8,7 @@
 using nzimg::AllocBytes;
 using nzimg::AllocZeroedBytes;
 using nzimg::MulSize;
+using nzimg::RowsAddressable;
 
 extern const unsigned char BitReverseTable256[256] = {
 #define R2(n) n, n + 2 * 64, n + 1 * 64, n + 3 * 64
@@ -94,8 +95,10 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(const uns
     const int code = static_cast<int>(format);
     // Only formats with a gray meaning: an all-black "result" for the others would print.
     if (!pixels || width == 0 || height == 0 || code < 3 || code > 9) return nullptr;
-    size_t size;
-    if (!MulSize(width, height, &size)) return nullptr;
+    size_t size, row_bytes;
+    if (!MulSize(width, height, &size) || !MulSize(width, code == 3 ? 1 : code <= 5 ? 3 : 4, &row_bytes) ||
+        !RowsAddressable(height, stride, row_bytes))
+        return nullptr;
     unsigned char *gray = AllocZeroedBytes(size);
     if (!gray) return nullptr;
     if (code == 3) {
@@ -160,6 +163,10 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetO
     if (!out) return nullptr;
     // A narrower destination keeps what fits rather than writing past its rows.
     const size_t copy = old_stride < new_stride ? old_stride : new_stride;
+    if (!RowsAddressable(height, old_stride, copy)) {
+        std::free(out);
+        return nullptr;
+    }
     for (size_t y = 0; y < height; ++y) {
         unsigned char *row = out + y * new_stride;
         std::memcpy(row, raster + y * old_stride, copy);
@@ -173,7 +180,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImag
                                                                                   const unsigned char *raster) {
     size_t size;
     // Rows narrower than the width would read the next row and, at the end, past the data.
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, (width + 7) / 8))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
@@ -188,7 +197,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGray
                                                                                      size_t height,
                                                                                      const unsigned char *raster) {
     size_t size;
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, (width + 7) / 8))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
@@ -208,6 +219,10 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImage
     if (!out) return nullptr;
     const size_t rows = dots_high < src_height ? dots_high : src_height;
     const size_t cols = src_width < dst_width ? src_width : dst_width;
+    if (!RowsAddressable(rows, src_width, cols)) {
+        std::free(out);
+        return nullptr;
+    }
     for (size_t y = 0; y < rows; ++y) {
         const unsigned char *src = image1 + y * src_width;
         const unsigned char bit = static_cast<unsigned char>(0x80u >> (y % 8));
@@ -231,6 +246,10 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageDat
     std::memset(out, fill, size);
     const size_t rows = src_height < dst_height ? src_height : dst_height;
     const size_t copy = src_bytes_per_line < dst_bytes_per_line ? src_bytes_per_line : dst_bytes_per_line;
+    if (!RowsAddressable(rows, src_bytes_per_line, copy)) {
+        std::free(out);
+        return nullptr;
+    }
     for (size_t y = 0; y < rows; ++y)
         std::memcpy(out + y * dst_bytes_per_line, raster + y * src_bytes_per_line, copy);
     return out;
@@ -239,7 +258,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageDat
 CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(const unsigned char *rgb, size_t width,
                                                                              size_t height, size_t stride) {
     size_t size;
-    if (!rgb || !MulSize(width, height, 4, &size)) return nullptr;
+    if (!rgb || !MulSize(width, height, 4, &size) || !RowsAddressable(height, stride, width * 3)) return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     unsigned char *dst = out;
@@ -262,7 +281,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
     if (code < 1 || code > 9 || !pixels) return nullptr;
     if (code == 1 || code == 2) {
         size_t size;
-        if (!MulSize(stride, height, &size)) return nullptr;
+        if (!MulSize(stride, height, &size) || size > nzimg::kMaxBufferBytes) return nullptr;
         nzimg::SetOut(out_size, size);
         nzimg::SetOut(out_bytes_per_line, stride);
         if (code == 1) return Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(stride, width, height, pixels, 0);

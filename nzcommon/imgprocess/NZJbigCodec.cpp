@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nzcommon/imgprocess/NZBase64.h"
+#include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZRasterCommand.h"
 #include "quorvantelmise.h"
 
@@ -63,7 +64,8 @@ bool ValidRaster(size_t bytes_per_line, size_t width, size_t lines,
                  const unsigned char *raster) {
   size_t total = 0;
   return raster && width > 0 && lines > 0 && width <= kMax32 && lines <= kMax32 &&
-         (width + 7) / 8 <= bytes_per_line && MulSize(bytes_per_line, lines, total);
+         (width + 7) / 8 <= bytes_per_line && MulSize(bytes_per_line, lines, total) &&
+         nzimg::RowsAddressable(lines, bytes_per_line, (width + 7) / 8);
 }
 
 // Encodes with every option off (three-line template, no typical prediction, no variable

@@ -5,15 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "nzcommon/imgprocess/NZImageBuffer.h"
+
 namespace qv::raster {
 
-// Sizes are computed in 64 bits; anything beyond what malloc could ever hand out is refused
-// before allocating.
+// Sizes are computed in 64 bits; anything beyond what a buffer can hold is refused before
+// it is read or allocated.
 inline bool MulSize(size_t a, size_t b, size_t &out) {
-  return !__builtin_mul_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
+  return !__builtin_mul_overflow(a, b, &out) && out <= nzimg::kMaxBufferBytes;
 }
 inline bool AddSize(size_t a, size_t b, size_t &out) {
-  return !__builtin_add_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
+  return !__builtin_add_overflow(a, b, &out) && out <= nzimg::kMaxBufferBytes;
 }
 inline void PutLe16(unsigned char *p, size_t v) {
   p[0] = static_cast<unsigned char>(v);

@@ -188,6 +188,7 @@ TEST(JbigCodec, RefusesRastersItCannotEncode) {
       {"width beyond the row", 2, 17, 2, bits.data()},
       {"width over 32 bits", uint64_t{1} << 30, uint64_t{1} << 33, 1, bits.data()},
       {"size over 64 bits", uint64_t{1} << 40, 8, uint64_t{1} << 30, bits.data()},
+      {"rows no buffer can hold", uint64_t{1} << 30, 8, uint64_t{1} << 31, bits.data()},
   };
   for (const auto &c : cases) {
     uint64_t size = 99;
