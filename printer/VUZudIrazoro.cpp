@@ -7,6 +7,8 @@
 #include <memory>
 #include <tuple>
 
+#include "nzcommon/imgprocess/NZJbigCodec.h"
+#include "nzcommon/imgprocess/NZRasterCommand.h"
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 #include "printer/MonoRaster.h"
 #include "quorvantelmise.h"
@@ -334,27 +336,21 @@ bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& r
                                                              int compression) {
     constexpr size_t kPlainBankRows = 24;
     constexpr size_t kJbigBankRows = 255;
-    size_t size = 0;
-    unsigned char* stream = nullptr;
-    const unsigned char* bits = raster.bits.get();
+    nzimg::ByteBuffer stream;
     switch (compression) {
     case CP_ImageCompressionMethod_None:
-        stream = Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
-            raster.bytes_per_line, raster.height, bits, kPlainBankRows, &size);
+        stream = nzimg::GsV0Banks(raster.rows(), kPlainBankRows);
         break;
     case CP_ImageCompressionMethod_RunLength:
-        stream = Quorvantelmise_ImgUtils_RasterDataToCompressCmd(raster.bytes_per_line,
-                                                                 raster.height, bits, &size);
+        stream = nzimg::RunLengthCommands(raster.rows());
         break;
     case CP_ImageCompressionMethod_Jbig:
-        stream = Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
-            raster.bytes_per_line, raster.height, bits, kJbigBankRows, &size);
+        stream = nzimg::JbigBanks(raster.rows(), kJbigBankRows);
         break;
     default:
         return false;
     }
-    const nzimg::MallocPtr<unsigned char> owned(stream);
-    return stream != nullptr && WriteCommand(stream, size);
+    return stream.bytes != nullptr && WriteCommand(stream.bytes.get(), stream.size);
 }
 
 namespace {

@@ -44,4 +44,16 @@ inline void SetOut(size_t *p, size_t v) {
     if (p) *p = v;
 }
 
+// A command stream or other bytes made whole, owned as one malloc buffer.
+struct ByteBuffer {
+    MallocPtr<unsigned char> bytes;
+    size_t size = 0;
+};
+
+// The exported form: the buffer handed to the caller, its size reported (0 for none).
+inline unsigned char *HandOver(ByteBuffer &&buffer, size_t *out_size) {
+    SetOut(out_size, buffer.bytes ? buffer.size : 0);
+    return buffer.bytes.release();
+}
+
 } // namespace nzimg

@@ -1,5 +1,6 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "nzcommon/imgprocess/NZBmpReader.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZImageScale.h"
 
 using nzimg::DecodedImage;
 using nzimg::MallocPtr;
@@ -106,7 +108,14 @@ bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
 
 namespace nzimg {
 
+namespace {
+std::atomic<unsigned long> decodes{0};
+} // namespace
+
+unsigned long DecodeCount() { return decodes.load(std::memory_order_relaxed); }
+
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
+    decodes.fetch_add(1, std::memory_order_relaxed);
     if (!data || length == 0) return false;
     int bpp = 0, w = 0, h = 0;
     if (unsigned char *rgb = nzbmpreadrgb(data, length, &bpp, &w, &h)) {
@@ -153,11 +162,6 @@ bool ValidMethod(CP_ImageBinarizationMethod method) {
     return m >= 0 && m <= 2;
 }
 
-struct Raster {
-    MallocPtr<unsigned char> bits;
-    size_t size = 0, bpl = 0;
-};
-
 // RGB888 of RGBA8888 pixels composited over white.
 MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
     MallocPtr<unsigned char> rgb(nzimg::AllocBytes(dots * 3));
@@ -168,35 +172,59 @@ MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
     return rgb;
 }
 
-// Decoded image, scaled when its size differs, to a horizontal raster. Pixels with alpha
-// are composited over white by the gray conversion, or before scaling, where transparent
-// pixels would otherwise bleed their colour into their neighbours.
-bool ToRaster(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method, Raster *out) {
-    const size_t w = static_cast<size_t>(img.width), h = static_cast<size_t>(img.height);
-    const unsigned char *pixels = img.pixels.get();
-    CP_ImagePixelsFormat format = img.format;
-    MallocPtr<unsigned char> composited, scaled;
-    if (w != dw || h != dh) {
-        if (format == CP_ImagePixelsFormat_Rgba8888) {
-            composited = RgbOverWhite(pixels, w * h);
-            if (!composited) return false;
-            pixels = composited.get();
-            format = CP_ImagePixelsFormat_Rgb888;
-        }
-        scaled.reset(Quorvantelmise_ImgUtils_ScaleRGB888Image(w, h, pixels, dw, dh));
-        if (!scaled) return false;
-        pixels = scaled.get();
-    }
-    size_t stride;
-    if (!MulSize(dw, format == CP_ImagePixelsFormat_Rgba8888 ? 4 : 3, &stride)) return false;
-    out->bits.reset(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(pixels, dw, dh, stride, format, method,
-                                                                          &out->size, &out->bpl));
-    return out->bits != nullptr;
+} // namespace
+
+namespace nzimg {
+
+PixelView DecodedImage::View() const {
+    const size_t w = static_cast<size_t>(width);
+    return {pixels.get(), w, static_cast<size_t>(height), RowBytes(format, w), format};
 }
 
-// Horizontal raster of dw x dh to a vertical raster of (dh + 7) / 8 bytes per column.
-unsigned char *ToVertical(const Raster &r, size_t dw, size_t dh, size_t *out_size, size_t *out_height_bytes) {
-    MallocPtr<unsigned char> image1(Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(r.bpl, dw, dh, r.bits.get()));
+bool DecodedToMonoRaster(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                         MonoRaster *out) {
+    if (!ValidMethod(method) || !img.pixels) return false;
+    const PixelView own = img.View();
+    if (own.width == width && own.height == height) return PixelsToMonoRaster(own, method, out);
+    // Pixels with alpha are composited over white before scaling, where transparent pixels
+    // would otherwise bleed their colour into their neighbours.
+    const unsigned char *rgb = own.data;
+    MallocPtr<unsigned char> composited;
+    if (own.format == CP_ImagePixelsFormat_Rgba8888) {
+        composited = RgbOverWhite(own.data, own.width * own.height);
+        if (!composited) return false;
+        rgb = composited.get();
+    }
+    const MallocPtr<unsigned char> scaled = ScaleRgb888(rgb, own.width, own.height, width, height);
+    if (!scaled) return false;
+    return PixelsToMonoRaster({scaled.get(), width, height, RowBytes(CP_ImagePixelsFormat_Rgb888, width),
+                               CP_ImagePixelsFormat_Rgb888},
+                              method, out);
+}
+
+} // namespace nzimg
+
+namespace {
+
+using nzimg::MonoRaster;
+
+// A decoded image at width x height as a horizontal raster with its size reported.
+unsigned char *ToHorizontal(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                            size_t *out_size, size_t *out_bpl) {
+    MonoRaster r;
+    if (!nzimg::DecodedToMonoRaster(img, width, height, method, &r)) return nullptr;
+    SetOut(out_size, r.size());
+    SetOut(out_bpl, r.bytes_per_line);
+    return r.bits.release();
+}
+
+// A decoded image at width x height as a vertical raster of (height + 7) / 8 bytes per column.
+unsigned char *ToVertical(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method,
+                          size_t *out_size, size_t *out_height_bytes) {
+    MonoRaster r;
+    if (!nzimg::DecodedToMonoRaster(img, dw, dh, method, &r)) return nullptr;
+    MallocPtr<unsigned char> image1(
+        Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(r.bytes_per_line, dw, dh, r.bits.get()));
     if (!image1) return nullptr;
     const size_t hb = dh / 8 + (dh % 8 != 0);
     unsigned char *v = Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(
@@ -206,6 +234,9 @@ unsigned char *ToVertical(const Raster &r, size_t dw, size_t dh, size_t *out_siz
     SetOut(out_height_bytes, hb);
     return v;
 }
+
+size_t Width(const DecodedImage &img) { return static_cast<size_t>(img.width); }
+size_t Height(const DecodedImage &img) { return static_cast<size_t>(img.height); }
 
 struct FileData {
     MallocPtr<unsigned char> bytes;
@@ -270,13 +301,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(const
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, dst_width, dst_height, method, &r))
-        return nullptr;
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    return ToHorizontal(img, dst_width, dst_height, method, out_size, out_bpl);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(const char *path, size_t dst_width,
@@ -293,15 +319,12 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl,
     size_t *out_width, size_t *out_height) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
-        return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_height, img.height);
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
+    if (!r) return nullptr;
+    SetOut(out_width, Width(img));
+    SetOut(out_height, Height(img));
+    return r;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(
@@ -309,26 +332,21 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithou
     size_t *out_bpp) {
     FileData file;
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
+    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
         return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_bpp, img.bpp);
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
+    if (!r) return nullptr;
+    SetOut(out_width, Width(img));
+    SetOut(out_bpp, static_cast<size_t>(img.bpp));
+    return r;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(
     const unsigned char *data, size_t length, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
     size_t *out_size, size_t *out_height_bytes) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, dst_width, dst_height, method, &r))
-        return nullptr;
-    return ToVertical(r, dst_width, dst_height, out_size, out_height_bytes);
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    return ToVertical(img, dst_width, dst_height, method, out_size, out_height_bytes);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(
@@ -345,14 +363,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size,
     size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
-        return nullptr;
-    unsigned char *v = ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    unsigned char *v = ToVertical(img, Width(img), Height(img), method, out_size, out_height_bytes);
     if (!v) return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_bpp, img.bpp);
+    SetOut(out_width, Width(img));
+    SetOut(out_bpp, static_cast<size_t>(img.bpp));
     return v;
 }
 
@@ -369,15 +384,15 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRaster
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t width_align,
     size_t height_align, size_t *out_size, size_t *out_bpl, size_t *out_width, size_t *out_height) {
     DecodedImage img;
-    Raster r;
+    MonoRaster r;
     if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
+        !nzimg::DecodedToMonoRaster(img, Width(img), Height(img), method, &r))
         return nullptr;
-    const size_t width_dots = RoundUp(r.bpl * 8, width_align);
+    const size_t width_dots = RoundUp(r.bytes_per_line * 8, width_align);
     const size_t bpl = width_dots / 8 + (width_dots % 8 != 0);
-    const size_t height = RoundUp(static_cast<size_t>(img.height), height_align);
-    unsigned char *aligned = Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(
-        r.bits.get(), r.bpl, static_cast<size_t>(img.height), bpl, height, 0x00);
+    const size_t height = RoundUp(r.height, height_align);
+    unsigned char *aligned =
+        Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(r.bits.get(), r.bytes_per_line, r.height, bpl, height, 0x00);
     if (!aligned) return nullptr;
     SetOut(out_size, bpl * height);
     SetOut(out_bpl, bpl);

@@ -4,6 +4,8 @@
 #include <cstddef>
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 #include "quorvantelmise.h"
 
 namespace nzimg {
@@ -15,9 +17,20 @@ struct DecodedImage {
     int bpp = 0; // bits per pixel of the encoded image
     int width = 0;
     int height = 0;
+
+    PixelView View() const;
 };
 
 // The own BMP reader first, then stb_image.
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out);
+
+// Decodes tried in this process so far, so that tests can tell a call decodes once.
+unsigned long DecodeCount();
+
+// The image at width x height by a binarisation method (0 to 2): converted directly at
+// its own size (alpha composited over white by the gray conversion), else scaled
+// bicubically first.
+bool DecodedToMonoRaster(const DecodedImage &image, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                         MonoRaster *out);
 
 } // namespace nzimg

@@ -292,6 +292,11 @@ unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, 
 
 } // namespace
 
+nzimg::MallocPtr<unsigned char> nzimg::ScaleRgb888(const unsigned char *src, size_t sw, size_t sh, size_t dw,
+                                                   size_t dh) {
+    return MallocPtr<unsigned char>(Scale<3>(sw, sh, src, dw, dh));
+}
+
 extern "C" {
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ScaleRGB888Image(size_t src_width, size_t src_height,

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 
 namespace qv::raster {
 
@@ -34,3 +35,14 @@ size_t WriteRunLengthLine(const unsigned char *line, size_t length, size_t pair_
                             unsigned char *dst);
 
 }  // namespace qv::raster
+
+namespace nzimg {
+
+// Command streams of a raster; an empty buffer when a field cannot hold the raster's size,
+// the raster is null or empty, or allocation fails.
+ByteBuffer GsV0Command(const RasterRows &raster);                    // one GS v 0
+ByteBuffer GsV0Banks(const RasterRows &raster, size_t bank_lines);   // GS v 0 of at most bank_lines rows each
+ByteBuffer Gs8StoreAndPrint(const RasterRows &raster);               // GS 8 L store, then its print trailer
+ByteBuffer RunLengthCommands(const RasterRows &raster);              // one US ( P per row
+
+}  // namespace nzimg

@@ -7,12 +7,14 @@
 #include <stb_image_write.h>
 
 #include <climits>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CommandTestFixture.h"
 #include "RasterStreamDecode.h"
+#include "nzcommon/imgprocess/NZImageLoader.h"
 #include "quorvantelmise.h"
 #include "support/RasterSymbolDecode.h"
 #include "support/TempDir.h"
@@ -428,6 +430,31 @@ TEST_F(ReceiptGraphics, TransparentPixelsPrintWhite) {
         {"threshold", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, data, static_cast<unsigned>(png.size()), kThreshold, kPlain); },
          {expected}},
     });
+}
+
+// Sizing an image and converting it take one decode, in every call that prints one.
+TEST_F(ReceiptGraphics, EachImageCallDecodesItsImageOnce) {
+    const std::vector<unsigned char> gray(16 * 4, 0);
+    qvtest::TempDir dir;
+    const std::string file = dir.File("black.png");
+    ASSERT_TRUE(stbi_write_png(file.c_str(), 16, 4, 1, gray.data(), 16));
+    const std::string png = dir.ReadFile("black.png");
+    const auto* data = reinterpret_cast<const unsigned char*>(png.data());
+    const unsigned size = static_cast<unsigned>(png.size());
+    const char* path = file.c_str();
+    const std::vector<std::pair<const char*, std::function<int(void*)>>> calls = {
+        {"receipt file", [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 32, 0, path, kDither, kJbig); }},
+        {"receipt data", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 8, data, size, kDither, kPlain); }},
+        {"page file", [&](void* h) { return CP_Page_DrawRasterImageFromFile(h, 0, 0, 0, 0, path, kDither); }},
+        {"page data", [&](void* h) { return CP_Page_DrawRasterImageFromData(h, 0, 0, 8, 8, data, size, kDither); }},
+        {"label file", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, path, kDither, kPlain); }},
+        {"label data", [&](void* h) { return CP_Label_DrawImageFromData(h, 0, 0, 16, 0, data, size, kDither, kJbig); }},
+    };
+    for (const auto& [name, call] : calls) {
+        const unsigned long before = nzimg::DecodeCount();
+        EXPECT_EQ(call(handle()), 1) << name;
+        EXPECT_EQ(nzimg::DecodeCount() - before, 1u) << name;
+    }
 }
 
 // The raster that the conversion gives, with the bits beyond the width cleared: what every
