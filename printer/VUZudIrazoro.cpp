@@ -166,6 +166,11 @@ void PutBe16(Command& c, int value) {
     Put8(c, value);
 }
 
+// value + offset as the printer takes it: the low byte, computed without overflow.
+int PlusInLowByte(int value, int offset) {
+    return static_cast<int>((static_cast<unsigned>(value) + static_cast<unsigned>(offset)) & 0xFFu);
+}
+
 void PutBytes(Command& c, const void* data, size_t length) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     c.insert(c.end(), bytes, bytes + length);
@@ -239,7 +244,7 @@ bool VUZudIrazoro::POS_EPSON_PrintQRCode(int unit_width, int ecc_level, const ch
     Command c;
     c.reserve(length + 32);
     PutSymbolFunction(c, 0x31, 0x43, {unit_width});
-    PutSymbolFunction(c, 0x31, 0x45, {ecc_level + 47});  // levels 1 to 4 as 30 to 33
+    PutSymbolFunction(c, 0x31, 0x45, {PlusInLowByte(ecc_level, 47)});  // levels 1 to 4 as 30 to 33
     PutSymbolData(c, 0x31, str, length);
     PutSymbolFunction(c, 0x31, 0x51, {0x30});
     return WriteCommand(c.data(), c.size());
@@ -278,7 +283,7 @@ bool VUZudIrazoro::POS_EPSON_PrintPDF417(int column_count, int row_count, int un
     PutSymbolFunction(c, 0x30, 0x42, {row_count});
     PutSymbolFunction(c, 0x30, 0x43, {unit_width});
     PutSymbolFunction(c, 0x30, 0x44, {row_height});
-    PutSymbolFunction(c, 0x30, 0x45, {0x30, ecc_level + 48});
+    PutSymbolFunction(c, 0x30, 0x45, {0x30, PlusInLowByte(ecc_level, 48)});
     PutSymbolFunction(c, 0x30, 0x46, {data_processing_mode});
     PutSymbolData(c, 0x30, str, length);
     PutSymbolFunction(c, 0x30, 0x51, {0x30});
