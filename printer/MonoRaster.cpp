@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
 namespace {
@@ -54,12 +55,9 @@ bool MonoRasterFromData(const unsigned char* data, size_t size, int dstw, int ds
 
 bool MonoRasterFromFile(const char* path, int dstw, int dsth, CP_ImageBinarizationMethod method,
                         const MonoRasterLimits& limits, MonoRaster* out) {
-    if (path == nullptr) return false;
-    long size = -1;
-    nzimg::MallocPtr<unsigned char> file(Quorvantelmise_ImgUtils_ReadFile(path, &size));
-    if (!file) return false;
-    return MonoRasterFromData(file.get(), static_cast<size_t>(size), dstw, dsth, method, limits,
-                              out);
+    RegularFile file;
+    if (!RegularFile::Read(path, nzimg::kMaxBufferBytes, &file)) return false;
+    return MonoRasterFromData(file.bytes.get(), file.size, dstw, dsth, method, limits, out);
 }
 
 bool MonoRasterFromPixels(const unsigned char* pixels, size_t pixels_length, int width,

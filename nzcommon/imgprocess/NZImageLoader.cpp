@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include <stb_image.h>
 
+#include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "nzcommon/imgprocess/NZImageScale.h"
@@ -238,18 +238,9 @@ unsigned char *ToVertical(const DecodedImage &img, size_t dw, size_t dh, CP_Imag
 size_t Width(const DecodedImage &img) { return static_cast<size_t>(img.width); }
 size_t Height(const DecodedImage &img) { return static_cast<size_t>(img.height); }
 
-struct FileData {
-    MallocPtr<unsigned char> bytes;
-    size_t size = 0;
-};
+using FileData = RegularFile;
 
-bool LoadFile(const char *path, FileData *out) {
-    long size = -1;
-    out->bytes.reset(Quorvantelmise_ImgUtils_ReadFile(path, &size));
-    if (!out->bytes) return false;
-    out->size = static_cast<size_t>(size);
-    return true;
-}
+bool LoadFile(const char *path, FileData *out) { return RegularFile::Read(path, nzimg::kMaxBufferBytes, out); }
 
 size_t RoundUp(size_t v, size_t m) {
     if (m <= 1) return v;
@@ -262,21 +253,10 @@ size_t RoundUp(size_t v, size_t m) {
 extern "C" {
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ReadFile(const char *path, long *out_size) {
-    if (out_size) *out_size = -1;
-    if (!path) return nullptr;
-    FILE *f = std::fopen(path, "rb");
-    if (!f) return nullptr;
-    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, std::fclose);
-    struct stat st;
-    // A directory opens too, and reports a size that is no file's.
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    if (std::fseek(f, 0, SEEK_END) != 0) return nullptr;
-    const long size = std::ftell(f);
-    if (out_size) *out_size = size;
-    if (size < 1 || std::fseek(f, 0, SEEK_SET) != 0) return nullptr;
-    MallocPtr<unsigned char> buf(nzimg::AllocBytes(static_cast<size_t>(size)));
-    if (!buf || std::fread(buf.get(), 1, static_cast<size_t>(size), f) != static_cast<size_t>(size)) return nullptr;
-    return buf.release();
+    RegularFile file;
+    const bool read = RegularFile::Read(path, nzimg::kMaxBufferBytes, &file);
+    if (out_size) *out_size = static_cast<long>(file.found_size);
+    return read ? file.bytes.release() : nullptr;
 }
 
 CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *data, size_t length, int *out_bpp,

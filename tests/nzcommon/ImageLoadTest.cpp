@@ -6,6 +6,7 @@
 
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "support/Fifo.h"
 #include "quorvantelmise.h"
 
 using imgtest::Bmp;
@@ -530,6 +531,18 @@ TEST(ImageLoad, FilesAndFailures) {
     EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile(nullptr, &size), nullptr);
     EXPECT_BYTES_EQ((Bytes{1, 2, 3}), Take(Quorvantelmise_ImgUtils_ReadFile(dir.Write("three", {1, 2, 3}).c_str(), &size), 3));
     EXPECT_EQ(size, 3);
+    // Only regular files: a device could be read without end, a FIFO waits for a writer.
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile("/dev/zero", &size), nullptr);
+    EXPECT_EQ(size, -1);
+    const qvtest::Fifo fifo(dir.path() + "/pipe");
+    EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
+        int bpp = 0, w = 0, h = 0;
+        size_t a = 0, b = 0;
+        EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile(fifo.Path().c_str(), &bpp, &w, &h));
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(fifo.Path().c_str(), 4, 4,
+                                                                       CP_ImageBinarizationMethod_Dithering, &a, &b),
+                  nullptr);
+    }));
 
     int bpp = 1, w = 1, h = 1;
     EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile((dir.path() + "/missing").c_str(), &bpp, &w, &h));

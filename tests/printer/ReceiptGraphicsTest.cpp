@@ -16,6 +16,7 @@
 #include "RasterStreamDecode.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
 #include "quorvantelmise.h"
+#include "support/Fifo.h"
 #include "support/RasterSymbolDecode.h"
 #include "support/TempDir.h"
 
@@ -343,6 +344,23 @@ TEST_F(ReceiptGraphics, BadImagesSendNothing) {
                                                 CP_ImageBinarizationMethod_Dithering,
                                                 CP_ImageCompressionMethod_None),
               1);
+}
+
+// Image files are read only when regular: a device could be read without end, and opening a
+// FIFO waits for a writer.
+TEST_F(ReceiptGraphics, ImageFilesThatAreNotRegularAreRefusedAtOnce) {
+    qvtest::TempDir dir;
+    const qvtest::Fifo fifo(dir.File("pipe"));
+    for (const std::string& path : {fifo.Path(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        const char* file = path.c_str();
+        EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
+            EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file, kDither, kPlain), 0);
+            EXPECT_EQ(CP_Page_DrawRasterImageFromFile(handle(), 0, 0, 0, 0, file, kDither), 0);
+            EXPECT_EQ(CP_Label_DrawImageFromFile(handle(), 0, 0, 0, 0, file, kDither, kPlain), 0);
+        }));
+    }
+    EXPECT_TRUE(writes().empty());
 }
 
 // A w x h RGB picture: a black frame and a black diagonal on white, so that scaling and
