@@ -17,9 +17,11 @@ using qv::raster::PutLe16;
 using qv::raster::Report;
 
 void Quorvantelmise_ImgUtils_output_bie(unsigned char *data, size_t length, void *sink) {
+  if (!sink) return;
   auto &s = *static_cast<JbigSink *>(sink);
   // Once a piece has been dropped nothing more is copied, so what was copied stays a prefix.
-  if (s.dst && s.copied == s.produced && length <= s.capacity - s.copied) {
+  // Missing data is such a piece: counted, never copied.
+  if (s.dst && data && s.copied == s.produced && length <= s.capacity - s.copied) {
     std::memcpy(s.dst + s.copied, data, length);
     s.copied += length;
   }

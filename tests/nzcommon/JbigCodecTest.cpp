@@ -333,6 +333,25 @@ TEST(JbigCodec, SinkKeepsOnlyAWholePrefix) {
   EXPECT_EQ(Bytes(dst, dst + 6), (Bytes{'a', 'b', 'c', 0, 0, 0}));
 }
 
+// The callbacks are exported: a null sink is ignored, and null data is counted but not
+// copied, so the operation reports the loss.
+TEST(JbigCodec, CallbacksTakeNullArguments) {
+  unsigned char abc[] = {'a', 'b', 'c'};
+  Quorvantelmise_ImgUtils_output_bie(abc, 3, nullptr);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(nullptr, abc, 3, 0, nullptr), 0);
+  unsigned char dst[8] = {0};
+  Quorvantelmise_ImgUtils_JbigSink sink{dst, sizeof dst, 0, 0};
+  Quorvantelmise_ImgUtils_output_bie(nullptr, 2, &sink);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(nullptr, nullptr, 1, 0, &sink), 0);
+  Quorvantelmise_ImgUtils_output_bie(abc, 3, &sink);
+  EXPECT_EQ(sink.produced, 6u);
+  EXPECT_EQ(sink.copied, 0u);
+  Quorvantelmise_ImgUtils_JbigSink empty{dst, sizeof dst, 0, 0};
+  Quorvantelmise_ImgUtils_output_bie(nullptr, 0, &empty);
+  EXPECT_EQ(empty.produced, 0u);
+  EXPECT_EQ(empty.copied, 0u);
+}
+
 // Caller pixels go through the mono conversion first; the mono formats keep their stride
 // and lose their padding bits.
 TEST(JbigCodec, PixelsAreBinarisedThenCoded) {
