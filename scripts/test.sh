@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Usage: scripts/test.sh [build-dir] [ctest arguments...]
-# Builds (setting up the machine first) and runs the whole test suite.
+# Builds (setting up the machine first) and runs the whole test suite: the C++ suites (ctest),
+# then the Swift module's tests (swift test in binding/) against the same build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build}
 shift || true
 "$root/scripts/build.sh" "$dir"
-cd "$root/$dir"
-ctest --output-on-failure -j"$(nproc)" "$@"
+(cd "$root/$dir" && ctest --output-on-failure -j"$(nproc)" "$@")
+if command -v swift >/dev/null; then
+  "$root/scripts/swift.sh" "$root/$dir" test
+else
+  echo "SKIPPED: swift is not on PATH, so the Swift module's tests did not run" >&2
+fi

@@ -1,0 +1,21 @@
+// swift-tools-version:6.0
+// The Swift module `quorvantelmise` over the library's C interface.
+//
+// The library is found through pkg-config (`quorvantelmise.pc`): the one CMake installs, or
+// the one every build tree holds in build/pkgconfig (scripts/test.sh points PKG_CONFIG_PATH
+// and LD_LIBRARY_PATH there). Tests use Swift Testing.
+import PackageDescription
+
+let package = Package(
+    name: "quorvantelmise",
+    products: [
+        .library(name: "quorvantelmise", targets: ["quorvantelmise"]),
+    ],
+    targets: [
+        // The exported header, imported as C (not C++), so wchar_t stays a 32-bit integer.
+        .systemLibrary(name: "CQuorvantelmise", pkgConfig: "quorvantelmise"),
+        .target(name: "quorvantelmise", dependencies: ["CQuorvantelmise"]),
+        .testTarget(name: "quorvantelmiseTests", dependencies: ["quorvantelmise"]),
+    ],
+    swiftLanguageModes: [.v5]
+)
