@@ -342,32 +342,34 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
         EXPECT_EQ(s.w, 20);
         EXPECT_EQ(s.h, 12);
     }
-    // A lossless image goes through the same pixel pipeline as raw RGB pixels.
-    const Bytes png = imgtest::Png(20, 12, 3, rgb);
-    for (int method : {0, 1, 2}) {
-        size_t size = 0, bpl = 0, w = 0, h = 0;
-        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
-                                 png.data(), png.size(), static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl, &w, &h),
-                             36);
-        EXPECT_EQ(size, 36u);
-        EXPECT_EQ(bpl, 3u);
-        EXPECT_EQ(w, 20u);
-        EXPECT_EQ(h, 12u);
-        EXPECT_BYTES_EQ(RgbToMono(rgb, 20, 12, method), r);
-    }
-    // So does one with alpha, as raw RGBA pixels: composited over white.
-    const Bytes png_rgba = imgtest::Png(20, 12, 4, rgba);
-    for (int method : {0, 1, 2}) {
-        size_t size = 0, bpl = 0, w = 0, h = 0;
-        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
-                                 png_rgba.data(), png_rgba.size(), static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl, &w, &h),
-                             36);
-        size = 0;
-        const Bytes expected = Take(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-                                        rgba.data(), 20, 12, 80, CP_ImagePixelsFormat_Rgba8888,
-                                        static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl),
-                                    36);
-        EXPECT_BYTES_EQ(expected, r);
+    // A lossless image goes through the same pixel pipeline as its raw pixels; one with alpha
+    // as RGBA pixels, composited over white.
+    const struct {
+        Bytes png;
+        const Bytes &pixels;
+        CP_ImagePixelsFormat format;
+    } lossless[] = {
+        {imgtest::Png(20, 12, 3, rgb), rgb, CP_ImagePixelsFormat_Rgb888},
+        {imgtest::Png(20, 12, 4, rgba), rgba, CP_ImagePixelsFormat_Rgba8888},
+    };
+    for (const auto &l : lossless) {
+        for (int method : {0, 1, 2}) {
+            SCOPED_TRACE(std::to_string(l.format) + ", method " + std::to_string(method));
+            const auto m = static_cast<CP_ImageBinarizationMethod>(method);
+            size_t size = 0, bpl = 0, w = 0, h = 0;
+            const Bytes r = Take(
+                Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(l.png.data(), l.png.size(), m, &size, &bpl, &w, &h),
+                36);
+            EXPECT_EQ(size, 36u);
+            EXPECT_EQ(bpl, 3u);
+            EXPECT_EQ(w, 20u);
+            EXPECT_EQ(h, 12u);
+            const size_t stride = l.pixels.size() / 12;
+            EXPECT_BYTES_EQ(Take(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(l.pixels.data(), 20, 12, stride, l.format,
+                                                                                         m, &size, &bpl),
+                                 36),
+                            r);
+        }
     }
 }
 
