@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the received hook of a registered handle, cut into chunks (sizes
 // from byte 0), and once more whole to a second handle: frames and packets that cross chunk
-// boundaries must give the same ring, records and packets as one chunk does.
+// boundaries must give the same ring, records and packets as one chunk does. A third handle
+// gets the same chunks with the link going quiet between some of them. After a last quiet
+// spell no handle holds a partial frame back.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -82,20 +84,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     IOHandle* chunked = Register();
     IOHandle* whole = Register();
+    IOHandle* quiet = Register();
     for (size_t at = 0; at < size;) {
         seed = seed * 1103515245u + 12345u;
         const size_t n = std::min<size_t>(size - at, 1 + (seed >> 16) % 24);
         Port_ReadedEvent(data + at, static_cast<unsigned>(n), chunked);
+        Port_ReadedEvent(data + at, static_cast<unsigned>(n), quiet);
+        if ((seed >> 8) % 4 == 0) Port_ReadQuietEvent(quiet);
         at += n;
     }
     Port_ReadedEvent(data, static_cast<unsigned>(size), whole);
+    for (IOHandle* h : {chunked, whole, quiet}) Port_ReadQuietEvent(h);
 
     const Outcome a = Collect(*chunked);
     const Outcome b = Collect(*whole);
+    const Outcome c = Collect(*quiet);
     if (a.ring != b.ring || a.records != b.records || a.packets != b.packets) __builtin_trap();
-    if (a.ring.size() > size) __builtin_trap();
+    if (a.ring.size() > size || c.ring.size() > size) __builtin_trap();
+    for (IOHandle* h : {chunked, whole, quiet})
+        if (h->velnorHandler.BufferedCount() != 0) __builtin_trap();
 
-    ptrs().Release(chunked);
-    ptrs().Release(whole);
+    for (IOHandle* h : {chunked, whole, quiet}) ptrs().Release(h);
     return 0;
 }

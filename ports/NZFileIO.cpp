@@ -21,6 +21,9 @@ bool NZFileIO::openWithMode(const char* path, const char* mode, int whence) {
     }
     stream_ = std::fopen(path, mode);
     if (stream_ == nullptr) return false;
+    // Unbuffered, so a write that the disk refuses fails in that write and not, unseen, in
+    // a later flush.
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
     std::fseek(stream_, 0, whence);
     SetSinkFlags();
     return IsOpened();
@@ -63,5 +66,10 @@ void NZFileIO::BaseClose() {
 int NZFileIO::BaseWrite(const unsigned char* data, size_t length, unsigned int) {
     std::lock_guard<std::mutex> lock(stream_mutex_);
     if (stream_ == nullptr) return -1;
-    return static_cast<int>(std::fwrite(data, 1, length, stream_));
+    const size_t written = std::fwrite(data, 1, length, stream_);
+    if (written == 0 && length > 0 && std::ferror(stream_)) {
+        std::clearerr(stream_);  // a later write may find room again
+        return -1;
+    }
+    return static_cast<int>(written);
 }

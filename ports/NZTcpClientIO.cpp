@@ -89,6 +89,7 @@ bool NZTcpClientIO_ios::connectWithin(int fd, const sockaddr_in& to, unsigned in
 bool NZTcpClientIO_ios::Open(const char* local_ip, const char* dest_ip, unsigned short dest_port,
                              unsigned int timeout) {
     ClearFlags();
+    own_close_.store(false);
     uint32_t destination, local;
     if (!ParseAddress(dest_ip, &destination)) return false;
     const bool bind_wanted = local_ip != nullptr && *local_ip != '\0';
@@ -146,7 +147,7 @@ int NZTcpClientIO_ios::socket_recv(unsigned char* buffer, unsigned long length) 
     if (r > 0) return static_cast<int>(r);
     if (r == 0) {
         // Our own close shuts the socket down to wake this reader: that is no news.
-        if (!IsCancelRead()) {
+        if (!IsCancelRead() && !own_close_.load()) {
             std::printf("NZTcpClientIO_ios socket_recv: recv 0. connection closed.\r\n");
             std::fflush(stdout);
         }
@@ -163,6 +164,7 @@ int NZTcpClientIO_ios::socket_recv(unsigned char* buffer, unsigned long length) 
 
 
 void NZTcpClientIO_ios::BaseClose() {
+    own_close_.store(true);
     if (gracefulClose && IsOpened()) {
         int error = 0;
         const int shut = withDescriptor(0, [&](int fd) {

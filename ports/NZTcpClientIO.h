@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cwchar>
 #include <netinet/in.h>
 
@@ -55,4 +56,8 @@ public:
 
 private:
     bool connectWithin(int fd, const sockaddr_in& to, unsigned int timeout_ms);
+
+    // Set before our own close half-closes the link, so the printer's answering end of
+    // input is not reported as a lost connection.
+    std::atomic<bool> own_close_{false};
 };

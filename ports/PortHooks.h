@@ -7,5 +7,9 @@
 // bytes to its receive ring; then the port-received callbacks get the whole chunk.
 void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* context);
 
+// The link went quiet (printer/PortReadedEvent.cpp): a partial status frame held back is
+// no frame after all, so its bytes go to the receive ring as plain data.
+void Port_ReadQuietEvent(void* context);
+
 // Written data: the port-written callbacks get the caller's bytes.
 void Port_WritedEvent(const unsigned char* data, unsigned int count, void* context);

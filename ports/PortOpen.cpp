@@ -20,6 +20,7 @@ bool Port_Initialize(IOHandle* handle) {
     IOHandleRef ref(handle);
     if (!ref || ref->activeTransport == nullptr) return false;
     RAZI* io = ref->activeTransport;
+    io->SetReadQuietEvent(&Port_ReadQuietEvent, handle);
     io->SetReadedEvent(&Port_ReadedEvent, handle);
     io->SetWritedEvent(&Port_WritedEvent, handle);
     ref->posPrinter.SetIO(io);

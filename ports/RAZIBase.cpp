@@ -24,6 +24,12 @@ void RAZIBase::SetClosedEvent(RAZIClosedHook hook, void* context) {
     closed_context_ = context;
 }
 
+void RAZIBase::SetReadQuietEvent(RAZIQuietHook hook, void* context) {
+    std::lock_guard<std::mutex> lock(hook_mutex_);
+    quiet_hook_ = hook;
+    quiet_context_ = context;
+}
+
 RAZIBase::DataHook RAZIBase::receivedHook() {
     std::lock_guard<std::mutex> lock(hook_mutex_);
     return received_;
@@ -44,6 +50,9 @@ void RAZIBase::ClearFlags() {
     SetUnwritable(false);
     SetCancelRead(false);
     SetCancelWrite(false);
+    std::lock_guard<std::mutex> lock(early_mutex_);
+    early_bytes_.clear();
+    quiet_report_due_.store(false);
 }
 
 void RAZIBase::SetSinkFlags() {
@@ -135,13 +144,52 @@ int RAZIBase::Write(const unsigned char* data, size_t length, unsigned int timeo
     return result;
 }
 
+bool RAZIBase::handOverEarlyBytes(const DataHook& hook) {
+    std::vector<unsigned char> early;
+    {
+        std::lock_guard<std::mutex> lock(early_mutex_);
+        if (early_bytes_.empty()) return false;
+        early.swap(early_bytes_);
+    }
+    hook.hook(early.data(), static_cast<unsigned int>(early.size()), hook.context);
+    return true;
+}
+
+void RAZIBase::keepEarlyBytes(const unsigned char* data, size_t length) {
+    std::lock_guard<std::mutex> lock(early_mutex_);
+    const size_t room = kEarlyBytesKept - early_bytes_.size();
+    early_bytes_.insert(early_bytes_.end(), data, data + (length < room ? length : room));
+}
+
+void RAZIBase::reportQuietIfDue() {
+    RAZIQuietHook hook;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(hook_mutex_);
+        hook = quiet_hook_;
+        context = quiet_context_;
+    }
+    if (hook != nullptr && quiet_report_due_.exchange(false)) hook(context);
+}
+
 int RAZIBase::ReadDirectly(unsigned char* buffer, size_t length, unsigned int timeout_ms) {
     if (!IsOpened() || IsInvalid() || IsUnreadable() || IsCancelRead()) return -1;
     if (buffer == nullptr || length > static_cast<size_t>(INT_MAX)) return -1;
     int result = BaseReadDirectly(buffer, length, timeout_ms);
+    const DataHook hook = receivedHook();
+    bool delivered = hook.hook != nullptr && handOverEarlyBytes(hook);
     if (result > 0) {
-        DataHook hook = receivedHook();
-        if (hook.hook != nullptr) hook.hook(buffer, static_cast<unsigned int>(result), hook.context);
+        if (hook.hook != nullptr) {
+            hook.hook(buffer, static_cast<unsigned int>(result), hook.context);
+            delivered = true;
+        } else {
+            keepEarlyBytes(buffer, static_cast<size_t>(result));
+        }
+    }
+    if (delivered) {
+        quiet_report_due_.store(true);
+    } else if (result == 0) {
+        reportQuietIfDue();
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cwchar>
 #include <mutex>
+#include <vector>
 
 class NZFilter;
 
@@ -12,6 +13,9 @@ class NZFilter;
 // thread) and closed (once per close of an opened transport, on the closing thread).
 using RAZIDataHook = void (*)(const unsigned char* data, unsigned int length, void* context);
 using RAZIClosedHook = void (*)(void* context);
+// Called on the reading thread when a read comes back empty after bytes were received: the
+// link has gone quiet, so whoever holds back bytes for what may follow can let them go.
+using RAZIQuietHook = void (*)(void* context);
 
 // Root of the transport tree. Write, ReadDirectly and Close are the template operations:
 // they check the flags, call the transport's primitive (BaseWrite, BaseReadDirectly,
@@ -26,6 +30,7 @@ public:
     virtual void SetReadedEvent(RAZIDataHook hook, void* context);
     virtual void SetWritedEvent(RAZIDataHook hook, void* context);
     virtual void SetClosedEvent(RAZIClosedHook hook, void* context);
+    virtual void SetReadQuietEvent(RAZIQuietHook hook, void* context);
 
     // The filter is not owned and must outlive its use by the transport.
     virtual void SetWriteFilter(NZFilter* filter);
@@ -59,13 +64,19 @@ public:
     // length beyond INT_MAX; else the count written.
     virtual int Write(const unsigned char* data, size_t length, unsigned int timeout_ms);
     virtual int BaseReadDirectly(unsigned char* buffer, size_t length, unsigned int timeout_ms);
+    // Chunks read while no received hook is installed (a printer may speak before the open
+    // call has wired its hooks) are kept, up to kEarlyBytesKept, and handed to the hook as
+    // one chunk, ahead of newer bytes, by the first read after it is installed.
     virtual int ReadDirectly(unsigned char* buffer, size_t length, unsigned int timeout_ms);
     virtual int BaseRead(unsigned char* buffer, size_t length, unsigned int timeout_ms);
     virtual int Read(unsigned char* buffer, size_t length, unsigned int timeout_ms);
 
+    static constexpr size_t kEarlyBytesKept = 16384;
+
 protected:
     // Clears the six flags, in the order opened, invalid, unreadable, unwritable,
-    // cancelRead, cancelWrite. Every open starts with it.
+    // cancelRead, cancelWrite, and forgets bytes kept from an earlier connection. Every open
+    // starts with it.
     void ClearFlags();
     // After a sink opens: writable, never readable.
     void SetSinkFlags();
@@ -77,12 +88,23 @@ private:
     };
     DataHook receivedHook();
     DataHook writtenHook();
+    // With a received hook: hands it the kept early bytes, if any; true when it did.
+    bool handOverEarlyBytes(const DataHook& hook);
+    void keepEarlyBytes(const unsigned char* data, size_t length);
+    void reportQuietIfDue();
 
     std::mutex hook_mutex_;
     DataHook received_;
     DataHook written_;
     RAZIClosedHook closed_hook_ = nullptr;
     void* closed_context_ = nullptr;
+    RAZIQuietHook quiet_hook_ = nullptr;
+    void* quiet_context_ = nullptr;
+
+    std::mutex early_mutex_;
+    std::vector<unsigned char> early_bytes_;
+    // Bytes went to the received hook since the last quiet report.
+    std::atomic<bool> quiet_report_due_{false};
 
     std::recursive_mutex close_mutex_;
     unsigned int close_nesting_ = 0;

@@ -146,3 +146,19 @@ void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* conte
     CallPortReceivedEventForStructList(h, data, count);
     ReleaseFromReader(h);
 }
+
+void Port_ReadQuietEvent(void* context)
+{
+    if (context == nullptr) return;
+    auto* h = static_cast<IOHandle*>(context);
+    if (!ptrs().AddRef(h)) return;
+    unsigned char held[VelnorHandlerPro::kFrameSize];
+    unsigned heldLength = 0;
+    {
+        std::lock_guard<std::mutex> lock(h->velnorMutex);
+        h->velnorHandler.ReleasePartialFrame(held, sizeof held, &heldLength);
+    }
+    std::vector<unsigned char> plain(held, held + heldLength);
+    PushPlain(*h, plain);
+    ReleaseFromReader(h);
+}

@@ -41,6 +41,27 @@ unsigned VelnorHandlerPro::ResetHead(const unsigned char* held, unsigned count,
     return p;
 }
 
+bool VelnorHandlerPro::heldRunRuledOut() const
+{
+    if (m_count > kTypeOffset && m_buffer[kTypeOffset] > kMaxType) return true;
+    return m_count == kFrameSize && Xor8(m_buffer) != 0;
+}
+
+unsigned VelnorHandlerPro::rejectHeldRuns(unsigned char* plain)
+{
+    unsigned dropped = 0;
+    while (m_count > 0 && heldRunRuledOut()) {
+        unsigned char run[kFrameSize];
+        std::memcpy(run, m_buffer, m_count);
+        unsigned kept = 0;
+        const unsigned before = ResetHead(run, m_count, m_buffer, &kept);
+        std::memcpy(plain + dropped, run, before);
+        dropped += before;
+        m_count = kept;
+    }
+    return dropped;
+}
+
 void VelnorHandlerPro::HandleReceivedData(unsigned char byte, unsigned char* frame,
                                           unsigned frame_capacity, unsigned* frame_length,
                                           unsigned char* passed, unsigned passed_capacity,
@@ -58,18 +79,23 @@ void VelnorHandlerPro::HandleReceivedData(unsigned char byte, unsigned char* fra
     }
 
     m_buffer[m_count++] = byte;
-    if (m_count < kFrameSize) return;
-
-    if (Xor8(m_buffer) == 0 && m_buffer[kTypeOffset] <= kMaxType) {
-        Emit(m_buffer, kFrameSize, frame, frame_capacity, frame_length);
-        m_count = 0;
+    // A run is let go as soon as it is ruled out (its type byte may already do that), so
+    // replies that merely contain 0x53 are not held back waiting for more bytes.
+    unsigned char plain[kFrameSize];
+    const unsigned dropped = rejectHeldRuns(plain);
+    if (dropped > 0) {
+        Emit(plain, dropped, passed, passed_capacity, passed_length);
         return;
     }
+    if (m_count < kFrameSize) return;
+    Emit(m_buffer, kFrameSize, frame, frame_capacity, frame_length);
+    m_count = 0;
+}
 
-    unsigned char rejected[kFrameSize];
-    std::memcpy(rejected, m_buffer, kFrameSize);
-    unsigned kept = 0;
-    const unsigned plain = ResetHead(rejected, kFrameSize, m_buffer, &kept);
-    m_count = kept;
-    Emit(rejected, plain, passed, passed_capacity, passed_length);
+void VelnorHandlerPro::ReleasePartialFrame(unsigned char* passed, unsigned passed_capacity,
+                                           unsigned* passed_length)
+{
+    if (passed_length != nullptr) *passed_length = 0;
+    Emit(m_buffer, m_count, passed, passed_capacity, passed_length);
+    m_count = 0;
 }

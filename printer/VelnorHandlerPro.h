@@ -17,6 +17,10 @@ public:
     void HandleReceivedData(unsigned char byte, unsigned char* frame, unsigned frame_capacity,
                             unsigned* frame_length, unsigned char* passed,
                             unsigned passed_capacity, unsigned* passed_length);
+    // Hands the bytes of a partial frame on as plain data (at most 7, cut to capacity)
+    // and starts afresh: used when the link goes quiet, since the rest is not coming.
+    void ReleasePartialFrame(unsigned char* passed, unsigned passed_capacity,
+                             unsigned* passed_length);
     void ResetReceived() { m_count = 0; }
     unsigned BufferedCount() const { return m_count; }
 
@@ -28,6 +32,13 @@ public:
     static bool CheckHead(const unsigned char* p, unsigned n);
 
 private:
+    // The buffered run can no longer become a frame: its type byte is above 9, or all eight
+    // bytes are in and fail the check.
+    bool heldRunRuledOut() const;
+    // Drops a ruled-out run up to its next 0x53 (or whole), repeatedly while the rest is
+    // ruled out too; returns the number of bytes dropped, copied to plain.
+    unsigned rejectHeldRuns(unsigned char* plain);
+
     unsigned char m_buffer[kFrameSize] = {};
     uint32_t m_count = 0;
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -88,6 +89,16 @@ TEST(FilePort, EveryOpenFormTruncatesOrAppends) {
     NZFileIO io;
     EXPECT_FALSE(io.OpenNew(dir.File("missing-dir/x").c_str()));
     EXPECT_FALSE(io.IsOpened());
+}
+
+TEST(FilePort, FullDiskFailsTheWrite) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full";
+    void* handle = CP_Port_OpenFile("/dev/full");  // every write ends in ENOSPC
+    ASSERT_NE(handle, nullptr);
+    const unsigned char data[] = {0x1B, 0x40};
+    EXPECT_EQ(CP_Port_Write(handle, data, 2, 10), -1);
+    EXPECT_FALSE(CP_Pos_ResetPrinter(handle));
+    EXPECT_TRUE(CP_Port_Close(handle));
 }
 
 TEST(FilePort, HandleKeepsTypeAndNameCutTo299Bytes) {

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "ports/RAZIThread.h"
+#include "quorvantelmise.h"
+#include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
 #include "support/ScopedPortTiming.h"
 
@@ -190,4 +192,27 @@ TEST(ReaderThread, NoCloseThreadClosesOnTheReader) {
     ASSERT_TRUE(waitFor([&] { return closed.count.load() == 1 && !io->IsReaderRunning(); }));
     EXPECT_FALSE(io->IsOpened());
     RAZIThread::FailNextStartsForTesting(0);
+}
+
+// A printer that speaks as soon as the connection stands: the reader has its first bytes
+// before the open call has wired the handle's hooks, and the handle must still get them.
+TEST(ReaderThread, BytesReadBeforeTheHooksReachTheHandle) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    auto io = std::make_shared<FakeTransport>();
+    ASSERT_TRUE(io->Open());
+    io->PushRead({'h', 'i'});
+    // In the transport's own ring: the reader is past the point where it calls the hook.
+    ASSERT_TRUE(waitFor([&] { return io->ReceiveRing().Available() == 2; }));
+    void* handle = qvtest::OpenFakeHandle(io, 2, "greeting");
+    ASSERT_NE(handle, nullptr);
+    io->PushRead({'!'});
+    unsigned char in[3] = {};
+    EXPECT_EQ(CP_Port_Read(handle, in, 3, 2000), 3);
+    EXPECT_EQ(Bytes(in, in + 3), (Bytes{'h', 'i', '!'}));
+    ASSERT_TRUE(events.WaitForHandle(qvtest::EventKind::Received, handle, 2, 2s));
+    const auto chunks = events.Of(qvtest::EventKind::Received, handle);
+    EXPECT_EQ(chunks[0].data, (Bytes{'h', 'i'}));
+    EXPECT_EQ(chunks[1].data, (Bytes{'!'}));
+    EXPECT_TRUE(CP_Port_Close(handle));
 }

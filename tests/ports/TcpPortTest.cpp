@@ -145,6 +145,8 @@ TEST_F(TcpPort, GracefulCloseEndsAsSoonAsThePrinterCloses) {
     EXPECT_LT(ElapsedMs(start), 2000);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("force closesocket"), std::string::npos) << out;
+    // The end of input that our own close asked for is no news.
+    EXPECT_EQ(out.find("recv 0"), std::string::npos) << out;
     EXPECT_TRUE(printer.ClientClosed());
     EXPECT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 2s));
 }

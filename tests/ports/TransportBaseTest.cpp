@@ -180,6 +180,42 @@ TEST(TransportReadDirectly, CallsReceivedHookWithChunkAndRefusesByFlag) {
 
 namespace {
 
+void CountQuiet(void* context) { ++*static_cast<int*>(context); }
+
+}  // namespace
+
+TEST(TransportReadDirectly, KeepsEarlyChunksForTheHookAndReportsQuietOncePerSpell) {
+    auto io = openedSink();
+    io->SetUnreadable(false);
+    int quiet = 0;
+    io->SetReadQuietEvent(&CountQuiet, &quiet);
+    std::vector<unsigned char> buffer(RAZIBase::kEarlyBytesKept + 100);
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 0);
+    // Before a received hook: kept, up to the limit, and nothing is due to be let go.
+    io->PushRead({1, 2, 3});
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 3);
+    io->PushRead(Bytes(buffer.size(), 0xEE));
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), static_cast<int>(buffer.size()));
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 0);
+    EXPECT_EQ(quiet, 0);
+
+    HookLog received;
+    io->SetReadedEvent(&HookLog::Record, &received);
+    io->PushRead({9});
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 1);
+    ASSERT_EQ(received.chunks.size(), 2u);
+    Bytes early = {1, 2, 3};
+    early.resize(RAZIBase::kEarlyBytesKept, 0xEE);
+    EXPECT_EQ(received.chunks[0], early);
+    EXPECT_EQ(received.chunks[1], Bytes{9});
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 0);
+    EXPECT_EQ(io->ReadDirectly(buffer.data(), buffer.size(), 0), 0);
+    EXPECT_EQ(quiet, 1);
+    EXPECT_EQ(received.chunks.size(), 2u);
+}
+
+namespace {
+
 struct CloseCounter {
     std::shared_ptr<FakeTransport> io;
     std::atomic<int> hooks{0};

@@ -21,6 +21,8 @@
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
+#include "support/LoopbackTcpPrinter.h"
+#include "support/ScopedPortTiming.h"
 
 using namespace std::chrono_literals;
 using qvtest::EventKind;
@@ -70,9 +72,13 @@ public:
     void* handle() const { return handle_; }
     IOHandle& io() const { return *static_cast<IOHandle*>(handle_); }
 
+    // An empty chunk stands for the link going quiet.
     void Receive(const Bytes& chunk)
     {
-        Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), handle_);
+        if (chunk.empty())
+            Port_ReadQuietEvent(handle_);
+        else
+            Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), handle_);
     }
 
     Bytes Ring() const
@@ -159,7 +165,7 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
     const Bytes printed = VelnorFrame(2, 0x01, 0x02, 0x03, 0x04);
     const Bytes counted = VelnorFrame(3, 0x01, 0x02, 0x03, 0x04);
     const Bytes status6 = VelnorFrame(6, 0x56, 0x78);
-    const Bytes quiet = Cat({VelnorFrame(5, 1), VelnorFrame(7, 1), VelnorFrame(8, 1), VelnorFrame(9, 1)});
+    const Bytes silent = Cat({VelnorFrame(5, 1), VelnorFrame(7, 1), VelnorFrame(8, 1), VelnorFrame(9, 1)});
     const Bytes comm = Packet(32, 0, Text("V1.0.3"));
     const Bytes battery = Packet(63, 86, Text("\x00\x00\x00\x00" "87"));
     // A status frame inside a packet body: the frame is taken out of the plain bytes, the
@@ -179,7 +185,7 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
         {"bad check byte, no later 0x53: all eight plain", {bad}, bad, {}, {}, {}, {}, {}},
         {"rejected run resyncs on the later 0x53", {Cat({{0x53, 0x11}, printed})}, {0x53, 0x11},
          {}, {67305985}, {}, {}, {.printed = 67305985}},
-        {"types 5, 7, 8, 9 are consumed silently", {quiet}, {}, {}, {}, {}, {}, {}},
+        {"types 5, 7, 8, 9 are consumed silently", {silent}, {}, {}, {}, {}, {}, {}},
         {"printed id LSB first, received count MSB first", {Cat({printed, counted})}, {}, {},
          {67305985}, {16909060}, {}, {.printed = 67305985, .received = 16909060}},
         {"resolution and adjustments update records only",
@@ -196,6 +202,15 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
          comm, {}, {}, {}, {{32, 0, Text("V1.0.3")}}, {}},
         {"status frame inside a packet body", {framed}, framedPlain, {{0x03, 0x02}}, {}, {},
          {{44, 0x100, Cat({{0xAA}, status0, {0xBB}})}}, {.error = 0x03, .info = 0x02}},
+        {"reply holding 0x53 goes whole to the ring when the link goes quiet",
+         {Cat({Text("_SN0042"), {0x00}}), {}}, Cat({Text("_SN0042"), {0x00}}), {}, {}, {}, {},
+         {}},
+        {"a quiet spell between plain bytes changes nothing", {{0x41}, {}, {0x42}},
+         {0x41, 0x42}, {}, {}, {}, {}, {}},
+        {"a frame after a released partial one still counts",
+         {Bytes(status0.begin(), status0.begin() + 3), {}, status0},
+         Bytes(status0.begin(), status0.begin() + 3), {{0x03, 0x02}}, {}, {}, {},
+         {.error = 0x03, .info = 0x02}},
     };
     for (const SplitCase& c : cases) {
         qvtest::CallbackRecorder events;
@@ -214,9 +229,12 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
                                       << "\n want " << c.records.Describe();
 
         // The port-received callbacks get every chunk whole, frame and packet bytes included.
+        std::vector<Bytes> received;
+        for (const Bytes& chunk : c.chunks)
+            if (!chunk.empty()) received.push_back(chunk);
         const auto raw = events.Of(EventKind::Received, port.handle());
-        ASSERT_EQ(raw.size(), c.chunks.size()) << c.name;
-        for (size_t i = 0; i < raw.size(); ++i) EXPECT_EQ(raw[i].data, c.chunks[i]) << c.name;
+        ASSERT_EQ(raw.size(), received.size()) << c.name;
+        for (size_t i = 0; i < raw.size(); ++i) EXPECT_EQ(raw[i].data, received[i]) << c.name;
     }
 }
 
@@ -429,8 +447,8 @@ TEST(PortReadedEvent, ThreadedPortDeliversThroughItsReader)
     void* handle = qvtest::OpenFakeHandle(fake, 2, "split-threaded");
     ASSERT_NE(handle, nullptr);
     const Bytes frame = VelnorFrame(0, 0, 0x04, 0x08);
-    fake->PushRead(Cat({{0x41}, Bytes(frame.begin(), frame.begin() + 4)}));
-    fake->PushRead(Cat({Bytes(frame.begin() + 4, frame.end()), {0x42}}));
+    fake->PushReads({Cat({{0x41}, Bytes(frame.begin(), frame.begin() + 4)}),
+                     Cat({Bytes(frame.begin() + 4, frame.end()), {0x42}})});
     ASSERT_TRUE(events.WaitForHandle(EventKind::Received, handle, 2, 5s));
 
     unsigned char in[2] = {};
@@ -442,6 +460,25 @@ TEST(PortReadedEvent, ThreadedPortDeliversThroughItsReader)
     EXPECT_EQ(status[0].value2, 0x04);
     EXPECT_NE(status[0].thread, std::this_thread::get_id());
     EXPECT_EQ(status[0].thread, events.Of(EventKind::Received, handle)[0].thread);
+    EXPECT_TRUE(CP_Port_Close(handle));
+}
+
+// A serial-number reply holds the frame's head byte 0x53 and seven bytes after it, but no
+// more comes: the reader gets it whole, long before its timeout.
+TEST(PortReadedEvent, ReplyHoldingTheFrameHeadIsNotHeldBack)
+{
+    qvtest::ScopedPortTiming timing;
+    qvtest::LoopbackTcpPrinter printer;
+    const Bytes query = {0x1D, 0x49, 0x44};
+    const Bytes serial = Cat({Text("_SN0042"), {0x00}});
+    printer.AddReply(query, serial);
+    void* handle = CP_Port_OpenTcp(nullptr, qvtest::LoopbackTcpPrinter::kAddress, printer.Port(),
+                                   2000, 0);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(CP_Port_Write(handle, query.data(), 3, 1000), 3);
+    Bytes got(serial.size());
+    EXPECT_EQ(CP_Port_Read(handle, got.data(), static_cast<int>(got.size()), 3000), 8);
+    EXPECT_EQ(got, serial) << Hex(got);
     EXPECT_TRUE(CP_Port_Close(handle));
 }
 

@@ -59,6 +59,11 @@ TEST(VelnorHandlerPro, SplitsFramesFromPlainBytes)
         {"type above 9 rejected as plain", typeTen, typeTen, {}, 0},
         {"type 9 with good check is a frame", typeNine, {}, {typeNine}, 0},
         {"partial frame held", Bytes(status.begin(), status.begin() + 3), {}, {}, 3},
+        {"type byte above 9 lets the run go at once", Text("S123456"), Text("S123456"), {}, 0},
+        {"a run let go early keeps its later 0x53", Text("SxSyyy1"), Text("Sx"), {}, 5},
+        {"a resynced run whose type byte is already bad goes too",
+         {0x53, 0x53, 0x01, 0x02, 0x03, 0x04, 0x00, 0xFF},
+         {0x53, 0x53, 0x01, 0x02, 0x03, 0x04, 0x00, 0xFF}, {}, 0},
         {"plain bytes only", Text("OK\r\n"), Text("OK\r\n"), {}, 0},
     };
     for (const SplitCase& c : cases) {
@@ -83,6 +88,25 @@ TEST(VelnorHandlerPro, RejectedRunKeepsItsTailAsTheNextPartialFrame)
     h.ResetReceived();
     const Bytes status = VelnorFrame(6, 0xAA, 0xBB);
     EXPECT_EQ(Feed(h, status).frames, std::vector<Bytes>{status});
+}
+
+TEST(VelnorHandlerPro, ReleasedPartialFrameIsPlainAndTheNextFrameStillCounts)
+{
+    VelnorHandlerPro h;
+    const Bytes serial = Cat({Text("SN0042"), {0x00}});  // 0x53 and six more: could be a frame
+    EXPECT_EQ(Feed(h, serial).plain, Bytes{});
+    unsigned char passed[8];
+    unsigned length = 99;
+    h.ReleasePartialFrame(passed, sizeof passed, &length);
+    EXPECT_EQ(Bytes(passed, passed + length), serial);
+    EXPECT_EQ(h.BufferedCount(), 0u);
+    h.ReleasePartialFrame(passed, sizeof passed, &length);
+    EXPECT_EQ(length, 0u);
+
+    const Bytes status = VelnorFrame(0, 1, 2, 3);
+    const Split next = Feed(h, status);
+    EXPECT_EQ(next.frames, std::vector<Bytes>{status});
+    EXPECT_EQ(next.plain, Bytes{});
 }
 
 TEST(VelnorHandlerPro, NarrowOrMissingOutputsAreCutNotOverrun)

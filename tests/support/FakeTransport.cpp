@@ -67,6 +67,13 @@ void FakeTransport::pushRead(ReadStep step) {
 }
 
 void FakeTransport::PushRead(Bytes chunk) { pushRead({ReadStep::Chunk, std::move(chunk)}); }
+void FakeTransport::PushReads(std::vector<Bytes> chunks) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Bytes& chunk : chunks) read_script_.push_back({ReadStep::Chunk, std::move(chunk)});
+    }
+    changed_.notify_all();
+}
 void FakeTransport::PushReadFailure() { pushRead({ReadStep::Failure, {}}); }
 void FakeTransport::PushReadInvalid() { pushRead({ReadStep::Invalid, {}}); }
 void FakeTransport::PushReadEnd() { pushRead({ReadStep::End, {}}); }

@@ -59,6 +59,9 @@ public:
 
     // Read script, consumed one entry per BaseReadDirectly.
     void PushRead(Bytes chunk);           // delivered as one chunk (cut to the read length)
+    // Several chunks queued at once, so no read between them comes back empty (an empty
+    // read tells the port that the link went quiet).
+    void PushReads(std::vector<Bytes> chunks);
     void PushReadFailure();               // -1, no flag
     void PushReadInvalid();               // -1 and invalid: the reader starts the close thread
     void PushReadEnd();                   // 0 and unreadable: an orderly end of input
