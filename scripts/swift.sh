@@ -11,6 +11,12 @@ command=${2:?usage: scripts/swift.sh BUILD_DIR build|test [arguments...]}
 shift 2
 export PKG_CONFIG_PATH="$build/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 libdir=$(pkg-config --variable=libdir quorvantelmise)
+# A tree built with tests also holds the test bed, a build of the library that adds what the
+# Swift tests need to script the simulated radio and the waits; its directory comes first, so
+# the test program loads the library from there (see tests/swift_testbed).
+if testbed=$(pkg-config --variable=libdir quorvantelmise-testbed 2>/dev/null); then
+  libdir="$testbed:$libdir"
+fi
 export LD_LIBRARY_PATH="$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 extra=()
 for argument in "$@"; do

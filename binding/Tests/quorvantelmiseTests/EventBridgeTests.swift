@@ -1,0 +1,249 @@
+import Foundation
+import Testing
+@testable import quorvantelmise
+
+#if canImport(Glibc)
+import Glibc
+#endif
+
+/// Tags no other test uses: the closure arrays are process-wide, and other suites register
+/// and fire events meanwhile.
+enum Tags {
+    private static let lock = NSLock()
+    private static var next = 0x5EED_0000
+
+    /// `count` fresh tags, ascending.
+    static func fresh(_ count: Int) -> [Int] {
+        lock.lock()
+        defer { lock.unlock() }
+        defer { next += count + 1 }
+        return (0..<count).map { next + $0 }
+    }
+}
+
+/// The calling thread, to tell the library's threads from the test's.
+private func currentThread() -> pthread_t { pthread_self() }
+
+@Suite(.serialized) struct EventBridge {
+    /// A written event as a closure saw it.
+    struct Written: Equatable {
+        let tag: Int
+        let handle: Int
+        let bytes: [UInt8]
+        let count: Int
+    }
+
+    // Written events fire on the writing thread before the write returns, so these tests need
+    // no waiting. Events of other tests' ports are left out by handle.
+    @Test func closuresRunByTagInRegistrationOrderAndGoByTag() throws {
+        let tags = Tags.fresh(4)
+        let (one, two, three, spare) = (tags[0], tags[1], tags[2], tags[3])
+        try withMemoryPort { port in
+            let seen = EventRecorder<Written>()
+            func closure(_ tag: Int) -> (Int, [UInt8], Int) -> Void {
+                { handle, bytes, count in
+                    if handle == port { seen.record(Written(tag: tag, handle: handle, bytes: bytes, count: count)) }
+                }
+            }
+            defer { for tag in tags { _ = CP_Port_RemoveOnPortWrittenEvent(tag: tag) } }
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure(three), tag: three))
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure(one), tag: one))
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure(two), tag: two))
+            #expect(!CP_Port_AddOnPortWrittenEvent(event: closure(spare), tag: three), "a tag taken")
+
+            #expect(CP_Port_Write(handle: port, buffer: [0x1B, 0x40, 0x0A], count: 3, timeout: 100) == 3)
+            #expect(seen.events == [three, one, two].map {
+                Written(tag: $0, handle: port, bytes: [0x1B, 0x40, 0x0A], count: 3)
+            })
+
+            #expect(CP_Port_RemoveOnPortWrittenEvent(tag: one))
+            #expect(!CP_Port_RemoveOnPortWrittenEvent(tag: one), "removed already")
+            #expect(!CP_Port_RemoveOnPortWrittenEvent(tag: spare), "never registered")
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure(one), tag: one))
+            #expect(CP_Port_Write(handle: port, buffer: [0x61], count: 1, timeout: 100) == 1)
+            #expect(seen.events.dropFirst(3).map(\.tag) == [three, two, one])
+        }
+    }
+
+    // The same closure under two tags is called once per tag; with every tag of the kind gone,
+    // events call nothing, and registering again leaves one bridge entry in the library's list
+    // (two would deliver each event twice).
+    @Test func emptiedKindRegistersAgainWithoutASecondEntry() throws {
+        let tags = Tags.fresh(3)
+        try withMemoryPort { port in
+            let seen = EventRecorder<Int>()
+            let closure: (Int, [UInt8], Int) -> Void = { handle, _, count in
+                if handle == port { seen.record(count) }
+            }
+            defer { for tag in tags { _ = CP_Port_RemoveOnPortWrittenEvent(tag: tag) } }
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure, tag: tags[0]))
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure, tag: tags[1]))
+            #expect(CP_Port_Write(handle: port, buffer: [1, 2], count: 2, timeout: 100) == 2)
+            #expect(seen.events == [2, 2])
+
+            #expect(CP_Port_RemoveOnPortWrittenEvent(tag: tags[0]))
+            #expect(CP_Port_RemoveOnPortWrittenEvent(tag: tags[1]))
+            #expect(CP_Port_Write(handle: port, buffer: [1, 2, 3], count: 3, timeout: 100) == 3)
+            #expect(seen.events == [2, 2])
+
+            #expect(CP_Port_AddOnPortWrittenEvent(event: closure, tag: tags[2]))
+            #expect(CP_Port_Write(handle: port, buffer: [1, 2, 3, 4], count: 4, timeout: 100) == 4)
+            #expect(seen.events == [2, 2, 4])
+        }
+    }
+
+    // It and the closures after it still run for the event under way; from the next event on
+    // it is gone.
+    @Test func aClosureMayRemoveItsOwnTag() throws {
+        let tags = Tags.fresh(2)
+        try withMemoryPort { port in
+            let seen = EventRecorder<Int>()
+            defer { for tag in tags { _ = CP_Port_RemoveOnPortWrittenEvent(tag: tag) } }
+            #expect(CP_Port_AddOnPortWrittenEvent(event: { handle, _, _ in
+                guard handle == port else { return }
+                seen.record(tags[0])
+                seen.record(CP_Port_RemoveOnPortWrittenEvent(tag: tags[0]) ? 1 : 0)
+            }, tag: tags[0]))
+            #expect(CP_Port_AddOnPortWrittenEvent(event: { handle, _, _ in
+                if handle == port { seen.record(tags[1]) }
+            }, tag: tags[1]))
+            #expect(CP_Port_Write(handle: port, buffer: [7], count: 1, timeout: 100) == 1)
+            #expect(CP_Port_Write(handle: port, buffer: [7], count: 1, timeout: 100) == 1)
+            #expect(seen.events == [tags[0], 1, tags[1], tags[1]])
+        }
+    }
+
+    /// What one closure of each kind saw: the kind, the handle, the values, and whether it ran
+    /// on the test's own thread.
+    struct Delivery: Equatable {
+        let kind: String
+        let handle: Int
+        let values: String
+        let onTestThread: Bool
+    }
+
+    // One tag in every kind at once; each event reaches the closure of its own kind only, with
+    // its values whole (counts of 4294967295 stay positive), on the thread the library fires
+    // it from.
+    @Test func everyKindDeliversItsValuesFromTheLibrarysThreads() throws {
+        let tag = Tags.fresh(1)[0]
+        let failedName = "127.0.0.213"  // loopback; nothing listens there
+        let printer = try LoopbackPrinter()
+        defer { printer.stop() }
+        let seen = EventRecorder<Delivery>()
+        let testThread = currentThread()
+        let record = { (kind: String, handle: Int, values: String) in
+            seen.record(Delivery(kind: kind, handle: handle, values: values,
+                                 onTestThread: currentThread() == testThread))
+        }
+        #expect(CP_Port_AddOnPortOpenedEvent(event: { record("opened", $0, $1) }, tag: tag))
+        #expect(CP_Port_AddOnPortOpenFailedEvent(event: { handle, name in
+            if name == failedName { record("failed", handle, name) }
+        }, tag: tag))
+        #expect(CP_Port_AddOnPortClosedEvent(event: { record("closed", $0, "") }, tag: tag))
+        #expect(CP_Port_AddOnPortWrittenEvent(event: { record("written", $0, "\(hex($1)) \($2)") }, tag: tag))
+        #expect(CP_Port_AddOnPortReceivedEvent(event: { record("received", $0, "\(hex($1)) \($2)") }, tag: tag))
+        #expect(CP_Printer_AddOnPrinterStatusEvent(event: { record("status", $0, "\($1) \($2)") }, tag: tag))
+        #expect(CP_Printer_AddOnPrinterReceivedEvent(event: { record("count", $0, "\($1)") }, tag: tag))
+        #expect(CP_Printer_AddOnPrinterPrintedEvent(event: { record("page", $0, "\($1)") }, tag: tag))
+        defer {
+            _ = CP_Port_RemoveOnPortOpenedEvent(tag: tag)
+            _ = CP_Port_RemoveOnPortOpenFailededEvent(tag: tag)
+            _ = CP_Port_RemoveOnPortClosedEvent(tag: tag)
+            _ = CP_Port_RemoveOnPortWrittenEvent(tag: tag)
+            _ = CP_Port_RemoveOnPortReceivedEvent(tag: tag)
+            _ = CP_Printer_RemoveOnPrinterStatusEvent(tag: tag)
+            _ = CP_Printer_RemoveOnPrinterReceivedEvent(tag: tag)
+            _ = CP_Printer_RemoveOnPrinterPrintedEvent(tag: tag)
+        }
+
+        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
+                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
+        try #require(port != 0)
+        let mine = { (delivery: Delivery) in delivery.handle == port }
+        #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "opened" }))
+        #expect(printer.waitForConnections(1))
+
+        // A status report (error bits 8 to 23 first, then the low bytes), a received count and
+        // a printed page id of all ones, and two plain bytes, in one chunk.
+        let chunk = LoopbackPrinter.statusFrame([0x12, 0x34, 0, 0, 0], type: 6)
+            + LoopbackPrinter.statusFrame([0, 0x05, 0x03, 0, 0], type: 0)
+            + LoopbackPrinter.statusFrame([0xFF, 0xFF, 0xFF, 0xFF, 0], type: 3)
+            + LoopbackPrinter.statusFrame([0xFF, 0xFF, 0xFF, 0xFF, 0], type: 2)
+            + [0x41, 0x42]
+        printer.send(chunk)
+        #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "received" }))
+        #expect(CP_Port_Write(handle: port, buffer: [0x10, 0x04, 0x01], count: 3, timeout: 1000) == 3)
+        #expect(CP_Port_Close(handle: port))
+        #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "closed" }))
+        #expect(CP_Port_OpenTcp(local_ip: "", dest_ip: failedName, dest_port: Int(printer.port), timeout: 2000,
+                                velnormode: 0) == 0)
+        #expect(seen.waitFor(1, where: { $0.kind == "failed" }))
+
+        let fromLibrary = { (kind: String, values: String) in
+            Delivery(kind: kind, handle: port, values: values, onTestThread: false)
+        }
+        let expected: [Delivery] = [
+            fromLibrary("opened", LoopbackPrinter.address),
+            fromLibrary("status", "\(0x12_3400) 0"),
+            fromLibrary("status", "\(0x12_3403) 5"),
+            fromLibrary("count", "4294967295"),
+            fromLibrary("page", "4294967295"),
+            fromLibrary("received", "\(hex(chunk)) \(chunk.count)"),
+            Delivery(kind: "written", handle: port, values: "10 04 01 3", onTestThread: true),
+            fromLibrary("closed", ""),
+        ]
+        #expect(seen.events.filter(mine) == expected)
+        #expect(seen.events.filter { $0.kind == "failed" } == [Delivery(kind: "failed", handle: 0, values: failedName,
+                                                                        onTestThread: false)])
+    }
+
+    // A reader thread delivers received events while the test adds and removes another closure
+    // of the same kind: the array is only ever changed under its lock, and the steady closure
+    // sees every chunk.
+    @Test func addAndRemoveWhileTheLibraryDelivers() throws {
+        let tags = Tags.fresh(2)
+        let printer = try LoopbackPrinter()
+        defer { printer.stop() }
+        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address, dest_port: Int(printer.port),
+                                   timeout: 2000, velnormode: 0)
+        try #require(port != 0)
+        defer { _ = CP_Port_Close(handle: port) }
+        #expect(printer.waitForConnections(1))
+        let received = EventRecorder<UInt8>()  // one event per byte
+        defer { for tag in tags { _ = CP_Port_RemoveOnPortReceivedEvent(tag: tag) } }
+        #expect(CP_Port_AddOnPortReceivedEvent(event: { handle, bytes, _ in
+            if handle == port { bytes.forEach(received.record) }
+        }, tag: tags[0]))
+
+        let total = 2000
+        for chunk in 0..<total / 10 { printer.send([UInt8](repeating: UInt8(chunk & 0xFF), count: 10)) }
+        var churns = 0
+        while received.events.count < total && churns < 100_000 {
+            _ = CP_Port_AddOnPortReceivedEvent(event: { _, _, _ in }, tag: tags[1])
+            _ = CP_Port_RemoveOnPortReceivedEvent(tag: tags[1])
+            churns += 1
+        }
+        #expect(received.waitFor(total))
+        #expect(received.events == (0..<total).map { UInt8(($0 / 10) & 0xFF) }, "every chunk once, in order")
+    }
+
+    // The callback functions are public: one called with anything but its holder's address
+    // ignores the call.
+    @Test func aCallbackGivenAnotherPointerCallsNothing() {
+        let tag = Tags.fresh(1)[0]
+        let seen = EventRecorder<Int>()
+        #expect(AddPrinterReceivedEventSwiftCallbackToArrayWrapper(callback: { handle, count in
+            if handle == 0 { seen.record(count) }  // other tests' events come with their ports
+        }, tag: tag))
+        defer { _ = RemovePrinterReceivedEventSwiftCallbackFromArrayWrapper(tag: tag) }
+        var other = 0
+        OnPrinterReceivedEventCCallbackFunction(handle: nil, printer_received_byte_count: 1, private_data: nil)
+        OnPrinterReceivedEventCCallbackFunction(handle: nil, printer_received_byte_count: 2, private_data: &other)
+        OnPrinterReceivedEventCCallbackFunction(
+            handle: nil, printer_received_byte_count: 4_294_967_295,
+            private_data: Unmanaged.passUnretained(m_PrinterReceivedEventSwiftCallbackHandlerArrayWrapper).toOpaque())
+        #expect(seen.events.contains(4_294_967_295))
+        #expect(!seen.events.contains(1) && !seen.events.contains(2))
+    }
+}
