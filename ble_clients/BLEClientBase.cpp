@@ -64,11 +64,9 @@ bool BLEClientBase::private_scan() {
 }
 
 bool BLEClientBase::scanPeripheral(peripheral_discovered_event pd, simple_discovered_event sd, void* private_data) {
-    peripheral_discovered_event_.store(pd);
-    simple_discovered_event_.store(sd);
-    private_data_.store(private_data);
     {
         std::lock_guard<std::mutex> lock(arrayPeripheralInfoLocker_);
+        subscriber_ = Subscriber{pd, sd, private_data};
         arrayPeripehralInfo_.clear();
     }
     return private_scan();
@@ -84,8 +82,10 @@ void BLEClientBase::didDiscoverPeripheral(CBCentralManager&, const std::shared_p
     std::string address;
     const bool hasAddress = AddressOf(data, address);
     bool found = false;
+    Subscriber subscriber;
     {
         std::lock_guard<std::mutex> lock(arrayPeripheralInfoLocker_);
+        subscriber = subscriber_;
         found = std::any_of(arrayPeripehralInfo_.begin(), arrayPeripehralInfo_.end(),
                             [&](const PeripheralInfo& info) { return info.peripheral == peripheral; });
         if (!found && hasAddress) arrayPeripehralInfo_.push_back({peripheral, address});
@@ -111,11 +111,9 @@ void BLEClientBase::didDiscoverPeripheral(CBCentralManager&, const std::shared_p
             break;
         }
     }
-    void* priv = private_data_.load();
-    if (auto simple = simple_discovered_event_.load(); simple && hasAddress) simple(name, address.c_str(), priv);
-    if (auto full = peripheral_discovered_event_.load()) {
-        full(peripheral.get(), name, hasAddress ? address.c_str() : nullptr, rssi, priv);
-    }
+    void* priv = subscriber.private_data;
+    if (subscriber.simple && hasAddress) subscriber.simple(name, address.c_str(), priv);
+    if (subscriber.full) subscriber.full(peripheral.get(), name, hasAddress ? address.c_str() : nullptr, rssi, priv);
 }
 
 std::shared_ptr<CBPeripheral> BLEClientBase::FindPeripheralBy(const std::string& address) {
@@ -136,7 +134,18 @@ std::shared_ptr<CBPeripheral> BLEClientBase::FindReportedPeripheral(const void* 
     return nullptr;
 }
 
+// One connection at a time: a second one would stay up, unseen, after Close. A link that was
+// lost does not count; an open starts afresh over it.
+bool BLEClientBase::RefusedWhileOpen() {
+    auto open = myCBPeripheral_.get();
+    if (!open || open->state() == CBPeripheral::Disconnected) return false;
+    std::string name;
+    NSLog("Open failed. %s is open.", Printable(NameOf(*open, name)));
+    return true;
+}
+
 bool BLEClientBase::OpenAddress(const std::string& address) {
+    if (RefusedWhileOpen()) return false;  // before a search that could take its full time
     auto peripheral = FindPeripheralBy(address);
     if (!peripheral) {
         private_scan();
@@ -172,6 +181,7 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
         NSLog("Open failed. %s state %d.", Printable(name), peripheral->state());
         return false;
     }
+    if (RefusedWhileOpen()) return false;
     stopScan();
     NSLog("Connecting %s %p", Printable(name), static_cast<const void*>(peripheral.get()));
     const NSDate deadline = DeadlineAfterMs(static_cast<int>(timing.openMs));
@@ -186,6 +196,12 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
 bool BLEClientBase::BaseOpen(const std::shared_ptr<CBPeripheral>& peripheral) {
     if (!peripheral) return false;
     const BleClientTiming timing = GetBleClientTiming();
+    // Nothing of an earlier connection may pass for this one: after a lost link, without
+    // Close, its characteristics would end this attempt's wait and its flag would report
+    // an open that never happened.
+    isOpened_.store(false);
+    myCBPeripheral_.set(nullptr);
+    ClearProfile();
     isOpening_.store(true);
     BeforeConnect();
     myCentralManager_->connectPeripheral(peripheral);

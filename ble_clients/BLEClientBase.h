@@ -145,13 +145,22 @@ protected:
     std::atomic<int> writeResponed_{0};
 
 private:
+    // Logs and refuses while the printer of an earlier open is still linked.
+    bool RefusedWhileOpen();
     void WaitForDisconnection(const std::shared_ptr<CBPeripheral>& peripheral);
 
+    // The one discovery subscriber, replaced whole so that no report pairs one subscriber's
+    // callback with another's private data.
+    struct Subscriber {
+        peripheral_discovered_event full = nullptr;
+        simple_discovered_event simple = nullptr;
+        void* private_data = nullptr;
+    };
+
+    // Guards the scan list, the reported peripherals and the subscriber.
     std::mutex arrayPeripheralInfoLocker_;
     std::vector<PeripheralInfo> arrayPeripehralInfo_;
     // Every peripheral the central reported, for Open by pointer.
     std::vector<std::weak_ptr<CBPeripheral>> reported_;
-    std::atomic<peripheral_discovered_event> peripheral_discovered_event_{nullptr};
-    std::atomic<simple_discovered_event> simple_discovered_event_{nullptr};
-    std::atomic<void*> private_data_{nullptr};
+    Subscriber subscriber_;
 };

@@ -133,7 +133,12 @@ int BLEPrinting::writeWithProto(const unsigned char* buffer, int offset, int cou
     std::vector<unsigned char> packet(static_cast<size_t>(ps));
     while (true) {
         if (!isConnected_.load()) return -1;
+        // The printer's index is read once a turn: a report may land at any moment, and every
+        // choice of the turn must rest on the same values, or an index at the end of the write
+        // could pass for one that needs a data packet.
         const int index = protoIndex_.load();
+        const int settled = notifyIndex_.load();
+        if (protoTurnHook_) protoTurnHook_();
         if (index < 0) {
             NSLog("Start Proto Send");
             if (!WriteCommand(kStartCommand)) return -1;
@@ -141,8 +146,8 @@ int BLEPrinting::writeWithProto(const unsigned char* buffer, int offset, int cou
             continue;
         }
         // A report that confirmed the last packet (or one beyond it) before the checkpoint.
-        if (index >= packets && index == notifyIndex_.load()) return index == packets ? count : -1;
-        if ((index >= packets || index % kCheckpointEvery == 0) && index != notifyIndex_.load()) {
+        if (index >= packets && index == settled) return index == packets ? count : -1;
+        if ((index >= packets || index % kCheckpointEvery == 0) && index != settled) {
             NSLog("Request Notify Index");
             const int seen = notifyReceived_.load();
             if (!WriteCommand(kIndexRequest)) return -1;
@@ -154,7 +159,8 @@ int BLEPrinting::writeWithProto(const unsigned char* buffer, int offset, int cou
         }
         std::lock_guard<std::mutex> lock(indexLocker_);
         const int current = protoIndex_.load();
-        if (current != index) continue;  // a report moved the index meanwhile
+        // A report moved the index meanwhile: the turn starts again. No packet lies outside the data.
+        if (current != index || current >= packets) continue;
         NSLog("protoIndex: %d", current);
         const int off = current * (ps - 1);
         const int n = std::min(ps - 1, count - off);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -40,6 +41,10 @@ public:
     int protoIndex() const { return protoIndex_.load(); }
     int notifyIndex() const { return notifyIndex_.load(); }
     int notifyReceived() const { return notifyReceived_.load(); }
+    // Test-only: runs on the writer's thread at each turn of an indexed write, once the turn
+    // has read the printer's index, so a test can land a report at that moment. Set it only
+    // while no write runs.
+    void SetProtoTurnHookForTesting(std::function<void()> hook) { protoTurnHook_ = std::move(hook); }
 
     void didDiscoverServices(CBPeripheral& peripheral, const NSError* error) override;
     void didDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,
@@ -77,4 +82,5 @@ private:
     std::atomic<int> protoCount_{0};
     std::atomic<int> notifyIndex_{0};
     std::atomic<int> notifyReceived_{0};
+    std::function<void()> protoTurnHook_;
 };

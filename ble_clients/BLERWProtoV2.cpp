@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iterator>
 #include <random>
 #include <thread>
@@ -16,6 +17,16 @@ constexpr int kSetupAttempts = 10;
 constexpr int kHeaderSize = 4;
 
 unsigned U16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8); }
+
+// A printer may announce more free space than an int holds, one add at a time; the space
+// stays at the largest value rather than wrap to a negative one that holds back every packet.
+void AddSaturating(std::atomic<int>& value, int add) {
+    int old = value.load();
+    int sum = 0;
+    do {
+        sum = static_cast<int>(std::clamp<int64_t>(int64_t{old} + add, INT32_MIN, INT32_MAX));
+    } while (!value.compare_exchange_weak(old, sum));
+}
 
 unsigned char RandomByte() {
     thread_local std::minstd_rand generator{std::random_device{}()};
@@ -188,7 +199,7 @@ void BLERWProtoV2::HandleFrame(const unsigned char* frame, unsigned length) {
         if (frame[3] == 0) {
             nPrinterBufferValidSize_.store(std::min(value, kMaxFreeSpaceSet));
         } else if (frame[3] == 1) {
-            nPrinterBufferValidSize_.fetch_add(value);
+            AddSaturating(nPrinterBufferValidSize_, value);
         }
     } else if (type == 0xFF && (declared == 10 || declared == 12)) {
         const int first = static_cast<int>(U16(frame + 3));

@@ -60,10 +60,16 @@ protected:
         myCBReadCharacteristic_.set(nullptr);
     }
     std::shared_ptr<CBCharacteristic> WriteCharacteristic() const override { return myCBWriteCharacteristic_.get(); }
-    void OnClosing() override { mProtoHandler_.ResetReceived(); }
+    void OnClosing() override { ResetFrames(); }
+    // A frame cut off by a lost link must not swallow the first bytes of the next connection.
+    void BeforeConnect() override { ResetFrames(); }
 
 private:
     bool Usable() const;
+    void ResetFrames() {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        mProtoHandler_.ResetReceived();
+    }
     void HandleFrame(const unsigned char* frame, unsigned length);
     // The next index to send: a requested resend first, else a new packet when the free
     // space allows a full payload. -1 when there is none.

@@ -17,10 +17,18 @@ bool OpenOn(BLEClientBase& client, void* peripheral) {
     return client.Open(client.FindReportedPeripheral(peripheral));
 }
 
+// The application may free its private data once the wrapper is gone, so no discovery
+// callback may still run then: no new report comes once the scan stops, and those already
+// queued have run once the client's queue drains. The connection stays as it is.
+void QuietenDiscovery(BLEClientBase& client) {
+    client.stopScan();
+    client.queue()->waitIdle();
+}
+
 }  // namespace
 
 razi_ios_ble_basic::razi_ios_ble_basic() : client(BLEPrinting::Create()) {}
-razi_ios_ble_basic::~razi_ios_ble_basic() = default;
+razi_ios_ble_basic::~razi_ios_ble_basic() { QuietenDiscovery(*client); }
 bool razi_ios_ble_basic::OpenAddress(const char* address) { return OpenAddressOn(*client, address); }
 bool razi_ios_ble_basic::Open(void* peripheral) { return OpenOn(*client, peripheral); }
 void razi_ios_ble_basic::Close() { client->Close(); }
@@ -39,7 +47,7 @@ void razi_ios_ble_basic::SetWriteMode(int mode, int packetSize, int packetTimeou
 }
 
 razi_ios_ble_rwprotov2::razi_ios_ble_rwprotov2() : client(BLERWProtoV2::Create()) {}
-razi_ios_ble_rwprotov2::~razi_ios_ble_rwprotov2() = default;
+razi_ios_ble_rwprotov2::~razi_ios_ble_rwprotov2() { QuietenDiscovery(*client); }
 bool razi_ios_ble_rwprotov2::OpenAddress(const char* address) { return OpenAddressOn(*client, address); }
 bool razi_ios_ble_rwprotov2::Open(void* peripheral) { return OpenOn(*client, peripheral); }
 void razi_ios_ble_rwprotov2::Close() { client->Close(); }
@@ -62,7 +70,7 @@ int razi_ios_ble_rwprotov2::GetPacketSendTimesListValue(int* values, int count) 
 }
 
 razi_ios_ble_rwprotov3::razi_ios_ble_rwprotov3() : client(BLERWProtoV3::Create()) {}
-razi_ios_ble_rwprotov3::~razi_ios_ble_rwprotov3() = default;
+razi_ios_ble_rwprotov3::~razi_ios_ble_rwprotov3() { QuietenDiscovery(*client); }
 bool razi_ios_ble_rwprotov3::OpenAddress(const char* address) { return OpenAddressOn(*client, address); }
 bool razi_ios_ble_rwprotov3::Open(void* peripheral) { return OpenOn(*client, peripheral); }
 void razi_ios_ble_rwprotov3::Close() { client->Close(); }

@@ -1,7 +1,8 @@
 #pragma once
 // The exported classes over the stand-alone Bluetooth LE clients. Each owns one client of its
 // own (with its own central and queue) and forwards every call to it with offset 0. The
-// destructor neither closes the connection nor stops a scan.
+// destructor does not close the connection; it stops a scan and returns once no discovery
+// callback runs any more, so the private data given to scan may be freed after it.
 #include <memory>
 
 #include "ble_clients/BleDiscoveryEvents.h"

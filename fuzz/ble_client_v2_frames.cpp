@@ -1,6 +1,7 @@
 // Feeds arbitrary notifications to the group-packet client's frame handling: byte k of the
 // input gives the length of the next notification (modulo 64). The retry list must stay
-// ascending and free of duplicates, and nothing may read outside a frame.
+// ascending and free of duplicates, the free space never negative (the client lives across
+// inputs, so adds pile up), and nothing may read outside a frame.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (std::adjacent_find(retries.begin(), retries.end(), std::greater_equal<int>()) != retries.end()) {
         __builtin_trap();
     }
+    if (client->nPrinterBufferValidSize() < 0) __builtin_trap();
     client->SkipAvailable();
     return 0;
 }

@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Usage: scripts/swift.sh BUILD_DIR build|test [swift arguments...]
-# Builds or tests the Swift module (binding/) against the library of a CMake build tree, as a
+# Usage: scripts/swift.sh BUILD_DIR build|test|run [--package DIR] [swift arguments...]
+# Builds, tests or runs the Swift module (binding/), or with --package another Swift package
+# that uses it (examples/PrintReceipt), against the library of a CMake build tree, as a
 # user's package would find an installed one: through that tree's pkgconfig/quorvantelmise.pc,
-# with its shared library on LD_LIBRARY_PATH. The Swift products go to BUILD_DIR/swift, so
-# each library build (plain, ThreadSanitizer) keeps its own.
+# with its shared library on LD_LIBRARY_PATH. The Swift products go to BUILD_DIR/swift (another
+# package's to BUILD_DIR/swift-NAME), so each library build (plain, ThreadSanitizer) keeps its
+# own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:?usage: scripts/swift.sh BUILD_DIR build|test [arguments...]}" && pwd)
-command=${2:?usage: scripts/swift.sh BUILD_DIR build|test [arguments...]}
+usage="usage: scripts/swift.sh BUILD_DIR build|test|run [--package DIR] [arguments...]"
+build=$(cd "${1:?$usage}" && pwd)
+command=${2:?$usage}
 shift 2
+package=$root/binding
+scratch=$build/swift
+if [ "${1:-}" = --package ]; then
+  package=$(cd "${2:?--package needs a directory}" && pwd)
+  scratch=$build/swift-$(basename "$package")
+  shift 2
+fi
 export PKG_CONFIG_PATH="$build/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 libdir=$(pkg-config --variable=libdir quorvantelmise)
 # A tree built with tests also holds the test bed, a build of the library that adds what the
@@ -29,4 +39,4 @@ for argument in "$@"; do
     done
   fi
 done
-exec swift "$command" --package-path "$root/binding" --scratch-path "$build/swift" "$@" "${extra[@]}"
+exec swift "$command" --package-path "$package" --scratch-path "$scratch" "$@" "${extra[@]}"

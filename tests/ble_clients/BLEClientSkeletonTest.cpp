@@ -6,10 +6,77 @@
 
 #include "BleClientFixture.h"
 #include "ble_clients/BLEPrinting.h"
+#include "ble_clients/BLERWProtoV2.h"
+#include "ble_clients/BLERWProtoV3.h"
 
 namespace {
 
 using qvtest::DiscoveryRecord;
+
+// Each stand-alone client with the profile of its printers, for what their skeleton shares.
+struct ClientKind {
+    const char* name;
+    std::function<std::shared_ptr<BLEClientBase>()> create;
+    std::string service;
+    std::vector<SimulatedCharacteristic> characteristics;
+    // What a printer of the kind does besides its profile.
+    std::function<void(SimulatedPrinter&)> prepare = [](SimulatedPrinter&) {};
+};
+
+// A credit printer that announces its MTU and a credit as soon as it is subscribed, so that
+// an open need not wait out its limit.
+void AnnounceCredits(SimulatedPrinter& printer) {
+    printer.setSubscribeHandler([&printer](const std::string& characteristic) {
+        if (characteristic != BLERWProtoV3::flowcontrol_characteristic_uuid) return;
+        printer.notify(characteristic, {0x02, 64, 0x00});
+        printer.notify(characteristic, {0x01, 1});
+    });
+}
+
+const std::vector<ClientKind>& ClientKinds() {
+    static const std::vector<ClientKind> kinds = {
+        {"indexed-packet", [] { return BLEPrinting::Create(); }, BLEPrinting::kServiceUUID,
+         {{BLEPrinting::kCharacteristicUUID, qvtest::kWriteBoth | CBCharacteristicPropertyNotify}}},
+        {"group-packet", [] { return BLERWProtoV2::Create(); }, BLERWProtoV2::kServiceUUID,
+         {{BLERWProtoV2::kNotifyUUID, CBCharacteristicPropertyNotify}, {BLERWProtoV2::kWriteUUID, qvtest::kWriteBoth}}},
+        {"credit", [] { return BLERWProtoV3::Create(); }, BLERWProtoV3::service_uuid,
+         {{BLERWProtoV3::read_characteristic_uuid, CBCharacteristicPropertyNotify},
+          {BLERWProtoV3::write_characteristic_uuid, qvtest::kWriteBoth},
+          {BLERWProtoV3::flowcontrol_characteristic_uuid, CBCharacteristicPropertyNotify}},
+         AnnounceCredits},
+    };
+    return kinds;
+}
+
+// A subscriber's private data, and callbacks that each expect their own subscriber's.
+struct Subscriber {
+    explicit Subscriber(int t) : tag(t) {}
+    const int tag;
+    std::function<void()> onSimple;
+    std::atomic<int> calls{0};
+
+    static std::atomic<int> foreign;
+    template <int Tag>
+    static void Simple(const char*, const char*, const void* priv) {
+        auto* self = Check<Tag>(priv);
+        if (self && self->onSimple) self->onSimple();
+    }
+    template <int Tag>
+    static void Full(const void*, const char*, const char*, int, const void* priv) {
+        Check<Tag>(priv);
+    }
+    template <int Tag>
+    static Subscriber* Check(const void* priv) {
+        auto* self = static_cast<Subscriber*>(const_cast<void*>(priv));
+        if (self->tag != Tag) {
+            ++foreign;
+            return nullptr;
+        }
+        ++self->calls;
+        return self;
+    }
+};
+std::atomic<int> Subscriber::foreign{0};
 
 class BLEClientSkeletonTest : public qvtest::BleClientTest {
 protected:
@@ -44,6 +111,20 @@ TEST_F(BLEClientSkeletonTest, ScanListsAddressedPrintersAndCallsBothCallbacksInO
     EXPECT_LT(simple - ordered.begin(), full - ordered.begin());
     client->stopScan();
     EXPECT_TRUE(Logged("Stop Scan"));
+}
+
+TEST_F(BLEClientSkeletonTest, AReportEndsWithTheSubscriberItBeganWith) {
+    AddBasicPrinter();
+    Subscriber first(1), second(2);
+    // The application subscribes anew, from its own thread, while a report is being delivered.
+    first.onSimple = [&] {
+        std::thread([&] { client->scanPeripheral(&Subscriber::Full<2>, nullptr, &second); }).join();
+    };
+    Subscriber::foreign = 0;
+    ASSERT_TRUE(client->scanPeripheral(&Subscriber::Full<1>, &Subscriber::Simple<1>, &first));
+    client->queue()->waitIdle();
+    EXPECT_EQ(Subscriber::foreign.load(), 0);  // no callback saw another subscriber's data
+    EXPECT_EQ(first.calls.load(), 2);           // simple, then full, both of the first
 }
 
 TEST_F(BLEClientSkeletonTest, ScanFailsWhenTheRadioStaysOff) {
@@ -161,6 +242,59 @@ TEST_F(BLEClientSkeletonTest, LinkLossKeepsTheOpenFlagUntilClose) {
     // The peripheral is disconnected again, so it may be reopened.
     EXPECT_TRUE(client->OpenAddress("01:02:03:0A:0B:FF"));
     client->Close();
+}
+
+TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
+    for (const auto& kind : ClientKinds()) {
+        for (auto answer : {SimulatedPrinter::ConnectAnswer::Fail, SimulatedPrinter::ConnectAnswer::Ignore}) {
+            SCOPED_TRACE(std::string(kind.name) + (answer == SimulatedPrinter::ConnectAnswer::Fail ? ", refused"
+                                                                                                 : ", no answer"));
+            auto printer = AddPrinter(kind.service, kind.characteristics, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+            kind.prepare(*printer);
+            auto lost = kind.create();
+            ASSERT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
+            printer->disconnect();
+            lost->queue()->waitIdle();
+            printer->setConnectAnswer(answer);
+            timing.Set([](BleClientTiming& t) {
+                t.openMs = 60;
+                t.connectAttemptMs = 20;
+            });
+            EXPECT_FALSE(lost->OpenAddress("01:02:03:04:05:06"));  // no Close since the loss
+            EXPECT_FALSE(lost->IsOpened());
+            timing.Set([](BleClientTiming& t) { t = qvtest::ScopedBleClientTiming::Fast(); });
+            printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Accept);
+            EXPECT_TRUE(lost->OpenAddress("01:02:03:04:05:06"));
+            lost->Close();
+            EXPECT_FALSE(printer->isConnected());
+            SimulatedRadio::Instance().removePrinter(printer);
+        }
+    }
+}
+
+TEST_F(BLEClientSkeletonTest, ASecondOpenWhileAPrinterIsOpenIsRefused) {
+    for (const auto& kind : ClientKinds()) {
+        SCOPED_TRACE(kind.name);
+        auto first = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x01}, "First");
+        auto second = AddPrinter(kind.service, kind.characteristics, {0x0A, 0, 0, 0, 0, 0x02}, "Second");
+        kind.prepare(*first);
+        kind.prepare(*second);
+        auto opener = kind.create();
+        ASSERT_TRUE(opener->OpenAddress("0A:00:00:00:00:01"));
+        EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:02"));
+        EXPECT_TRUE(Logged("Open failed. First is open."));
+        EXPECT_EQ(second->connectCount(), 0);
+        EXPECT_FALSE(opener->OpenAddress("0A:00:00:00:00:03"));  // refused before any search
+        EXPECT_FALSE(Logged("No peripheral"));
+        EXPECT_TRUE(opener->IsOpened());
+        opener->Close();
+        EXPECT_FALSE(first->isConnected());
+        ASSERT_TRUE(opener->OpenAddress("0A:00:00:00:00:02"));  // once closed, another may open
+        opener->Close();
+        EXPECT_FALSE(second->isConnected());
+        SimulatedRadio::Instance().removePrinter(first);
+        SimulatedRadio::Instance().removePrinter(second);
+    }
 }
 
 TEST_F(BLEClientSkeletonTest, RadioTurnedOffDuringAReadEndsIt) {

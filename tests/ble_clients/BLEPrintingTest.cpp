@@ -197,6 +197,37 @@ TEST_F(BLEPrintingTest, CheckpointsEveryBlockAndReportsThatSetTheIndexBack) {
     EXPECT_EQ(client->notifyIndex(), 400);
 }
 
+TEST_F(BLEPrintingTest, AReportThatConfirmsTheLastPacketEarlyAddsNoPacket) {
+    Open();
+    IndexedPrinter indexed(printer);
+    client->SetWriteMode(2, 20, 5000, 3);
+    struct Case {
+        const char* name;
+        int count;  // 8 packets of up to 19 bytes
+    };
+    const Case cases[] = {{"last packet full", 152}, {"last packet short", 145}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        printer->clearWrites();
+        constexpr int kPackets = 8;
+        bool reported = false;
+        // The printer confirms the last packet on its own, just after the writer looked.
+        client->SetProtoTurnHookForTesting([&] {
+            if (reported || client->protoIndex() != kPackets || client->notifyIndex() == kPackets) return;
+            reported = true;
+            ASSERT_TRUE(printer->notify(BLEPrinting::kCharacteristicUUID, {0x10, 0x07, 0xFF, kPackets}));
+            client->queue()->waitIdle();
+        });
+        const auto data = Pattern(c.count);
+        EXPECT_EQ(client->Write(data.data(), 0, c.count), c.count);
+        client->SetProtoTurnHookForTesting(nullptr);
+        EXPECT_TRUE(reported);
+        const auto packets = WritesOfType(CBCharacteristicWriteWithoutResponse);
+        EXPECT_EQ(packets.size(), static_cast<size_t>(kPackets));
+        EXPECT_EQ(indexed.Data(), data);
+    }
+}
+
 TEST_F(BLEPrintingTest, IndexedWriteFailures) {
     Open();
     const auto data = Pattern(300);

@@ -2,6 +2,7 @@
 // free space, resends on request, the received count that ends a write, the printer's frames
 // (split, joined, control and data), and the send counts.
 #include <chrono>
+#include <climits>
 
 #include "BleClientFixture.h"
 #include "support/SimulatedProtoV2Printer.h"
@@ -104,6 +105,18 @@ TEST_F(BLERWProtoV2Test, FreeSpaceBelowOnePayloadHoldsBackNewPackets) {
     EXPECT_EQ(SendTimes(), std::vector<int>{0});
 }
 
+TEST_F(BLERWProtoV2Test, FreeSpaceAddsSaturateInsteadOfWrapping) {
+    Open();
+    v2.SetBufferSize(-1);  // its own announcement would set the space anew
+    std::vector<uint8_t> adds;
+    const auto add = Control(0x01, {0x01, 0xFF, 0xFF});
+    for (int k = 0; k < 33000; ++k) adds.insert(adds.end(), add.begin(), add.end());
+    client->ReceiveValue(adds);
+    EXPECT_EQ(client->nPrinterBufferValidSize(), INT_MAX);
+    const auto data = Pattern(500);
+    EXPECT_EQ(client->Write(data.data(), 0, 500, 0), 500);
+}
+
 TEST_F(BLERWProtoV2Test, SetupFailures) {
     timing.Set([](BleClientTiming& t) { t.setupReplyMs = 5; });
     Open();
@@ -153,6 +166,7 @@ TEST_F(BLERWProtoV2Test, ReceivedCountThatDiffersEndsTheWrite) {
 }
 
 TEST_F(BLERWProtoV2Test, RefusedWrites) {
+    timing.Set([](BleClientTiming& t) { t.setupReplyMs = 5; });  // an echo of 0 packets never ends the wait
     const auto data = Pattern(10);
     EXPECT_EQ(client->Write(data.data(), 0, 10, 0), -1);  // not open
     Open();
@@ -207,6 +221,20 @@ TEST_F(BLERWProtoV2Test, PrinterFramesSteerTheSenderAndFillTheRing) {
     v2.printer()->notifyError(BLERWProtoV2::kNotifyUUID);
     client->queue()->waitIdle();
     EXPECT_TRUE(Logged("Error on UpdateValueForCharacteristic"));
+}
+
+TEST_F(BLERWProtoV2Test, AFrameCutOffByALostLinkDoesNotSpillIntoTheNextConnection) {
+    Open();
+    ASSERT_TRUE(v2.Notify({7, 0, 0, 'x'}));  // a data frame of 7 bytes, 3 of them never sent
+    client->queue()->waitIdle();
+    v2.printer()->disconnect();
+    client->queue()->waitIdle();
+    Open();  // again, without Close
+    ASSERT_TRUE(v2.SendData({'o', 'k'}));
+    unsigned char buffer[4] = {};
+    EXPECT_EQ(client->Read(buffer, 0, 2, 2000), 2);
+    EXPECT_EQ(std::string(buffer, buffer + 2), "ok");
+    EXPECT_EQ(client->Read(buffer, 0, 1, 20), 0);
 }
 
 TEST_F(BLERWProtoV2Test, SendCountsAreCopiedUpToTheListLength) {

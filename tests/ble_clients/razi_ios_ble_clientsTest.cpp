@@ -1,5 +1,10 @@
 // The exported wrappers: each forwards to a client of its own with offset 0, opens by address
 // or by a peripheral its scan reported, and refuses pointers and addresses it cannot use.
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 #include "BleClientFixture.h"
 #include "ble_clients/BLEPrinting.h"
 #include "ble_clients/BLERWProtoV2.h"
@@ -11,6 +16,50 @@ namespace {
 using qvtest::DiscoveryRecord;
 
 class RaziIosBleClientsTest : public qvtest::BleClientTest {};
+
+// An application's private data whose discovery callback is still running when its wrapper
+// is destroyed: the callback holds on until the destructor was entered, then gives it a
+// while to return, and notes whether it did while the callback was still using the data.
+struct SlowDiscovery {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool destroying = false;
+    bool destroyed = false;
+    bool usedAfterDestruction = false;
+    bool done = false;
+
+    static void Full(const void*, const char*, const char*, int, const void* priv) {
+        auto* self = static_cast<SlowDiscovery*>(const_cast<void*>(priv));
+        std::unique_lock<std::mutex> lock(self->mutex);
+        if (self->entered) return;
+        self->entered = true;
+        self->changed.notify_all();
+        self->changed.wait_for(lock, std::chrono::seconds(5), [&] { return self->destroying; });
+        self->changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return self->destroyed; });
+        self->usedAfterDestruction = self->destroyed;
+        self->done = true;
+        self->changed.notify_all();
+    }
+};
+
+template <typename Wrapper>
+void ExpectDestructorWaitsForDiscoveryCallbacks() {
+    SlowDiscovery probe;
+    auto wrapper = std::make_unique<Wrapper>();
+    ASSERT_TRUE(wrapper->scan(&SlowDiscovery::Full, nullptr, &probe));
+    std::unique_lock<std::mutex> lock(probe.mutex);
+    ASSERT_TRUE(probe.changed.wait_for(lock, std::chrono::seconds(5), [&] { return probe.entered; }));
+    probe.destroying = true;
+    probe.changed.notify_all();
+    lock.unlock();
+    wrapper.reset();
+    lock.lock();
+    probe.destroyed = true;
+    probe.changed.notify_all();
+    ASSERT_TRUE(probe.changed.wait_for(lock, std::chrono::seconds(5), [&] { return probe.done; }));
+    EXPECT_FALSE(probe.usedAfterDestruction);
+}
 
 TEST_F(RaziIosBleClientsTest, BasicForwardsEveryCallAndIgnoresTheWriteTimeout) {
     auto printer = AddPrinter(BLEPrinting::kServiceUUID,
@@ -65,6 +114,24 @@ TEST_F(RaziIosBleClientsTest, OpenTakesOnlyAPeripheralItsScanReported) {
     EXPECT_GE(log.Count("peripheral null"), 3u);
     EXPECT_TRUE(basic.Open(const_cast<void*>(record.peripherals.at(0))));
     basic.Close();
+}
+
+TEST_F(RaziIosBleClientsTest, DestructorsWaitForARunningDiscoveryCallback) {
+    // Every client's scan hears this printer.
+    AddPrinter(BLEPrinting::kServiceUUID,
+               {{BLEPrinting::kCharacteristicUUID, qvtest::kWriteBoth | CBCharacteristicPropertyNotify}});
+    {
+        SCOPED_TRACE("basic");
+        ExpectDestructorWaitsForDiscoveryCallbacks<razi_ios_ble_basic>();
+    }
+    {
+        SCOPED_TRACE("group-packet");
+        ExpectDestructorWaitsForDiscoveryCallbacks<razi_ios_ble_rwprotov2>();
+    }
+    {
+        SCOPED_TRACE("credit");
+        ExpectDestructorWaitsForDiscoveryCallbacks<razi_ios_ble_rwprotov3>();
+    }
 }
 
 TEST_F(RaziIosBleClientsTest, GroupPacketWrapper) {

@@ -14,7 +14,7 @@ BleClientTiming ScopedBleClientTiming::Fast() {
     fast.disconnectWaitMs = 300;
     fast.indexReportSliceMs = 20;
     fast.setupWriteMs = 5;
-    fast.setupReplyMs = 50;
+    fast.setupReplyMs = 1000;  // answered at once; a loaded machine may still take tens of ms
     fast.groupWriteExtraMs = 2000;
     return fast;
 }

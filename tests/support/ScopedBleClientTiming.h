@@ -19,7 +19,7 @@ public:
 
     void Set(const std::function<void(BleClientTiming&)>& change);
 
-    // Waits of tens to a few hundred milliseconds; the simulated radio answers at once, so
+    // Waits of tens of milliseconds to a second; the simulated radio answers at once, so
     // only the waits that a test runs out on purpose are ever reached.
     static BleClientTiming Fast();
 

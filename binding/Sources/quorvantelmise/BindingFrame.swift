@@ -122,3 +122,42 @@ func withLentMutableBytes<Result>(_ array: inout [UInt8],
         return body(&none)
     }
 }
+
+/// The length argument and the width, height and stride of a pixel image call, narrowed; nil
+/// when one does not fit, or when an array of `arrayCount` bytes holds fewer than the length
+/// says or than the rows the call reads: `height` rows whose starts lie `stride` bytes apart,
+/// `stride` × `height` bytes in all (as the library asks of its own length argument; a
+/// height or stride below 1 reads nothing, and the library refuses it).
+func narrowedPixelRows(length: Int, width: Int, height: Int, stride: Int, arrayCount: Int)
+    -> (length: UInt32, width: Int32, height: Int32, stride: Int32)? {
+    guard let narrowLength: UInt32 = narrowed(length), let narrowWidth: Int32 = narrowed(width),
+          let narrowHeight: Int32 = narrowed(height), let narrowStride: Int32 = narrowed(stride),
+          countFits(length, arrayCount: arrayCount) else { return nil }
+    if height > 0 && stride > 0 && height * stride > arrayCount { return nil }
+    return (narrowLength, narrowWidth, narrowHeight, narrowStride)
+}
+
+// MARK: Command calls
+
+/// The flag of an exported command that takes only the handle; false for handle 0.
+func commandCall(_ handle: Int, _ call: (UnsafeMutableRawPointer?) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    return flagResult(call(libraryHandle(handle)))
+}
+
+/// The flag of an exported command that takes one signed 32-bit value after the handle; false
+/// for handle 0 and, calling nothing, for a value that does not fit.
+func commandCall(_ handle: Int, _ value: Int,
+                 _ call: (UnsafeMutableRawPointer?, Int32) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    guard let narrow: Int32 = narrowed(value) else { return false }
+    return flagResult(call(libraryHandle(handle), narrow))
+}
+
+/// As the one-value `commandCall`, for two signed 32-bit values in this order.
+func commandCall(_ handle: Int, _ first: Int, _ second: Int,
+                 _ call: (UnsafeMutableRawPointer?, Int32, Int32) -> Int32) -> Bool {
+    guard handle != 0 else { return false }
+    guard let a: Int32 = narrowed(first), let b: Int32 = narrowed(second) else { return false }
+    return flagResult(call(libraryHandle(handle), a, b))
+}
