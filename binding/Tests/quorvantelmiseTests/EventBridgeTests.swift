@@ -198,9 +198,9 @@ private func currentThread() -> pthread_t { pthread_self() }
                                                                         onTestThread: false)])
     }
 
-    // A reader thread delivers received events while the test adds and removes another closure
-    // of the same kind: the array is only ever changed under its lock, and the steady closure
-    // sees every chunk.
+    // A reader thread delivers received events, chunk after chunk, while another thread keeps
+    // adding and removing a closure of the same kind: the array only ever changes under its
+    // lock, and the steady closure sees every chunk once, in order.
     @Test func addAndRemoveWhileTheLibraryDelivers() throws {
         let tags = Tags.fresh(2)
         let printer = try LoopbackPrinter()
@@ -216,16 +216,56 @@ private func currentThread() -> pthread_t { pthread_self() }
             if handle == port { bytes.forEach(received.record) }
         }, tag: tags[0]))
 
-        let total = 2000
-        for chunk in 0..<total / 10 { printer.send([UInt8](repeating: UInt8(chunk & 0xFF), count: 10)) }
-        var churns = 0
-        while received.events.count < total && churns < 100_000 {
-            _ = CP_Port_AddOnPortReceivedEvent(event: { _, _, _ in }, tag: tags[1])
-            _ = CP_Port_RemoveOnPortReceivedEvent(tag: tags[1])
-            churns += 1
+        let churning = NSCondition()
+        var stop = false
+        let churned = DispatchSemaphore(value: 0)
+        Thread {
+            while !churning.withLock({ stop }) {
+                _ = CP_Port_AddOnPortReceivedEvent(event: { _, _, _ in }, tag: tags[1])
+                _ = CP_Port_RemoveOnPortReceivedEvent(tag: tags[1])
+            }
+            churned.signal()
+        }.start()
+        let chunks = 200
+        for chunk in 0..<chunks {
+            printer.send([UInt8](repeating: UInt8(chunk), count: 10))
+            #expect(received.waitFor(10 * (chunk + 1)), "chunk \(chunk)")
         }
-        #expect(received.waitFor(total))
-        #expect(received.events == (0..<total).map { UInt8(($0 / 10) & 0xFF) }, "every chunk once, in order")
+        churning.withLock { stop = true }
+        #expect(churned.wait(timeout: .now() + 10) == .success)
+        #expect(received.events == (0..<10 * chunks).map { UInt8($0 / 10) })
+    }
+
+    // The same, at full speed and without the library: one thread delivers through the
+    // kind's callback function while another adds and removes. Unguarded, the two corrupt the
+    // array within a few thousand rounds.
+    @Test func deliveriesAndChangesOnTwoThreadsKeepTheArrayWhole() {
+        let tags = Tags.fresh(2)
+        let calls = EventRecorder<Int>()
+        #expect(AddPortReceivedEventSwiftCallbackToArrayWrapper(callback: { handle, _, count in
+            if handle == 0 && count == 1 { calls.record(1) }
+        }, tag: tags[0]))
+        defer { _ = RemovePortReceivedEventSwiftCallbackFromArrayWrapper(tag: tags[0]) }
+        let holder = Unmanaged.passUnretained(m_PortReceivedEventSwiftCallbackHandlerArrayWrapper).toOpaque()
+        let rounds = 100_000
+        let ready = DispatchSemaphore(value: 0)
+        let churned = DispatchSemaphore(value: 0)
+        Thread {
+            ready.signal()
+            for _ in 0..<rounds {
+                _ = AddPortReceivedEventSwiftCallbackToArrayWrapper(callback: { _, _, _ in }, tag: tags[1])
+                _ = RemovePortReceivedEventSwiftCallbackFromArrayWrapper(tag: tags[1])
+            }
+            churned.signal()
+        }.start()
+        ready.wait()
+        var byte: UInt8 = 0x55
+        for _ in 0..<rounds {
+            OnPortReceivedEventCCallbackFunction(handle: nil, buffer: &byte, count: 1, private_data: holder)
+        }
+        #expect(churned.wait(timeout: .now() + 30) == .success)
+        #expect(calls.events.count == rounds)
+        #expect(m_PortReceivedEventSwiftCallbackHandlerArrayWrapper.callbacks.map(\.tag).filter(tags.contains) == [tags[0]])
     }
 
     // The callback functions are public: one called with anything but its holder's address
