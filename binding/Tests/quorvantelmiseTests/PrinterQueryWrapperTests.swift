@@ -81,12 +81,10 @@ struct QueryValues: Equatable, CustomStringConvertible {
     // The reports of a printer, each kind once, through the loopback printer: the status
     // report comes last, so once its event arrived the others were taken in.
     @Test func queriesReadTheLastReports() throws {
-        let printer = try LoopbackPrinter()
-        defer { printer.stop() }
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address, dest_port: Int(printer.port),
-                                   timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        defer { _ = CP_Port_Close(handle: port) }
+        try withPrinterPort(queryTheLastReports)
+    }
+
+    private func queryTheLastReports(printer: LoopbackPrinter, port: Int) {
         #expect(printer.waitForConnections(1))
         let tag = Tags.fresh(1)[0]
         let statusReports = EventRecorder<Int>()

@@ -1,4 +1,3 @@
-import CQuorvantelmise
 import Testing
 import quorvantelmise
 
@@ -112,20 +111,15 @@ struct ReplyBit: CustomTestStringConvertible, @unchecked Sendable {
     // The four reply bytes 16 12 12 8C, gathered by the library from the loopback printer and
     // widened with sign.
     @Test func realTimeStatusFromThePrinterReadsAsItsBytesSay() throws {
-        let printer = try LoopbackPrinter()
-        defer { printer.stop() }
-        printer.addReply(trigger: [0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x03, 0x10, 0x04, 0x04],
-                         reply: [0x16, 0x12, 0x12, 0x8C], once: true)
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
-                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        defer { _ = CP_Port_Close(handle: port) }
-        let reply = CQuorvantelmise.CP_Pos_QueryRTStatus(UnsafeMutableRawPointer(bitPattern: port), 5000)
-        let status = Int(Int32(bitPattern: reply))
-        #expect(status == -1_944_972_778)
-        // 0x16: drawer bit set (not opened), on line; 0x12, 0x12: no paper, cover or cutter
-        // conditions; 0x8C: paper near its end and taken out.
-        let truths = Self.replyBits.filter { $0.test(status) }.map(\.name)
-        #expect(truths == ["PAPER_NEAREND", "PAPER_TAKEOUT"])
+        try withPrinterPort { printer, port in
+            printer.addReply(trigger: [0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x03, 0x10, 0x04, 0x04],
+                             reply: [0x16, 0x12, 0x12, 0x8C], once: true)
+            let status = CP_Pos_QueryRTStatus(handle: port, timeout: 5000)
+            #expect(status == -1_944_972_778)
+            // 0x16: drawer bit set (not opened), on line; 0x12, 0x12: no paper, cover or cutter
+            // conditions; 0x8C: paper near its end and taken out.
+            let truths = Self.replyBits.filter { $0.test(status) }.map(\.name)
+            #expect(truths == ["PAPER_NEAREND", "PAPER_TAKEOUT"])
+        }
     }
 }
