@@ -1,6 +1,10 @@
 #include "ble/BleTiming.h"
 
+#include <chrono>
+#include <thread>
+
 #include "base/ProcessSetting.h"
+#include "platform/NSDate.h"
 
 namespace {
 
@@ -14,3 +18,13 @@ ProcessSetting<BleTiming>& timing() {
 BleTiming GetBleTiming() { return timing().Get(); }
 
 void SetBleTimingForTesting(const BleTiming& value) { timing().Set(value); }
+
+bool PollUntil(int ms, const std::function<bool()>& ready) {
+    const int pollMs = GetBleTiming().pollMs;
+    const NSDate deadline = DeadlineAfterMs(ms);
+    while (deadline.isInFuture()) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return false;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Every wait of the Bluetooth LE transport, in one place. The defaults are the shipped values;
 // tests shorten them through SetBleTimingForTesting (tests/support/ScopedBleTiming.h).
@@ -13,7 +14,7 @@ struct BleTiming {
     int openWindowMs = 20000;
     int openAttemptMs = 10000;
     int openSettleMs = 100;
-    // Close: the wait for the disconnection.
+    // Close, and a failed connection attempt: the wait for the disconnection.
     int closeWaitMs = 5000;
     // Open by address: how long to scan for an address not yet seen, and how often to look.
     int addressLookupMs = 20000;
@@ -39,3 +40,6 @@ BleTiming GetBleTiming();
 
 // Test-only: replaces the values for every later wait.
 void SetBleTimingForTesting(const BleTiming& timing);
+
+// Polls ready() every poll interval while ms have not passed; whether it turned true.
+bool PollUntil(int ms, const std::function<bool()>& ready);

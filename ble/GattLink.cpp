@@ -10,48 +10,6 @@
 
 std::string PeripheralName(const CBPeripheral& peripheral) { return peripheral.name().value_or("(null)"); }
 
-bool HandlerHasService(const char* handlerName, const CBUUID& serviceUuid,
-                       const std::vector<std::shared_ptr<CBService>>* services) {
-    if (!services) {
-        NSLog("%s hasSupportedServiceInServices: nil", handlerName);
-        return false;
-    }
-    for (const auto& service : *services) {
-        if (service && service->UUID() == serviceUuid) {
-            NSLog("%s hasSupportedServiceInServices, service uuid %s", handlerName,
-                  service->UUID().UUIDString().c_str());
-            return true;
-        }
-    }
-    return false;
-}
-
-bool HandlerConnectToService(const char* handlerName, const CBUUID& serviceUuid, GattLink& link,
-                             const std::shared_ptr<CBPeripheral>& peripheral,
-                             const std::vector<std::shared_ptr<CBService>>* services) {
-    if (!peripheral) {
-        NSLog("%s connectPeripheralSupportedServiceInServices: nil peripheral", handlerName);
-        return false;
-    }
-    if (!services) {
-        NSLog("%s connectPeripheralSupportedServiceInServices: nil services", handlerName);
-        return false;
-    }
-    auto found = std::find_if(services->begin(), services->end(),
-                              [&](const auto& service) { return service && service->UUID() == serviceUuid; });
-    if (found == services->end()) return false;
-    link.forgetCharacteristics();
-    NSLog("%s discoverCharacteristicsForService: %s", handlerName, (*found)->UUID().UUIDString().c_str());
-    peripheral->discoverCharacteristics(*found);
-    const BleTiming timing = GetBleTiming();
-    const NSDate deadline = DeadlineAfterMs(timing.handlerDiscoveryMs);
-    while (deadline.isInFuture()) {
-        if (peripheral->state() != CBPeripheral::Connected || link.hasBothCharacteristics()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(timing.pollMs));
-    }
-    return link.hasBothCharacteristics();
-}
-
 std::shared_ptr<CBCharacteristic> GattLink::writeCharacteristic() const {
     std::lock_guard<std::mutex> lock(characteristicsMutex_);
     return writeCharacteristic_;

@@ -28,6 +28,9 @@ public:
     bool hasBothCharacteristics() const { return writeCharacteristic() && readCharacteristic(); }
     void forgetCharacteristics();
     int writeResponse() const { return writeResponse_.load(); }
+    // Held for the whole of one caller's write: the writes of one connection share the
+    // outcome field and the printer's flow state, so a second writer waits its turn.
+    std::unique_lock<std::mutex> lockWrites() { return std::unique_lock<std::mutex>(writeMutex_); }
 
     // Takes received bytes into buffer[offset...] until count arrived or the time-out passed;
     // -1 as soon as linkUp() turns false. A time-out of 0 or less returns 0 at once.
@@ -52,19 +55,10 @@ private:
     mutable std::mutex characteristicsMutex_;
     std::shared_ptr<CBCharacteristic> writeCharacteristic_;
     std::shared_ptr<CBCharacteristic> readCharacteristic_;
+    std::mutex writeMutex_;
     std::atomic<int> writeResponse_{kNoResponse};
     NSCondition writeResponseCondition_;
 };
-
-// The service check and connection set-up every automatic-profile handler shares; handlerName
-// begins their log lines.
-bool HandlerHasService(const char* handlerName, const CBUUID& serviceUuid,
-                       const std::vector<std::shared_ptr<CBService>>* services);
-// Asks for the characteristics of the profile's service and waits until the link knows both
-// or the peripheral drops; services is null when the peripheral reported none.
-bool HandlerConnectToService(const char* handlerName, const CBUUID& serviceUuid, GattLink& link,
-                             const std::shared_ptr<CBPeripheral>& peripheral,
-                             const std::vector<std::shared_ptr<CBService>>* services);
 
 // The text a peripheral's name prints as in log lines.
 std::string PeripheralName(const CBPeripheral& peripheral);

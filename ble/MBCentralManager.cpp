@@ -165,6 +165,16 @@ std::shared_ptr<CBPeripheral> MBCentralManagerProxy::findPeripheralByAddress(con
     return peripheral;
 }
 
+std::shared_ptr<CBPeripheral> MBCentralManagerProxy::findPeripheralByObject(const void* object) {
+    if (object == nullptr) return nullptr;
+    std::lock_guard<std::recursive_mutex> hold(myPeripheralInfoArrayLocker_);
+    for (const auto& info : myPeripheralInfoArray_) {
+        auto peripheral = info->peripheral();
+        if (peripheral.get() == object) return peripheral;
+    }
+    return nullptr;
+}
+
 std::shared_ptr<MBPeripheralProxy> MBCentralManagerProxy::findPeripheralProxyByPerihperal(
     const std::shared_ptr<CBPeripheral>& peripheral) {
     if (!peripheral) return nullptr;

@@ -74,6 +74,9 @@ public:
     std::shared_ptr<MBPeripheralInfo> findPeripheralInfoByAddress(const std::string* address);
     std::shared_ptr<CBPeripheral> findPeripheralByAddress(const std::string* address);
     std::shared_ptr<CBPeripheral> findPeripheralByAddress(const std::string* address, int timeoutMs);
+    // The peripheral of the registry that is this very object, or null: an untyped pointer
+    // is compared, never followed.
+    std::shared_ptr<CBPeripheral> findPeripheralByObject(const void* object);
     std::shared_ptr<MBPeripheralProxy> findPeripheralProxyByPerihperal(const std::shared_ptr<CBPeripheral>& peripheral);
     bool addPeripheralProxyToArray(const std::shared_ptr<MBPeripheralProxy>& proxy);
     void removePeripheralProxyFromArray(const std::shared_ptr<MBPeripheralProxy>& proxy);
@@ -119,8 +122,7 @@ private:
     std::recursive_mutex myPeripheralProxyArrayLocker_;
 };
 
-// The proxy of a profile for a peripheral, or null (logged) when the profile is unknown or
-// its proxy is not built on this platform.
+// The proxy of a profile for a peripheral, or null when the profile is unknown.
 std::shared_ptr<MBPeripheralProxy> MBCreatePeripheralProxy(int proxyVersion, std::shared_ptr<CBCentralManager> central,
                                                            std::shared_ptr<CBPeripheral> peripheral);
 

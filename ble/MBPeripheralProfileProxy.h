@@ -1,37 +1,23 @@
 #pragma once
 
-#include <atomic>
-
 #include "ble/GattLink.h"
-#include "ble/MBPeripheralProxy.h"
+#include "ble/MBPeripheralConnectionProxy.h"
 
-// The mechanics every GATT profile proxy shares: opening (wait for the radio, connection
-// attempts, discovery up to notifications on), closing, reading from the receive ring, the
-// wait for a write response and the delegate callbacks. A profile names its service and
-// notify characteristic, matches its characteristics, and writes.
-class MBPeripheralProfileProxy : public MBPeripheralProxy {
+// The mechanics every fixed GATT profile proxy shares: an attempt that discovers the
+// profile's service up to notifications on, closing, reading from the receive ring, and the
+// delegate callbacks. A profile names its service and notify characteristic, matches its
+// characteristics, and writes.
+class MBPeripheralProfileProxy : public MBPeripheralConnectionProxy {
 public:
-    using MBPeripheralProxy::MBPeripheralProxy;
+    using MBPeripheralConnectionProxy::MBPeripheralConnectionProxy;
 
-    bool Open() override;
     void Close() override;
-    bool IsOpened() override { return isOpened_.load(); }
     void SkipAvailable() override { link_.rxBuffer().clear(); }
     int Read(uint8_t* buffer, int offset, int count, int timeoutMs) override;
+    bool BaseOpen() override;
 
-    bool waitForCBCentralManagerStatePoweredOn(int timeoutMs);
-    // One connection attempt; returns isOpened.
-    bool BaseOpen();
-
-    bool isConnected() const { return isConnected_.load(); }
-    bool isOpening() const { return isOpening_.load(); }
     GattLink& link() { return link_; }
 
-    void didConnectPeripheral(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral) override;
-    void didFailToConnectPeripheral(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral,
-                                    const NSError* error) override;
-    void didDisconnectPeripheral(CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral,
-                                 const NSError* error) override;
     void didDiscoverServices(CBPeripheral& peripheral, const NSError* error) override;
     void didDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,
                                               const NSError* error) override;
@@ -58,13 +44,5 @@ protected:
     virtual bool profileReady() const { return profileCharacteristicsKnown(); }
     virtual void forgetProfileCharacteristics() { link_.forgetCharacteristics(); }
 
-    // False, after logging which one is missing, when there is no central or no peripheral.
-    bool hasCentralAndPeripheral() const;
-    bool centralPoweredOn() const;
-    bool ownsEvent(const CBCentralManager& central, const std::shared_ptr<CBPeripheral>& peripheral) const;
-
     GattLink link_;
-    std::atomic<bool> isConnected_{false};
-    std::atomic<bool> isOpening_{false};
-    std::atomic<bool> isOpened_{false};
 };

@@ -2,9 +2,8 @@
 #include "ble/MBPeripheralProxyV1.h"
 #include "ble/MBPeripheralProxyV2.h"
 #include "ble/MBPeripheralProxyV3.h"
-#include "platform/NSLog.h"
+#include "ble/MBPeripheralProxyVA.h"
 
-// Each profile's proxy joins here when it is built; until then its opens fail.
 std::shared_ptr<MBPeripheralProxy> MBCreatePeripheralProxy(int proxyVersion, std::shared_ptr<CBCentralManager> central,
                                                            std::shared_ptr<CBPeripheral> peripheral) {
     switch (proxyVersion) {
@@ -15,8 +14,7 @@ std::shared_ptr<MBPeripheralProxy> MBCreatePeripheralProxy(int proxyVersion, std
     case kBleProfileV3:
         return std::make_shared<MBPeripheralProxyV3>(std::move(central), std::move(peripheral));
     case kBleProfileVA:
-        NSLog("No proxy for profile %d on this platform", proxyVersion);
-        return nullptr;
+        return std::make_shared<MBPeripheralProxyVA>(std::move(central), std::move(peripheral));
     default:
         return nullptr;
     }

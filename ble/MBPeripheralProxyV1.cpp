@@ -10,12 +10,6 @@
 
 namespace {
 
-constexpr int kGoAhead = -2;
-
-bool Connected(const std::shared_ptr<CBPeripheral>& peripheral) {
-    return peripheral && peripheral->state() == CBPeripheral::Connected;
-}
-
 // One piece, tried up to retries + 1 times while the printer answers with errors. ready()
 // is the check at the start of each try; linkUp() the link test during the wait.
 int WritePiece(GattLink& link, CBPeripheral& peripheral, const uint8_t* buffer, int offset, int count, int timeoutMs,
@@ -39,6 +33,7 @@ int WritePiece(GattLink& link, CBPeripheral& peripheral, const uint8_t* buffer, 
 // Cuts the bytes into pieces by the settings and writes them one after another.
 int WritePackages(GattLink& link, CBPeripheral& peripheral, ProtoV1WriteSettings& s, const uint8_t* buffer,
                   int offset, int count, const std::function<bool()>& ready, const std::function<bool()>& linkUp) {
+    const auto writing = link.lockWrites();
     int written = 0;
     int emptyRounds = 0;
     while (written < count) {
@@ -127,7 +122,7 @@ int MBPeripheralProxyV1::Write(const uint8_t* buffer, int offset, int count, int
 }
 
 bool MBPeripheralProxyV1::pieceReady() {
-    return hasCentralAndPeripheral() && Connected(myPeripheral()) && link_.writeCharacteristic() &&
+    return hasCentralAndPeripheral() && peripheralConnected() && link_.writeCharacteristic() &&
            isConnected_.load();
 }
 
@@ -141,6 +136,7 @@ int MBPeripheralProxyV1::writePackages(const uint8_t* buffer, int offset, int co
 int MBPeripheralProxyV1::writePiece(const uint8_t* buffer, int offset, int count, int timeoutMs, int maxRetry,
                                     int type) {
     if (!hasCentralAndPeripheral() || !buffer || offset < 0 || count < 0) return -1;
+    const auto writing = link_.lockWrites();
     return WritePiece(link_, *myPeripheral(), buffer, offset, count, timeoutMs, maxRetry, type,
                       [this] { return pieceReady(); }, [this] { return isConnected_.load(); });
 }
@@ -162,28 +158,16 @@ void MBPeripheralProxyV1::matchCharacteristic(CBPeripheral& peripheral,
 
 // ---- MBPeripheralProxyVAHandlerV1 ----
 
-MBPeripheralProxyVAHandlerV1::MBPeripheralProxyVAHandlerV1() = default;
+MBPeripheralProxyVAHandlerV1::MBPeripheralProxyVAHandlerV1()
+    : MBPeripheralProxyVAProfileHandler("MBPeripheralProxyVAHandlerV1") {}
 
 bool MBPeripheralProxyVAHandlerV1::hasSupportedServiceInServices(const CBServiceList* services) {
-    return HandlerHasService("MBPeripheralProxyVAHandlerV1", MBPeripheralProxyV1::ServiceUUID(), services);
+    return HasService("MBPeripheralProxyVAHandlerV1", MBPeripheralProxyV1::ServiceUUID(), services);
 }
 
-bool MBPeripheralProxyVAHandlerV1::connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral,
-                                                     const CBServiceList* services) {
-    return HandlerConnectToService("MBPeripheralProxyVAHandlerV1", MBPeripheralProxyV1::ServiceUUID(), link_,
-                                   peripheral, services);
-}
-
-void MBPeripheralProxyVAHandlerV1::onClose() {
-    link_.rxBuffer().clear();
-    link_.forgetCharacteristics();
-}
-
-int MBPeripheralProxyVAHandlerV1::doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset,
-                                         int count, int timeoutMs) {
-    if (!Connected(peripheral) || !buffer || count < 0 || offset < 0) return -1;
-    if (count == 0) return 0;
-    return link_.read(buffer, offset, count, timeoutMs, linkUp(peripheral));
+void MBPeripheralProxyVAHandlerV1::matchCharacteristic(CBPeripheral& peripheral,
+                                                       const std::shared_ptr<CBCharacteristic>& characteristic) {
+    MatchV1Characteristic(link_, settings_, peripheral, characteristic);
 }
 
 int MBPeripheralProxyVAHandlerV1::doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer,
@@ -191,17 +175,9 @@ int MBPeripheralProxyVAHandlerV1::doWrite(const std::shared_ptr<CBPeripheral>& p
     return doWritePackages(peripheral, buffer, offset, count);
 }
 
-int MBPeripheralProxyVAHandlerV1::writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer,
-                                             int count, int offset) const {
-    if (!Connected(peripheral) || !buffer || count < 0) return -1;
-    if (count == 0) return 0;
-    if (!link_.writeCharacteristic() || offset < 0) return -1;
-    return kGoAhead;
-}
-
 int MBPeripheralProxyVAHandlerV1::doWritePackages(const std::shared_ptr<CBPeripheral>& peripheral,
                                                   const uint8_t* buffer, int offset, int count) {
-    const int entry = writeEntry(peripheral, buffer, count, offset);
+    const int entry = writeEntry(peripheral, buffer, offset, count);
     if (entry != kGoAhead) return entry;
     return WritePackages(link_, *peripheral, settings_, buffer, offset, count, pieceReady(peripheral),
                          linkUp(peripheral));
@@ -210,8 +186,9 @@ int MBPeripheralProxyVAHandlerV1::doWritePackages(const std::shared_ptr<CBPeriph
 int MBPeripheralProxyVAHandlerV1::doWritePiece(const std::shared_ptr<CBPeripheral>& peripheral,
                                                const uint8_t* buffer, int offset, int count, int timeoutMs,
                                                int maxRetry, int type) {
-    const int entry = writeEntry(peripheral, buffer, count, offset);
+    const int entry = writeEntry(peripheral, buffer, offset, count);
     if (entry != kGoAhead) return entry;
+    const auto writing = link_.lockWrites();
     return WritePiece(link_, *peripheral, buffer, offset, count, timeoutMs, maxRetry, type, pieceReady(peripheral),
                       linkUp(peripheral));
 }
@@ -234,27 +211,4 @@ std::function<bool()> MBPeripheralProxyVAHandlerV1::linkUp(const std::shared_ptr
 
 std::function<bool()> MBPeripheralProxyVAHandlerV1::pieceReady(const std::shared_ptr<CBPeripheral>& peripheral) {
     return [this, peripheral] { return Connected(peripheral) && link_.writeCharacteristic(); };
-}
-
-void MBPeripheralProxyVAHandlerV1::onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral,
-                                                                          const std::shared_ptr<CBService>& service,
-                                                                          const NSError* error) {
-    link_.onCharacteristicsDiscovered(service, error, [&](const std::shared_ptr<CBCharacteristic>& characteristic) {
-        MatchV1Characteristic(link_, settings_, peripheral, characteristic);
-    });
-}
-
-void MBPeripheralProxyVAHandlerV1::onDidWriteValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onWriteValue(characteristic, error);
-}
-
-void MBPeripheralProxyVAHandlerV1::onDidUpdateNotificationStateForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onNotificationState(characteristic, error, MBPeripheralProxyV1::ReadCharacteristicUUID());
-}
-
-void MBPeripheralProxyVAHandlerV1::onDidUpdateValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onValue(characteristic, error);
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "ble/MBPeripheralProfileProxy.h"
+#include "ble/MBPeripheralProxyVAProfileHandler.h"
 
 // Write settings of the plain profile, shared without a lock between the writer and the
 // discovery callback that lowers the value lengths.
@@ -52,18 +53,13 @@ private:
 };
 
 // The plain profile as a handler of the automatic profile: the same writes and reads against
-// the peripheral passed in, with the peripheral's state as the link test.
-class MBPeripheralProxyVAHandlerV1 : public MBPeripheralProxyVAHandler {
+// the peripheral passed in.
+class MBPeripheralProxyVAHandlerV1 : public MBPeripheralProxyVAProfileHandler {
 public:
     static bool hasSupportedServiceInServices(const CBServiceList* services);
 
     MBPeripheralProxyVAHandlerV1();
 
-    bool connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral, const CBServiceList* services) override;
-    void onClose() override;
-    void doSkipAvailable() override { link_.rxBuffer().clear(); }
-    int doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset, int count,
-               int timeoutMs) override;
     int doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset, int count,
                 int timeoutMs) override;
     int doWritePackages(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset, int count);
@@ -72,30 +68,19 @@ public:
     int doWritePackageWithoutResponse(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer,
                                       int offset, int count, int timeoutMs, int maxRetry);
 
-    void onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,
-                                                const NSError* error) override;
-    void onDidWriteValueForCharacteristic(CBPeripheral& peripheral,
-                                          const std::shared_ptr<CBCharacteristic>& characteristic,
-                                          const NSError* error) override;
-    void onDidUpdateNotificationStateForCharacteristic(CBPeripheral& peripheral,
-                                                       const std::shared_ptr<CBCharacteristic>& characteristic,
-                                                       const NSError* error) override;
-    void onDidUpdateValueForCharacteristic(CBPeripheral& peripheral,
-                                           const std::shared_ptr<CBCharacteristic>& characteristic,
-                                           const NSError* error) override;
-
-    GattLink& link() { return link_; }
     ProtoV1WriteSettings& settings() { return settings_; }
 
+protected:
+    const CBUUID& serviceUUID() const override { return MBPeripheralProxyV1::ServiceUUID(); }
+    const CBUUID& notifyCharacteristicUUID() const override { return MBPeripheralProxyV1::ReadCharacteristicUUID(); }
+    void matchCharacteristic(CBPeripheral& peripheral, const std::shared_ptr<CBCharacteristic>& characteristic) override;
+
 private:
-    // The result that the entry checks of a write give, or -2 when the write may go ahead.
-    int writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer, int count, int offset) const;
     int doWritePiece(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset, int count,
                      int timeoutMs, int maxRetry, int type);
     // The link test (the peripheral's state) and the check at the start of each try.
     static std::function<bool()> linkUp(const std::shared_ptr<CBPeripheral>& peripheral);
     std::function<bool()> pieceReady(const std::shared_ptr<CBPeripheral>& peripheral);
 
-    GattLink link_;
     ProtoV1WriteSettings settings_{0};
 };

@@ -12,12 +12,7 @@
 
 namespace {
 
-constexpr int kGoAhead = -2;
 constexpr int kPacketHeader = 4;
-
-bool Connected(const std::shared_ptr<CBPeripheral>& peripheral) {
-    return peripheral && peripheral->state() == CBPeripheral::Connected;
-}
 
 void SleepPoll() { std::this_thread::sleep_for(std::chrono::milliseconds(GetBleTiming().pollMs)); }
 
@@ -27,8 +22,9 @@ unsigned Le16(const unsigned char* bytes) { return bytes[0] | (static_cast<unsig
 
 // ---- ProtoV2Session ----
 
-ProtoV2Session::ProtoV2Session(GattLink& link, std::function<bool(const std::shared_ptr<CBPeripheral>&)> linkUp)
-    : link_(link), linkUp_(std::move(linkUp)) {}
+ProtoV2Session::ProtoV2Session(GattLink& link, std::function<bool(const std::shared_ptr<CBPeripheral>&)> linkUp,
+                               bool setupPassesDownLink)
+    : link_(link), linkUp_(std::move(linkUp)), setupPassesDownLink_(setupPassesDownLink) {}
 
 void ProtoV2Session::matchCharacteristic(CBPeripheral& peripheral,
                                          const std::shared_ptr<CBCharacteristic>& characteristic) {
@@ -113,6 +109,7 @@ int ProtoV2Session::writePackWithoutResponse(const std::shared_ptr<CBPeripheral>
 }
 
 bool ProtoV2Session::setupGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, int mtu, int packetCount) {
+    if (setupPassesDownLink_ && !linkUp_(peripheral)) return true;
     // Bytes 7 on have the shape of a control frame: 00, length 0A, type 02, count, MTU.
     const uint8_t packet[kSetupPacketSize] = {0x00, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0A,
                                               0x02, static_cast<uint8_t>(packetCount & 0xFF),
@@ -171,6 +168,9 @@ void ProtoV2Session::sendPacket(CBPeripheral& peripheral, const uint8_t* data, i
 
 int ProtoV2Session::writeGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* data, int count,
                                    int timeoutMs) {
+    // The answer fields and lists belong to the connection: a second group waits (setup
+    // included), or its answers would end this one.
+    const auto writing = link_.lockWrites();
     nPrinterResponedPacketCountToReceive_ = 0;
     nPrinterResponedMTUSize_ = 0;
     nPrinterResponedPacketCountReceived_ = 0;
@@ -261,7 +261,7 @@ void MBPeripheralProxyV2::Close() {
 }
 
 bool MBPeripheralProxyV2::writable() const {
-    return myPeripheral() && link_.writeCharacteristic() && isConnected_.load() && Connected(myPeripheral());
+    return myPeripheral() && link_.writeCharacteristic() && isConnected_.load() && peripheralConnected();
 }
 
 int MBPeripheralProxyV2::writePackWithoutResponse(const uint8_t* buffer, int offset, int count, int timeoutMs) {
@@ -300,37 +300,11 @@ void MBPeripheralProxyV2::didUpdateValueForCharacteristic(CBPeripheral&,
 
 // ---- MBPeripheralProxyVAHandlerV2 ----
 
-MBPeripheralProxyVAHandlerV2::MBPeripheralProxyVAHandlerV2() : session_(link_, Connected) {}
+MBPeripheralProxyVAHandlerV2::MBPeripheralProxyVAHandlerV2()
+    : MBPeripheralProxyVAProfileHandler("MBPeripheralProxyVAHandlerV2"), session_(link_, Connected, true) {}
 
 bool MBPeripheralProxyVAHandlerV2::hasSupportedServiceInServices(const CBServiceList* services) {
-    return HandlerHasService("MBPeripheralProxyVAHandlerV2", MBPeripheralProxyV2::ServiceUUID(), services);
-}
-
-bool MBPeripheralProxyVAHandlerV2::connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral,
-                                                     const CBServiceList* services) {
-    return HandlerConnectToService("MBPeripheralProxyVAHandlerV2", MBPeripheralProxyV2::ServiceUUID(), link_,
-                                   peripheral, services);
-}
-
-void MBPeripheralProxyVAHandlerV2::onClose() {
-    link_.rxBuffer().clear();
-    session_.resetReceived();
-    link_.forgetCharacteristics();
-}
-
-int MBPeripheralProxyVAHandlerV2::doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset,
-                                         int count, int timeoutMs) {
-    if (!Connected(peripheral) || !buffer || count < 0 || offset < 0) return -1;
-    if (count == 0) return 0;
-    return link_.read(buffer, offset, count, timeoutMs, [peripheral] { return Connected(peripheral); });
-}
-
-int MBPeripheralProxyVAHandlerV2::writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer,
-                                             int offset, int count) const {
-    if (!Connected(peripheral) || !buffer || count < 0 || offset < 0) return -1;
-    if (count == 0) return 0;
-    if (!link_.writeCharacteristic()) return -1;
-    return kGoAhead;
+    return HasService("MBPeripheralProxyVAHandlerV2", MBPeripheralProxyV2::ServiceUUID(), services);
 }
 
 int MBPeripheralProxyVAHandlerV2::doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer,
@@ -351,8 +325,6 @@ int MBPeripheralProxyVAHandlerV2::doWritePackWithoutResponse(const std::shared_p
 
 bool MBPeripheralProxyVAHandlerV2::doSetupGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, int mtu,
                                                     int packetCount) {
-    // Nothing to set up on a link that is down; the send loop that follows reports it.
-    if (!Connected(peripheral)) return true;
     return session_.setupGroupPack(peripheral, mtu, packetCount);
 }
 
@@ -361,27 +333,4 @@ int MBPeripheralProxyVAHandlerV2::doWriteGroupPack(const std::shared_ptr<CBPerip
     const int entry = writeEntry(peripheral, data, 0, count);
     if (entry != kGoAhead) return entry;
     return session_.writeGroupPack(peripheral, data, count, timeoutMs);
-}
-
-void MBPeripheralProxyVAHandlerV2::onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral,
-                                                                          const std::shared_ptr<CBService>& service,
-                                                                          const NSError* error) {
-    link_.onCharacteristicsDiscovered(service, error, [&](const std::shared_ptr<CBCharacteristic>& characteristic) {
-        session_.matchCharacteristic(peripheral, characteristic);
-    });
-}
-
-void MBPeripheralProxyVAHandlerV2::onDidWriteValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onWriteValue(characteristic, error);
-}
-
-void MBPeripheralProxyVAHandlerV2::onDidUpdateNotificationStateForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onNotificationState(characteristic, error, MBPeripheralProxyV2::ReadCharacteristicUUID());
-}
-
-void MBPeripheralProxyVAHandlerV2::onDidUpdateValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    session_.onValue(characteristic, error);
 }

@@ -8,6 +8,7 @@
 
 #include "ble/BLERWProtoV2Handler.h"
 #include "ble/MBPeripheralProfileProxy.h"
+#include "ble/MBPeripheralProxyVAProfileHandler.h"
 
 // The group-packet protocol of one connection, proxy or automatic-profile handler alike: one
 // caller's write is one group, announced by a setup packet the printer must echo, then sent
@@ -21,8 +22,11 @@ public:
     // The largest free space a mode-0 report may set.
     static constexpr int kFreeSpaceCap = 8192;
 
-    // linkUp: the connection test of the object (proxy flag or peripheral state).
-    ProtoV2Session(GattLink& link, std::function<bool(const std::shared_ptr<CBPeripheral>&)> linkUp);
+    // linkUp: the connection test of the object (proxy flag or peripheral state). With
+    // setupPassesDownLink, a setup on a link already down answers YES without sending, so
+    // that the send loop reports the lost link (the handler's rule).
+    ProtoV2Session(GattLink& link, std::function<bool(const std::shared_ptr<CBPeripheral>&)> linkUp,
+                   bool setupPassesDownLink = false);
 
     // Discovery: notifications on for the notify characteristic; the write characteristic
     // stored, with the packet size lowered to what the peripheral takes without response.
@@ -39,7 +43,7 @@ public:
                                  int count, int timeoutMs);
     bool setupGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, int mtu, int packetCount);
     // After the caller's refusal checks: count when the printer confirmed the whole group, 0
-    // when the group failed, -1 when the link went.
+    // when the group failed, -1 when the link went. One group at a time per connection.
     int writeGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* data, int count,
                        int timeoutMs);
     // The time a group of count bytes gets: at least the minimum plus 1 ms per byte.
@@ -66,6 +70,7 @@ private:
 
     GattLink& link_;
     const std::function<bool(const std::shared_ptr<CBPeripheral>&)> linkUp_;
+    const bool setupPassesDownLink_;
     BLERWProtoV2Handler mProtoHandler;
     std::atomic<int> maximumWriteValueLength_{120};
     std::atomic<int> nPrinterBufferValidSize_{0};
@@ -121,18 +126,13 @@ private:
 };
 
 // The group-packet profile as a handler of the automatic profile, against the peripheral
-// passed in, with the peripheral's state as the link test.
-class MBPeripheralProxyVAHandlerV2 : public MBPeripheralProxyVAHandler {
+// passed in.
+class MBPeripheralProxyVAHandlerV2 : public MBPeripheralProxyVAProfileHandler {
 public:
     static bool hasSupportedServiceInServices(const CBServiceList* services);
 
     MBPeripheralProxyVAHandlerV2();
 
-    bool connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral, const CBServiceList* services) override;
-    void onClose() override;
-    void doSkipAvailable() override { link_.rxBuffer().clear(); }
-    int doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset, int count,
-               int timeoutMs) override;
     int doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset, int count,
                 int timeoutMs) override;
     int doWritePackWithoutResponse(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset,
@@ -141,25 +141,19 @@ public:
     int doWriteGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* data, int count,
                          int timeoutMs);
 
-    void onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,
-                                                const NSError* error) override;
-    void onDidWriteValueForCharacteristic(CBPeripheral& peripheral,
-                                          const std::shared_ptr<CBCharacteristic>& characteristic,
-                                          const NSError* error) override;
-    void onDidUpdateNotificationStateForCharacteristic(CBPeripheral& peripheral,
-                                                       const std::shared_ptr<CBCharacteristic>& characteristic,
-                                                       const NSError* error) override;
-    void onDidUpdateValueForCharacteristic(CBPeripheral& peripheral,
-                                           const std::shared_ptr<CBCharacteristic>& characteristic,
-                                           const NSError* error) override;
-
-    GattLink& link() { return link_; }
     ProtoV2Session& session() { return session_; }
 
-private:
-    // The result that the entry checks of a write give, or -2 when the write may go ahead.
-    int writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer, int offset, int count) const;
+protected:
+    const CBUUID& serviceUUID() const override { return MBPeripheralProxyV2::ServiceUUID(); }
+    const CBUUID& notifyCharacteristicUUID() const override { return MBPeripheralProxyV2::ReadCharacteristicUUID(); }
+    void matchCharacteristic(CBPeripheral& peripheral, const std::shared_ptr<CBCharacteristic>& characteristic) override {
+        session_.matchCharacteristic(peripheral, characteristic);
+    }
+    void onValue(const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) override {
+        session_.onValue(characteristic, error);
+    }
+    void onProfileClose() override { session_.resetReceived(); }
 
-    GattLink link_;
+private:
     ProtoV2Session session_;
 };

@@ -11,16 +11,6 @@
 
 namespace {
 
-constexpr int kGoAhead = -2;
-
-bool Connected(const std::shared_ptr<CBPeripheral>& peripheral) {
-    return peripheral && peripheral->state() == CBPeripheral::Connected;
-}
-
-bool IsService(const std::shared_ptr<CBService>& service) {
-    return service && service->UUID() == MBPeripheralProxyV3::ServiceUUID();
-}
-
 void MatchV3Characteristic(GattLink& link, ProtoV3FlowControl& flow, CBPeripheral& peripheral,
                            const std::shared_ptr<CBCharacteristic>& characteristic) {
     const CBUUID& uuid = characteristic->UUID();
@@ -75,6 +65,8 @@ struct CreditWriter {
     }
 
     int groupPack(const uint8_t* data, int count, int timeoutMs) {
+        // The credits and the granted total belong to the connection: one write at a time.
+        const auto writing = link.lockWrites();
         const int size = std::min(flow.maximumWriteValueLength(), flow.printerRespondedMTUSize());
         if (size < 1) return -1;
         const int64_t pieces = (int64_t{count} + size - 1) / size;
@@ -221,6 +213,7 @@ int MBPeripheralProxyV3::writeGroupPack(const uint8_t* data, int count, int time
 
 int MBPeripheralProxyV3::writePackWithoutResponse(const uint8_t* buffer, int offset, int count, int timeoutMs) {
     if (!writeReady(buffer, offset, count)) return -1;
+    const auto writing = link_.lockWrites();
     return CreditWriter{link_, flow_, *myPeripheral(), [this] { return isConnected_.load(); }}.piece(
         buffer + offset, count, timeoutMs);
 }
@@ -243,63 +236,36 @@ void MBPeripheralProxyV3::didUpdateValueForCharacteristic(CBPeripheral&,
 
 // ---- MBPeripheralProxyVAHandlerV3 ----
 
+MBPeripheralProxyVAHandlerV3::MBPeripheralProxyVAHandlerV3()
+    : MBPeripheralProxyVAProfileHandler("MBPeripheralProxyVAHandlerV3") {}
+
 bool MBPeripheralProxyVAHandlerV3::hasSupportedServiceInServices(const CBServiceList* services) {
-    return HandlerHasService("MBPeripheralProxyVAHandlerV3", MBPeripheralProxyV3::ServiceUUID(), services);
+    return HasService("MBPeripheralProxyVAHandlerV3", MBPeripheralProxyV3::ServiceUUID(), services);
 }
 
-bool MBPeripheralProxyVAHandlerV3::allCharacteristicsKnown() const {
-    return link_.hasBothCharacteristics() && flow_.flowControlCharacteristic();
+void MBPeripheralProxyVAHandlerV3::matchCharacteristic(CBPeripheral& peripheral,
+                                                       const std::shared_ptr<CBCharacteristic>& characteristic) {
+    MatchV3Characteristic(link_, flow_, peripheral, characteristic);
 }
 
-void MBPeripheralProxyVAHandlerV3::forgetCharacteristics() {
+bool MBPeripheralProxyVAHandlerV3::profileReady() const {
+    return link_.hasBothCharacteristics() && flow_.flowControlCharacteristic() && flow_.announced();
+}
+
+void MBPeripheralProxyVAHandlerV3::forgetProfileCharacteristics() {
     link_.forgetCharacteristics();
     flow_.setFlowControlCharacteristic(nullptr);
 }
 
-bool MBPeripheralProxyVAHandlerV3::connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral,
-                                                     const CBServiceList* services) {
-    if (!peripheral) {
-        NSLog("MBPeripheralProxyVAHandlerV3 connectPeripheralSupportedServiceInServices: nil peripheral");
-        return false;
+void MBPeripheralProxyVAHandlerV3::onNotificationOn(const std::shared_ptr<CBCharacteristic>& characteristic) {
+    if (characteristic->UUID() == MBPeripheralProxyV3::FlowControlCharacteristicUUID()) {
+        flow_.setFlowControlCharacteristic(characteristic);
     }
-    if (!services) {
-        NSLog("MBPeripheralProxyVAHandlerV3 connectPeripheralSupportedServiceInServices: nil services");
-        return false;
-    }
-    const auto found = std::find_if(services->begin(), services->end(), IsService);
-    if (found == services->end()) return false;
-    forgetCharacteristics();
-    flow_.resetAnnouncements();
-    NSLog("MBPeripheralProxyVAHandlerV3 discoverCharacteristicsForService: %s", (*found)->UUID().UUIDString().c_str());
-    peripheral->discoverCharacteristics(*found);
-    const BleTiming timing = GetBleTiming();
-    const NSDate deadline = DeadlineAfterMs(timing.handlerDiscoveryMs);
-    while (deadline.isInFuture()) {
-        if (!Connected(peripheral)) return false;
-        if (allCharacteristicsKnown() && flow_.announced()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(timing.pollMs));
-    }
-    return false;
 }
 
-void MBPeripheralProxyVAHandlerV3::onClose() {
-    link_.rxBuffer().clear();
-    forgetCharacteristics();
-}
-
-int MBPeripheralProxyVAHandlerV3::doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset,
-                                         int count, int timeoutMs) {
-    if (!Connected(peripheral) || !buffer || count < 0 || offset < 0) return -1;
-    if (count == 0) return 0;
-    return link_.read(buffer, offset, count, timeoutMs, [peripheral] { return Connected(peripheral); });
-}
-
-int MBPeripheralProxyVAHandlerV3::writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer,
-                                             int offset, int count) const {
-    if (!Connected(peripheral) || !buffer || count < 0) return -1;
-    if (count == 0) return 0;
-    if (!link_.writeCharacteristic() || offset < 0) return -1;
-    return kGoAhead;
+void MBPeripheralProxyVAHandlerV3::onValue(const std::shared_ptr<CBCharacteristic>& characteristic,
+                                           const NSError* error) {
+    OnV3Value(link_, flow_, characteristic, error);
 }
 
 int MBPeripheralProxyVAHandlerV3::doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer,
@@ -323,29 +289,7 @@ int MBPeripheralProxyVAHandlerV3::doWritePackWithoutResponse(const std::shared_p
                                                              int timeoutMs) {
     const int entry = writeEntry(peripheral, buffer, offset, count);
     if (entry != kGoAhead) return entry;
+    const auto writing = link_.lockWrites();
     return CreditWriter{link_, flow_, *peripheral, [peripheral] { return Connected(peripheral); }}.piece(
         buffer + offset, count, timeoutMs);
-}
-
-void MBPeripheralProxyVAHandlerV3::onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral,
-                                                                          const std::shared_ptr<CBService>& service,
-                                                                          const NSError* error) {
-    link_.onCharacteristicsDiscovered(service, error, [&](const std::shared_ptr<CBCharacteristic>& characteristic) {
-        MatchV3Characteristic(link_, flow_, peripheral, characteristic);
-    });
-}
-
-void MBPeripheralProxyVAHandlerV3::onDidWriteValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    link_.onWriteValue(characteristic, error);
-}
-
-void MBPeripheralProxyVAHandlerV3::onDidUpdateNotificationStateForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    OnV3NotificationState(link_, flow_, characteristic, error);
-}
-
-void MBPeripheralProxyVAHandlerV3::onDidUpdateValueForCharacteristic(
-    CBPeripheral&, const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) {
-    OnV3Value(link_, flow_, characteristic, error);
 }

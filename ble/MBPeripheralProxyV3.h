@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "ble/MBPeripheralProfileProxy.h"
+#include "ble/MBPeripheralProxyVAProfileHandler.h"
 
 // What the credit profile keeps besides the common link: the flow-control characteristic, the
 // largest value the peripheral takes without response, and the MTU and credits the printer
@@ -92,17 +93,14 @@ private:
 };
 
 // The credit profile as a handler of the automatic profile: the same writes and reads against
-// the peripheral passed in, with the peripheral's state as the link test.
-class MBPeripheralProxyVAHandlerV3 : public MBPeripheralProxyVAHandler {
+// the peripheral passed in. Ready only once the printer announced its MTU and granted a
+// credit, with the link up.
+class MBPeripheralProxyVAHandlerV3 : public MBPeripheralProxyVAProfileHandler {
 public:
     static bool hasSupportedServiceInServices(const CBServiceList* services);
 
-    // Ready only once the printer announced its MTU and granted a credit.
-    bool connectPeripheral(const std::shared_ptr<CBPeripheral>& peripheral, const CBServiceList* services) override;
-    void onClose() override;
-    void doSkipAvailable() override { link_.rxBuffer().clear(); }
-    int doRead(const std::shared_ptr<CBPeripheral>& peripheral, uint8_t* buffer, int offset, int count,
-               int timeoutMs) override;
+    MBPeripheralProxyVAHandlerV3();
+
     int doWrite(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer, int offset, int count,
                 int timeoutMs) override;
     int doWriteGroupPack(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* data, int count,
@@ -110,27 +108,19 @@ public:
     int doWritePackWithoutResponse(const std::shared_ptr<CBPeripheral>& peripheral, const uint8_t* buffer,
                                    int offset, int count, int timeoutMs);
 
-    void onDidDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,
-                                                const NSError* error) override;
-    void onDidWriteValueForCharacteristic(CBPeripheral& peripheral,
-                                          const std::shared_ptr<CBCharacteristic>& characteristic,
-                                          const NSError* error) override;
-    void onDidUpdateNotificationStateForCharacteristic(CBPeripheral& peripheral,
-                                                       const std::shared_ptr<CBCharacteristic>& characteristic,
-                                                       const NSError* error) override;
-    void onDidUpdateValueForCharacteristic(CBPeripheral& peripheral,
-                                           const std::shared_ptr<CBCharacteristic>& characteristic,
-                                           const NSError* error) override;
-
-    GattLink& link() { return link_; }
     ProtoV3FlowControl& flow() { return flow_; }
 
-private:
-    bool allCharacteristicsKnown() const;
-    void forgetCharacteristics();
-    // The result that the entry checks of a write give, or -2 when the write may go ahead.
-    int writeEntry(const std::shared_ptr<CBPeripheral>& peripheral, const void* buffer, int offset, int count) const;
+protected:
+    const CBUUID& serviceUUID() const override { return MBPeripheralProxyV3::ServiceUUID(); }
+    const CBUUID& notifyCharacteristicUUID() const override { return MBPeripheralProxyV3::ReadCharacteristicUUID(); }
+    void matchCharacteristic(CBPeripheral& peripheral, const std::shared_ptr<CBCharacteristic>& characteristic) override;
+    void beforeDiscovery() override { flow_.resetAnnouncements(); }
+    bool profileReady() const override;
+    bool readyWithoutLink() const override { return false; }
+    void forgetProfileCharacteristics() override;
+    void onNotificationOn(const std::shared_ptr<CBCharacteristic>& characteristic) override;
+    void onValue(const std::shared_ptr<CBCharacteristic>& characteristic, const NSError* error) override;
 
-    GattLink link_;
+private:
     ProtoV3FlowControl flow_;
 };

@@ -24,9 +24,8 @@ bool razi_ios_ble_proxy::OpenAddress(const char* address) {
 }
 
 bool razi_ios_ble_proxy::OpenPeripheral(void* peripheral) {
-    std::shared_ptr<CBPeripheral> shared;
-    if (peripheral != nullptr) shared = static_cast<CBPeripheral*>(peripheral)->weak_from_this().lock();
-    return store(MBCentralManager::proxy().OpenPeripheral(shared, profile_));
+    auto& central = MBCentralManager::proxy();
+    return store(central.OpenPeripheral(central.findPeripheralByObject(peripheral), profile_));
 }
 
 void razi_ios_ble_proxy::Close() {

@@ -17,7 +17,8 @@ public:
 
     // Looks the address up (up to the lookup time) and opens the profile; false for null.
     bool OpenAddress(const char* address);
-    // peripheral: a CBPeripheral owned by a shared_ptr.
+    // peripheral: a CBPeripheral the central reported (its discovery callback passes it);
+    // any other pointer fails the open without being followed.
     bool OpenPeripheral(void* peripheral);
     void Close();
     bool IsOpened() const { return held() != nullptr; }

@@ -42,6 +42,12 @@ void SimulatedPrinter::addService(const std::string& uuid, std::vector<Simulated
     services_.push_back(Service{CBUUID(uuid), std::move(characteristics)});
 }
 
+void SimulatedPrinter::removeService(const std::string& uuid) {
+    QV_RADIO_LOCK;
+    const CBUUID id(uuid);
+    std::erase_if(services_, [&](const Service& service) { return service.uuid == id; });
+}
+
 void SimulatedPrinter::setMaximumWriteLength(int type, int length) {
     QV_RADIO_LOCK;
     (type == CBCharacteristicWriteWithResponse ? maxWithResponse_ : maxWithoutResponse_) = length;
@@ -52,6 +58,7 @@ void SimulatedPrinter::setAdvertising(bool advertising) { QV_RADIO_LOCK; adverti
 void SimulatedPrinter::setConnectAnswer(ConnectAnswer answer) { QV_RADIO_LOCK; connectAnswer_ = answer; }
 void SimulatedPrinter::setServiceDiscoveryFails(bool fails) { QV_RADIO_LOCK; serviceDiscoveryFails_ = fails; }
 void SimulatedPrinter::setNotifyFails(bool fails) { QV_RADIO_LOCK; notifyFails_ = fails; }
+void SimulatedPrinter::setIgnoresCancel(bool ignores) { QV_RADIO_LOCK; ignoresCancel_ = ignores; }
 void SimulatedPrinter::setWriteHandler(WriteHandler handler) { QV_RADIO_LOCK; writeHandler_ = std::move(handler); }
 void SimulatedPrinter::setSubscribeHandler(SubscribeHandler handler) {
     QV_RADIO_LOCK;
@@ -271,6 +278,8 @@ void SimulatedRadio::CancelConnection(CBCentralManager& central, const std::shar
     if (!peripheral) return;
     std::lock_guard<std::mutex> lock(mutex_);
     if (OwnerLocked(*peripheral).get() != &central) return;
+    auto printer = peripheral->printer_.lock();
+    if (printer && printer->ignoresCancel_) return;
     DropLinkLocked(central, peripheral, nullptr);
 }
 

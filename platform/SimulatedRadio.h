@@ -37,6 +37,8 @@ public:
                                                     std::vector<uint8_t> manufacturerData);
 
     void addService(const std::string& uuid, std::vector<SimulatedCharacteristic> characteristics);
+    // Offered no longer from the next service discovery on.
+    void removeService(const std::string& uuid);
     // Defaults: 512 with response, 20 without.
     void setMaximumWriteLength(int type, int length);
     void setRssi(int rssi);
@@ -45,6 +47,9 @@ public:
     // While set, service discovery and notification switches are answered with an error.
     void setServiceDiscoveryFails(bool fails);
     void setNotifyFails(bool fails);
+    // While set, a central's cancellation leaves the link as it is: a stack that never
+    // reports the disconnection.
+    void setIgnoresCancel(bool ignores);
     // Called on the writer's thread, without any lock held; it may notify. Without a handler,
     // writes with response are confirmed and writes without response get no answer.
     void setWriteHandler(WriteHandler handler);
@@ -90,6 +95,7 @@ private:
     ConnectAnswer connectAnswer_ = ConnectAnswer::Accept;
     bool serviceDiscoveryFails_ = false;
     bool notifyFails_ = false;
+    bool ignoresCancel_ = false;
     WriteHandler writeHandler_;
     SubscribeHandler subscribeHandler_;
     std::vector<SimulatedWrite> writes_;

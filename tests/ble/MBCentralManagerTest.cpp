@@ -15,6 +15,7 @@
 #include "ble/MBCentralManager.h"
 #include "ble/MBPeripheralProxyV1.h"
 #include "ble/razi_ios_ble_proxy.h"
+#include "platform/DispatchQueue.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
 
@@ -370,6 +371,27 @@ TEST_F(CentralTest, BridgesForwardToTheHeldProxyAndAreEmptyOtherwise) {
     auto peripheral = central().findPeripheralByAddress(&address);
     ASSERT_TRUE(bridge.OpenPeripheral(peripheral.get()));
     bridge.Close();
+}
+
+TEST_F(CentralTest, OpensByPeripheralOnlyWhatTheCentralReported) {
+    auto printer = SeenV1Printer("P58", {0x20, 0x20, 0x30, 0x0A, 0x0B, 0x08}, "20:20:30:0A:0B:08");
+    razi_ios_ble_proxyv1 bridge;
+    // Not a peripheral at all: refused, not followed.
+    std::vector<uint64_t> notAPeripheral(16, 0x4141414141414141);
+    EXPECT_FALSE(bridge.OpenPeripheral(notAPeripheral.data()));
+    // A peripheral of another central.
+    auto events = std::make_shared<qvtest::BleEventRecorder>();
+    auto queue = std::make_shared<DispatchQueue>("test.other", DispatchQueue::Kind::Serial);
+    auto other = CBCentralManager::Create(events, queue);
+    other->scanForPeripheralsWithServices({}, true);
+    ASSERT_TRUE(events->WaitFor("discover", 1));
+    other->stopScan();
+    EXPECT_FALSE(bridge.OpenPeripheral(events->Of("discover")[0].peripheral.get()));
+    EXPECT_EQ(log.Count("Connecting "), 0u);
+    EXPECT_EQ(printer->connectCount(), 0);
+    EXPECT_EQ(central().proxyCount(), 0u);
+    other.reset();
+    queue->waitIdle();
 }
 
 TEST_F(CentralTest, EnumeratorSubscribesOnTheSharedCentral) {

@@ -293,6 +293,25 @@ TEST_F(ProxyV1Test, LinkLostDuringAWriteFailsIt) {
     EXPECT_EQ(printer->writes().size(), 2u);
 }
 
+TEST_F(ProxyV1Test, AStackThatNeverReportsTheDisconnectionCannotHoldTheOpener) {
+    printer->setConnectAnswer(SimulatedPrinter::ConnectAnswer::Ignore);
+    const BleTiming fast = timing.Fast();
+    bool opened = true;
+    EXPECT_TRUE(OpenEndsWithin(*proxy, peripheral, *printer,
+                               fast.openWindowMs + fast.openAttemptMs + fast.closeWaitMs + 2000, opened));
+    EXPECT_FALSE(opened);
+}
+
+TEST_F(ProxyV1Test, WritesOnOneConnectionTakeTurns) {
+    OpenProxy();
+    proxy->SetWriteMode(0, 120, 0, 3);
+    const auto [a, b] = qvtest::WriteTogether([&](const std::vector<uint8_t>& bytes) { return Write(bytes); },
+                                              std::vector<uint8_t>(250, 0xA1), std::vector<uint8_t>(250, 0xB2));
+    EXPECT_EQ(a, 250);
+    EXPECT_EQ(b, 250);
+    EXPECT_TRUE(qvtest::TookTurns(printer->writes(), 3));  // pieces of 120, 120 and 10
+}
+
 // ---- the plain profile as a handler of the automatic profile ----
 
 class HandlerV1Test : public ProxyV1Test {

@@ -235,6 +235,18 @@ TEST_F(ProxyV2Test, WriteRefusalsAndTimeBudget) {
     EXPECT_EQ(ProtoV2Session::EffectiveTimeout(0, INT_MAX), INT_MAX);  // no overflow
 }
 
+TEST_F(ProxyV2Test, GroupsOnOneConnectionTakeTurns) {
+    ASSERT_TRUE(proxy->Open());
+    const Bytes first(700, 0xA1), second(700, 0xB2);
+    const auto [a, b] = qvtest::WriteTogether([&](const Bytes& bytes) { return Write(bytes, 5000); }, first, second);
+    EXPECT_EQ(a, 700);
+    EXPECT_EQ(b, 700);
+    EXPECT_EQ(v2.Setups().size(), 2u);
+    EXPECT_TRUE(v2.Errors().empty());
+    // The second group is the whole of one write.
+    EXPECT_TRUE(v2.Received() == first || v2.Received() == second);
+}
+
 TEST_F(ProxyV2Test, SendCountAccessors) {
     ASSERT_TRUE(proxy->Open());
     ASSERT_EQ(Write(Data(300)), 300);
@@ -387,6 +399,19 @@ TEST_F(HandlerV2Test, EntryChecksAndLinkLoss) {
         if (index == 1) v2.printer()->disconnect();
     });
     EXPECT_EQ(handler->doWrite(peripheral, Data(300).data(), 0, 300, 0), -1);
+}
+
+TEST_F(HandlerV2Test, AGroupOnALinkAlreadyDownReportsTheLostLink) {
+    const auto services = ConnectAndDiscover();
+    ASSERT_TRUE(handler->connectPeripheral(peripheral, &services));
+    v2.printer()->disconnect();
+    ASSERT_TRUE(router->WaitFor("disconnect", 1));
+    // Past the entry checks, as when the link drops just after them: no setup is sent, and
+    // the group reports the lost link rather than a failed group.
+    const Bytes data = Data(50);
+    EXPECT_EQ(handler->session().writeGroupPack(peripheral, data.data(), 50, 1000), -1);
+    EXPECT_TRUE(v2.Setups().empty());
+    EXPECT_EQ(log.Count("writeGroupPack setupGroupPack Error"), 0u);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -13,6 +11,7 @@
 #include "support/BleProxyTestBed.h"
 #include "support/ScopedBleTiming.h"
 #include "support/SimulatedBle.h"
+#include "support/SimulatedCreditPrinter.h"
 
 namespace {
 
@@ -20,6 +19,7 @@ using Answer = SimulatedPrinter::WriteAnswer;
 using qvtest::HandlerForwarder;
 using qvtest::ProxyRouter;
 using Clock = std::chrono::steady_clock;
+using qvtest::CreditPrinter;
 
 constexpr auto Bytes = qvtest::CountingBytes;
 using qvtest::PieceSizes;
@@ -27,67 +27,6 @@ using qvtest::PieceSizes;
 long ElapsedMs(Clock::time_point since) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
-
-// The printer's side of the credit profile. On subscription to FF03 it announces its MTU
-// (02 mtu 00) and grants its first credits (01 n); for every piece on FF02 it grants
-// grantPerPiece credits back, at once, unless grants are held for the test to send. It keeps
-// its own ledger of credits and notes a piece that arrives without one.
-class CreditPrinter {
-public:
-    explicit CreditPrinter(std::shared_ptr<SimulatedPrinter> printer) : printer_(std::move(printer)) {
-        printer_->addService("FF00", {{"FF01", CBCharacteristicPropertyNotify},
-                                      {"FF02", CBCharacteristicPropertyWriteWithoutResponse},
-                                      {"FF03", CBCharacteristicPropertyNotify}});
-        printer_->setMaximumWriteLength(CBCharacteristicWriteWithoutResponse, 185);
-        printer_->setSubscribeHandler([this](const std::string& characteristic) {
-            if (characteristic != "FF03") return;
-            if (mtu > 0) printer_->notify("FF03", {0x02, static_cast<uint8_t>(mtu.load()), 0x00});
-            if (initialCredits > 0) Grant(initialCredits);
-        });
-        printer_->setWriteHandler([this](const SimulatedWrite& w) { return OnPiece(w); });
-    }
-    ~CreditPrinter() {
-        printer_->setSubscribeHandler(nullptr);
-        printer_->setWriteHandler(nullptr);
-    }
-
-    void Grant(int n) {
-        ledger_ += n;
-        printer_->notify("FF03", {0x01, static_cast<uint8_t>(n)});
-    }
-    // Waits until count pieces arrived.
-    bool WaitForPieces(size_t count) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return pieces_ >= count; });
-    }
-
-    std::atomic<int> mtu{100};
-    std::atomic<int> initialCredits{1};
-    std::atomic<int> grantPerPiece{1};
-    std::atomic<bool> holdGrants{false};
-    std::atomic<Answer> answer{Answer::None};
-    std::atomic<bool> overdrawn{false};
-
-private:
-    Answer OnPiece(const SimulatedWrite& w) {
-        if (w.characteristic == "FF02") {
-            if (--ledger_ < 0) overdrawn = true;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                ++pieces_;
-            }
-            arrived_.notify_all();
-            if (!holdGrants && grantPerPiece > 0) Grant(grantPerPiece);
-        }
-        return answer.load();
-    }
-
-    std::shared_ptr<SimulatedPrinter> printer_;
-    std::atomic<int> ledger_{0};
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    size_t pieces_ = 0;
-};
 
 class ProxyV3Test : public qvtest::BleProxyTestBed {
 protected:
@@ -310,6 +249,18 @@ TEST_F(ProxyV3Test, WriteFailures) {
     EXPECT_EQ(result, -1);
     EXPECT_EQ(Write(Bytes(3)), -1);
     EXPECT_TRUE(proxy->IsOpened());  // until Close
+}
+
+TEST_F(ProxyV3Test, WritesOnOneConnectionTakeTurns) {
+    credit->mtu = 10;
+    credit->initialCredits = 2;
+    ASSERT_TRUE(proxy->Open());
+    const auto [a, b] = qvtest::WriteTogether([&](const std::vector<uint8_t>& bytes) { return Write(bytes, 5000); },
+                                              std::vector<uint8_t>(100, 0xA1), std::vector<uint8_t>(100, 0xB2));
+    EXPECT_EQ(a, 100);
+    EXPECT_EQ(b, 100);
+    EXPECT_TRUE(qvtest::TookTurns(printer->writes(), 10));
+    EXPECT_FALSE(credit->overdrawn);
 }
 
 TEST_F(ProxyV3Test, OnePieceWaitsForAnAnswerOnlyWhenGivenTime) {

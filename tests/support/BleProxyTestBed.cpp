@@ -1,6 +1,8 @@
 #include "support/BleProxyTestBed.h"
 
+#include <future>
 #include <numeric>
+#include <thread>
 
 namespace qvtest {
 
@@ -58,6 +60,29 @@ std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes) {
     return sizes;
 }
 
+std::pair<int, int> WriteTogether(const std::function<int(const std::vector<uint8_t>&)>& write,
+                                  const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int resultA = -5;
+    int resultB = -5;
+    std::thread writerA([&] { resultA = write(a); });
+    std::thread writerB([&] { resultB = write(b); });
+    writerA.join();
+    writerB.join();
+    return {resultA, resultB};
+}
+
+::testing::AssertionResult TookTurns(const std::vector<SimulatedWrite>& writes, size_t perWrite) {
+    if (writes.size() != 2 * perWrite) return ::testing::AssertionFailure() << writes.size() << " pieces";
+    for (size_t k = 0; k < writes.size(); ++k) {
+        const uint8_t owner = writes[k < perWrite ? 0 : perWrite].bytes.at(0);
+        for (uint8_t byte : writes[k].bytes) {
+            if (byte != owner) return ::testing::AssertionFailure() << "piece " << k << " mixes the writes";
+        }
+    }
+    if (writes[0].bytes[0] == writes[perWrite].bytes[0]) return ::testing::AssertionFailure() << "one writer only";
+    return ::testing::AssertionSuccess();
+}
+
 void BleProxyTestBed::SetUp() {
     queue = std::make_shared<DispatchQueue>("test.ble", DispatchQueue::Kind::Concurrent);
     router = std::make_shared<ProxyRouter>();
@@ -98,6 +123,19 @@ CBServiceList BleProxyTestBed::ConnectAndDiscover(const std::shared_ptr<CBPeriph
     peripheral->discoverServices();
     EXPECT_TRUE(forwarder->WaitFor("services", discoveries + 1));
     return peripheral->services();
+}
+
+bool BleProxyTestBed::OpenEndsWithin(MBPeripheralProxy& proxy, const std::shared_ptr<CBPeripheral>& peripheral,
+                                     SimulatedPrinter& printer, long ms, bool& opened) {
+    printer.setIgnoresCancel(true);
+    auto open = std::async(std::launch::async, [&proxy] { return proxy.Open(); });
+    const bool ended = open.wait_for(std::chrono::milliseconds(ms)) == std::future_status::ready;
+    printer.setIgnoresCancel(false);
+    if (!ended) central->cancelPeripheralConnection(peripheral);
+    opened = open.get();
+    central->cancelPeripheralConnection(peripheral);
+    queue->waitIdle();
+    return ended;
 }
 
 }  // namespace qvtest

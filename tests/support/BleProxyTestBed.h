@@ -11,7 +11,9 @@
 //   auto services = ConnectAndDiscover(peripheral, forwarder);
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,12 @@ std::vector<uint8_t> CountingBytes(int count);
 std::vector<uint8_t> ReadFrom(MBPeripheralProxy& proxy, int count, int timeoutMs = 1000);
 // The length of each write, in order.
 std::vector<size_t> PieceSizes(const std::vector<SimulatedWrite>& writes);
+// Two writes started together on two threads; their results, in order.
+std::pair<int, int> WriteTogether(const std::function<int(const std::vector<uint8_t>&)>& write,
+                                  const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+// Whether the pieces are those of two writes that took turns: perWrite pieces of one
+// writer's bytes, then perWrite of the other's.
+::testing::AssertionResult TookTurns(const std::vector<SimulatedWrite>& writes, size_t perWrite);
 
 // Short timings, the radio, the log, and a central on a concurrent queue whose connection
 // events go to router->proxy.
@@ -70,6 +78,11 @@ protected:
     // as the automatic profile does before it picks a handler.
     CBServiceList ConnectAndDiscover(const std::shared_ptr<CBPeripheral>& peripheral,
                                      const std::shared_ptr<HandlerForwarder>& forwarder);
+    // Opens the proxy on another thread, with the printer ignoring cancellations: whether the
+    // open ended within ms. One still polling for a disconnection then is released by
+    // honouring the cancellation again, so the test ends either way.
+    bool OpenEndsWithin(MBPeripheralProxy& proxy, const std::shared_ptr<CBPeripheral>& peripheral,
+                        SimulatedPrinter& printer, long ms, bool& opened);
 
     ScopedBleTiming timing;
     ScopedRadio radio;
