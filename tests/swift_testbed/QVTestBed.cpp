@@ -22,6 +22,7 @@
 #include "support/LoopbackUdpPeer.h"
 #include "support/NetNamespaceEntry.h"
 #include "support/ScopedBleTiming.h"
+#include "support/SimulatedCreditPrinter.h"
 #include "support/SimulatedBle.h"
 #include "support/SimulatedProtoV2Printer.h"
 
@@ -79,37 +80,17 @@ private:
     qvtest::ProtoV2Printer v2_;
 };
 
-// Service FF00: data from the host on FF02, to the host on FF01, credits on FF03. It grants
-// 4 credits and an MTU of 40 when the host subscribes to FF03, and pays one back per piece.
 class CreditPrinter : public BedPrinter {
 public:
     CreditPrinter(qvtest::ScopedRadio& radio, std::optional<std::string> name, const Bytes& address)
-        : printer_(radio.AddPrinter(std::move(name), qvtest::PrinterAdvert(address))) {
-        printer_->addService("FF00", {{"FF01", CBCharacteristicPropertyNotify},
-                                      {"FF02", CBCharacteristicPropertyWriteWithoutResponse},
-                                      {"FF03", CBCharacteristicPropertyNotify}});
-        std::weak_ptr<SimulatedPrinter> weak = printer_;
-        printer_->setSubscribeHandler([weak](const std::string& characteristic) {
-            auto p = weak.lock();
-            if (!p || characteristic != "FF03") return;
-            p->notify("FF03", {0x02, 40, 0x00});
-            p->notify("FF03", {0x01, 4});
-        });
-        printer_->setWriteHandler([weak](const SimulatedWrite& w) {
-            if (auto p = weak.lock(); p && w.characteristic == "FF02") p->notify("FF03", {0x01, 1});
-            return SimulatedPrinter::WriteAnswer::None;
-        });
-    }
-    ~CreditPrinter() override {
-        printer_->setSubscribeHandler(nullptr);
-        printer_->setWriteHandler(nullptr);
-    }
+        : printer_(radio.AddPrinter(std::move(name), qvtest::PrinterAdvert(address))), credit_(printer_) {}
     const std::shared_ptr<SimulatedPrinter>& printer() const override { return printer_; }
-    Bytes Received() const override { return WrittenTo(*printer_, "FF02"); }
+    Bytes Received() const override { return credit_.Received(); }
     bool Send(const Bytes& bytes) override { return printer_->notify("FF01", bytes); }
 
 private:
     std::shared_ptr<SimulatedPrinter> printer_;
+    qvtest::CreditPrinter credit_;
 };
 
 struct Responders {

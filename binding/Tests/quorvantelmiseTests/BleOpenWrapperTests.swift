@@ -21,7 +21,12 @@ struct BleOpen: CustomTestStringConvertible, Sendable {
         BleOpen(name: "OpenBtBleProtoV3", profile: .credit) {
             CP_Port_OpenBtBleProtoV3(address: $0, velnormode: $1)
         },
-    ]
+    ] + [BedPrinter.Profile.plain, .groupPacket, .credit].map { profile in
+        // The automatic profile, which finds out which one the printer speaks.
+        BleOpen(name: "OpenBtBleProtoVA on \(profile)", profile: profile) {
+            CP_Port_OpenBtBleProtoVA(address: $0, velnormode: $1)
+        }
+    }
 
     @Test(arguments: opens)
     func opensWritesReadsAndCloses(_ row: BleOpen) throws {
@@ -48,7 +53,7 @@ struct BleOpen: CustomTestStringConvertible, Sendable {
     }
 
     // No printer at the address: the search gives up after the bed's shortened time.
-    @Test(arguments: opens)
+    @Test(arguments: opens.prefix(4))
     func aPrinterNeverSeenIsNotOpened(_ row: BleOpen) throws {
         try withTestBed {
             let start = ContinuousClock.now
