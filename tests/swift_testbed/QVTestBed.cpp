@@ -135,7 +135,8 @@ Result WithPrinter(int number, Result none, const std::function<Result(BedPrinte
     return found == b.printers.end() ? none : body(*found->second);
 }
 
-int Hidden() { return 0; }
+// Any function of this library: its address tells which loaded object is the bed.
+int InTheBed() { return 0; }
 
 // Set on a thread that entered a namespace of its own.
 thread_local bool t_inNetNamespace = false;
@@ -146,7 +147,7 @@ QV_TESTBED_API int QVTestBed_ServesTheProcess(void) {
     Dl_info served{}, mine{};
     void* open = dlsym(RTLD_DEFAULT, "CP_Port_OpenBtBle");
     if (open == nullptr || dladdr(open, &served) == 0 ||
-        dladdr(reinterpret_cast<void*>(&Hidden), &mine) == 0)
+        dladdr(reinterpret_cast<void*>(&InTheBed), &mine) == 0)
         return 0;
     return served.dli_fbase == mine.dli_fbase;
 }

@@ -175,6 +175,7 @@ public func CP_Port_AddOnPortOpenFailedEvent(event: @escaping (Int, String) -> V
     return AddPortOpenFailedEventSwiftCallbackToArrayWrapper(callback: event, tag: tag)
 }
 
+/// The removal of PortOpenFailed closures: so spelled, and under no shorter name.
 public func CP_Port_RemoveOnPortOpenFailededEvent(tag: Int) -> Bool {
     RemovePortOpenFailedEventSwiftCallbackFromArrayWrapper(tag: tag)
 }

@@ -218,4 +218,17 @@ struct BleFind: Hashable {
             #expect(took >= .milliseconds(100) && took < .seconds(5), "\(took)")
         }
     }
+
+    // Wrapped, -1 would scan for 49 days.
+    @Test(arguments: [-1, 1 << 32])
+    func aTimeoutBeyondItsWidthScansNothing(_ timeout: Int) throws {
+        try withTestBed {
+            let controller = CP_LoopController()
+            defer { controller.cancelLoop() }  // ends a scan that should not have started
+            let search = Search(timeout: timeout, controller: controller)
+            let took = try #require(search.wait(), "the scan did not end")
+            #expect(took < .milliseconds(100), "\(took)")
+            #expect(search.finds.recorder.events.isEmpty)
+        }
+    }
 }
