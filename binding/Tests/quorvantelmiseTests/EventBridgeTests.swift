@@ -127,6 +127,7 @@ private func currentThread() -> pthread_t { pthread_self() }
     // it from.
     @Test func everyKindDeliversItsValuesFromTheLibrarysThreads() throws {
         let tag = Tags.fresh(1)[0]
+        let port = Box(0)  // known before the port's first received event
         let failedName = "127.0.0.213"  // loopback; nothing listens there
         let printer = try LoopbackPrinter()
         defer { printer.stop() }
@@ -142,7 +143,11 @@ private func currentThread() -> pthread_t { pthread_self() }
         }, tag: tag))
         #expect(CP_Port_AddOnPortClosedEvent(event: { record("closed", $0, "") }, tag: tag))
         #expect(CP_Port_AddOnPortWrittenEvent(event: { record("written", $0, "\(hex($1)) \($2)") }, tag: tag))
-        #expect(CP_Port_AddOnPortReceivedEvent(event: { record("received", $0, "\(hex($1)) \($2)") }, tag: tag))
+        let receivedBytes = EventRecorder<UInt8>()  // a chunk may come in more than one read
+        #expect(CP_Port_AddOnPortReceivedEvent(event: { handle, bytes, count in
+            record("received", handle, "\(count == bytes.count)")
+            if handle == port.value { bytes.forEach(receivedBytes.record) }
+        }, tag: tag))
         #expect(CP_Printer_AddOnPrinterStatusEvent(event: { record("status", $0, "\($1) \($2)") }, tag: tag))
         #expect(CP_Printer_AddOnPrinterReceivedEvent(event: { record("count", $0, "\($1)") }, tag: tag))
         #expect(CP_Printer_AddOnPrinterPrintedEvent(event: { record("page", $0, "\($1)") }, tag: tag))
@@ -157,10 +162,10 @@ private func currentThread() -> pthread_t { pthread_self() }
             _ = CP_Printer_RemoveOnPrinterPrintedEvent(tag: tag)
         }
 
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
-                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        let mine = { (delivery: Delivery) in delivery.handle == port }
+        port.value = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
+                                     dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
+        try #require(port.value != 0)
+        let mine = { (delivery: Delivery) in delivery.handle == port.value }
         #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "opened" }))
         #expect(printer.waitForConnections(1))
 
@@ -172,16 +177,16 @@ private func currentThread() -> pthread_t { pthread_self() }
             + LoopbackPrinter.statusFrame([0xFF, 0xFF, 0xFF, 0xFF, 0], type: 2)
             + [0x41, 0x42]
         printer.send(chunk)
-        #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "received" }))
-        #expect(CP_Port_Write(handle: port, buffer: [0x10, 0x04, 0x01], count: 3, timeout: 1000) == 3)
-        #expect(CP_Port_Close(handle: port))
+        #expect(receivedBytes.waitFor(chunk.count))
+        #expect(CP_Port_Write(handle: port.value, buffer: [0x10, 0x04, 0x01], count: 3, timeout: 1000) == 3)
+        #expect(CP_Port_Close(handle: port.value))
         #expect(seen.waitFor(1, where: { mine($0) && $0.kind == "closed" }))
         #expect(CP_Port_OpenTcp(local_ip: "", dest_ip: failedName, dest_port: Int(printer.port), timeout: 2000,
                                 velnormode: 0) == 0)
         #expect(seen.waitFor(1, where: { $0.kind == "failed" }))
 
         let fromLibrary = { (kind: String, values: String) in
-            Delivery(kind: kind, handle: port, values: values, onTestThread: false)
+            Delivery(kind: kind, handle: port.value, values: values, onTestThread: false)
         }
         let expected: [Delivery] = [
             fromLibrary("opened", LoopbackPrinter.address),
@@ -189,11 +194,17 @@ private func currentThread() -> pthread_t { pthread_self() }
             fromLibrary("status", "\(0x12_3403) 5"),
             fromLibrary("count", "4294967295"),
             fromLibrary("page", "4294967295"),
-            fromLibrary("received", "\(hex(chunk)) \(chunk.count)"),
-            Delivery(kind: "written", handle: port, values: "10 04 01 3", onTestThread: true),
+            Delivery(kind: "written", handle: port.value, values: "10 04 01 3", onTestThread: true),
             fromLibrary("closed", ""),
         ]
-        #expect(seen.events.filter(mine) == expected)
+        #expect(seen.events.filter { mine($0) && $0.kind != "received" } == expected)
+        // The raw chunk, status reports included, after the printer events it carried.
+        #expect(hex(receivedBytes.events) == hex(chunk))
+        let received = seen.events.filter { mine($0) && $0.kind == "received" }
+        #expect(!received.isEmpty && received.allSatisfy { $0 == fromLibrary("received", "true") })
+        let order = seen.events.filter(mine).map(\.kind)
+        #expect((order.firstIndex(of: "page") ?? .max) < (order.firstIndex(of: "received") ?? -1),
+                "the printer events of a chunk come before its received event")
         #expect(seen.events.filter { $0.kind == "failed" } == [Delivery(kind: "failed", handle: 0, values: failedName,
                                                                         onTestThread: false)])
     }
