@@ -521,6 +521,8 @@ CP_API bool CP_Proto_StopAtBootBySenda(void *handle);
 CP_API bool CP_Proto_UpdateProgramFromData(void *handle, const unsigned char *data,
                                            unsigned int length, int *cancel,
                                            CP_OnProtoMessage callback, void *private_data);
+/* The file form reads a regular file of at most 4294967295 bytes; a device, a FIFO or a
+ * directory gives false at once. */
 CP_API bool CP_Proto_UpdateProgramFromFile(void *handle, const char *path, int *cancel,
                                            CP_OnProtoMessage callback, void *private_data);
 /* Reads length bytes of flash from address into buffer, 256 bytes a request. */
@@ -973,7 +975,9 @@ CP_API double Quorvantelmise_ImgUtils_SinXDivX(double x);
 CP_API unsigned char Quorvantelmise_ImgUtils_border_color(double value);
 
 /* Image loading: BMP (1, 4, 8, 24 bits, uncompressed) by the library's own reader, every
- * other format stb_image decodes. Bits per pixel is that of the encoded image. */
+ * other format stb_image decodes. Bits per pixel is that of the encoded image. Pixels with
+ * alpha (from an alpha channel, a palette or a transparent colour) are composited over
+ * white. The file forms, and every image call that takes a path, read regular files only. */
 CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *data, size_t length,
                                                         int *out_bpp, int *out_width,
                                                         int *out_height);

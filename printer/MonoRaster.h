@@ -7,17 +7,10 @@
 #include <cstddef>
 #include <optional>
 
-#include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 #include "quorvantelmise.h"
 
-struct MonoRaster {
-    nzimg::MallocPtr<unsigned char> bits;  // height rows of bytes_per_line bytes
-    size_t bytes_per_line = 0;
-    size_t width = 0;   // dots
-    size_t height = 0;  // rows
-
-    size_t size() const { return bytes_per_line * height; }
-};
+using MonoRaster = nzimg::MonoRaster;
 
 // The largest image a print command can carry, checked before anything is decoded or
 // scaled, so that a refused image allocates nothing. 0: no limit.

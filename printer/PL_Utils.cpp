@@ -185,8 +185,9 @@ PL_Utils_Position Utils_Page_ComputeBarcodePositionW(PL_Utils_Size area, int dir
 }
 
 int Utils_ComputeQRCodeWidthA(const char* text, int version, int ecc_level) {
-    const QRcodePtr code = NZQRCodeUtils::EncodeString(text, version, ecc_level - 1, QR_MODE_8,
-                                                       true);
+    // In unsigned, as INT_MIN has no level below it; the encoder refuses levels out of range.
+    const int level = static_cast<int>(static_cast<unsigned>(ecc_level) - 1u);
+    const QRcodePtr code = NZQRCodeUtils::EncodeString(text, version, level, QR_MODE_8, true);
     return code ? code->width : 0;
 }
 

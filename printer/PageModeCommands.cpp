@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "nzcommon/imgprocess/NZRasterCommand.h"
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 #include "printer/HandleCall.h"
 #include "printer/MonoRaster.h"
@@ -93,17 +94,14 @@ int DrawImage(void* handle, int x, int y, Convert&& convert) {
     return PosCommand(handle, [&](VUZudIrazoro& pos, PrinterProperty& property) {
         MonoRaster raster;
         if (!convert(&raster)) return false;
-        size_t size = 0;
-        const nzimg::MallocPtr<unsigned char> image(
-            Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
-                raster.bytes_per_line, raster.height, raster.bits.get(), &size));
-        if (image == nullptr) return false;
+        const nzimg::ByteBuffer image = nzimg::Gs8StoreAndPrint(raster.rows());
+        if (image.bytes == nullptr) return false;
         const PL_Utils_Position at = Utils_Page_ComputeImagePosition(
             PageArea(property), property.pageDrawDirection, x, y,
             static_cast<int>(raster.width), static_cast<int>(raster.height));
         const bool horizontal = pos.POS_SetHorizontalAbsolutePrintPosition(at.x);
         const bool vertical = pos.POS_SetVerticalAbsolutePrintPosition(at.y);
-        const bool sent = pos.WriteCommand(image.get(), size);
+        const bool sent = pos.WriteCommand(image.bytes.get(), image.size);
         return horizontal && vertical && sent;
     });
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <mutex>
 #include <vector>
 
+#include "base/RegularFile.h"
 #include "ports/IOHandle.h"
 #include "ports/RAZIThread.h"
 #include "printer/NZProtoHandler.h"
@@ -316,15 +318,9 @@ bool Proto_ReadData(void* handle, uint32_t address, unsigned char* buffer, uint3
 bool Proto_Utils_ReadFile(const char* path, std::vector<unsigned char>* contents) {
     if (contents == nullptr) return false;
     contents->clear();
-    if (path == nullptr) return false;
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        contents->insert(contents->end(), chunk, chunk + n);
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    if (!ok) contents->clear();
-    return ok;
+    // An update image has a 32-bit length; an empty file is read as empty.
+    RegularFile file;
+    if (!RegularFile::Read(path, UINT32_MAX, &file)) return file.found_size == 0;
+    contents->assign(file.bytes.get(), file.bytes.get() + file.size);
+    return true;
 }

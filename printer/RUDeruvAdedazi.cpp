@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "nzcommon/imgprocess/NZJbigCodec.h"
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 #include "printer/MonoRaster.h"
 
@@ -261,16 +262,14 @@ bool RUDeruvAdedazi::DrawRasterImageWithStyle(int x, int y, const MonoRaster& ra
 }
 
 bool RUDeruvAdedazi::DrawRasterImageWithJBIG5Compress(int x, int y, const MonoRaster& raster) {
-    size_t jbig_size = 0;
-    nzimg::MallocPtr<unsigned char> jbig(Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(
-        raster.bytes_per_line, raster.bytes_per_line * 8, raster.height, raster.bits.get(),
-        &jbig_size));
-    if (!jbig || jbig_size == 0 || jbig_size > UINT32_MAX) return false;
+    const nzimg::ByteBuffer jbig = nzimg::JbigData(raster.rows(), raster.bytes_per_line * 8);
+    const size_t jbig_size = jbig.size;
+    if (!jbig.bytes || jbig_size == 0 || jbig_size > UINT32_MAX) return false;
     Command command = {0x1A, 0x21, 0xFF};
     command.reserve(15 + jbig_size);
     PutLe16s(command, {x, y, static_cast<int64_t>(raster.bytes_per_line * 8),
                        static_cast<int64_t>(raster.height)});
     PutLe32(command, static_cast<uint32_t>(jbig_size));
-    command.insert(command.end(), jbig.get(), jbig.get() + jbig_size);
+    command.insert(command.end(), jbig.bytes.get(), jbig.bytes.get() + jbig_size);
     return WriteCommand(command.data(), command.size());
 }

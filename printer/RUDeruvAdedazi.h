@@ -6,7 +6,10 @@
 #include "printer/NZPrinter.h"
 #include "quorvantelmise.h"
 
+namespace nzimg {
 struct MonoRaster;
+}
+using MonoRaster = nzimg::MonoRaster;
 
 // The label printer's command object. A label page is built from commands that start with
 // 1A; coordinates and sizes go out as their low 16 bits, least significant byte first, the

@@ -7,6 +7,8 @@
 #include <memory>
 #include <tuple>
 
+#include "nzcommon/imgprocess/NZJbigCodec.h"
+#include "nzcommon/imgprocess/NZRasterCommand.h"
 #include "nzcommon/imgprocess/TextEncodingConversion.h"
 #include "printer/MonoRaster.h"
 #include "quorvantelmise.h"
@@ -164,6 +166,11 @@ void PutBe16(Command& c, int value) {
     Put8(c, value);
 }
 
+// value + offset as the printer takes it: the low byte, computed without overflow.
+int PlusInLowByte(int value, int offset) {
+    return static_cast<int>((static_cast<unsigned>(value) + static_cast<unsigned>(offset)) & 0xFFu);
+}
+
 void PutBytes(Command& c, const void* data, size_t length) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     c.insert(c.end(), bytes, bytes + length);
@@ -237,7 +244,7 @@ bool VUZudIrazoro::POS_EPSON_PrintQRCode(int unit_width, int ecc_level, const ch
     Command c;
     c.reserve(length + 32);
     PutSymbolFunction(c, 0x31, 0x43, {unit_width});
-    PutSymbolFunction(c, 0x31, 0x45, {ecc_level + 47});  // levels 1 to 4 as 30 to 33
+    PutSymbolFunction(c, 0x31, 0x45, {PlusInLowByte(ecc_level, 47)});  // levels 1 to 4 as 30 to 33
     PutSymbolData(c, 0x31, str, length);
     PutSymbolFunction(c, 0x31, 0x51, {0x30});
     return WriteCommand(c.data(), c.size());
@@ -276,7 +283,7 @@ bool VUZudIrazoro::POS_EPSON_PrintPDF417(int column_count, int row_count, int un
     PutSymbolFunction(c, 0x30, 0x42, {row_count});
     PutSymbolFunction(c, 0x30, 0x43, {unit_width});
     PutSymbolFunction(c, 0x30, 0x44, {row_height});
-    PutSymbolFunction(c, 0x30, 0x45, {0x30, ecc_level + 48});
+    PutSymbolFunction(c, 0x30, 0x45, {0x30, PlusInLowByte(ecc_level, 48)});
     PutSymbolFunction(c, 0x30, 0x46, {data_processing_mode});
     PutSymbolData(c, 0x30, str, length);
     PutSymbolFunction(c, 0x30, 0x51, {0x30});
@@ -334,27 +341,21 @@ bool VUZudIrazoro::POS_PrintRasterImageSpecifyCompressMethod(const MonoRaster& r
                                                              int compression) {
     constexpr size_t kPlainBankRows = 24;
     constexpr size_t kJbigBankRows = 255;
-    size_t size = 0;
-    unsigned char* stream = nullptr;
-    const unsigned char* bits = raster.bits.get();
+    nzimg::ByteBuffer stream;
     switch (compression) {
     case CP_ImageCompressionMethod_None:
-        stream = Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
-            raster.bytes_per_line, raster.height, bits, kPlainBankRows, &size);
+        stream = nzimg::GsV0Banks(raster.rows(), kPlainBankRows);
         break;
     case CP_ImageCompressionMethod_RunLength:
-        stream = Quorvantelmise_ImgUtils_RasterDataToCompressCmd(raster.bytes_per_line,
-                                                                 raster.height, bits, &size);
+        stream = nzimg::RunLengthCommands(raster.rows());
         break;
     case CP_ImageCompressionMethod_Jbig:
-        stream = Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
-            raster.bytes_per_line, raster.height, bits, kJbigBankRows, &size);
+        stream = nzimg::JbigBanks(raster.rows(), kJbigBankRows);
         break;
     default:
         return false;
     }
-    const nzimg::MallocPtr<unsigned char> owned(stream);
-    return stream != nullptr && WriteCommand(stream, size);
+    return stream.bytes != nullptr && WriteCommand(stream.bytes.get(), stream.size);
 }
 
 namespace {

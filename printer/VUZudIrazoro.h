@@ -8,7 +8,10 @@
 #include "printer/NZPrinter.h"
 #include "quorvantelmise.h"
 
+namespace nzimg {
 struct MonoRaster;
+}
+using MonoRaster = nzimg::MonoRaster;
 
 // The receipt printer's command object: text, format, page-mode and black-mark commands.
 class VUZudIrazoro : public NZPrinter {

@@ -9,11 +9,11 @@
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 
 using nzimg::AllocZeroedBytes;
 using nzimg::MallocPtr;
 using nzimg::MulSize;
-using nzimg::SetOut;
 
 namespace {
 
@@ -52,18 +52,9 @@ alignas(16) extern const unsigned char Floyd16x16[16][16] = {
 
 namespace {
 
-// Raster of (width + 7) / 8 x height zero bytes; sizes are reported even when the
-// allocation fails, as callers expect.
-unsigned char *NewRaster(size_t width, size_t height, size_t *out_size, size_t *out_bpl, size_t *bpl) {
-    *bpl = width / 8 + (width % 8 != 0);
-    size_t size;
-    if (!MulSize(*bpl, height, &size)) return nullptr;
-    SetOut(out_size, size);
-    SetOut(out_bpl, *bpl);
-    return AllocZeroedBytes(size);
+bool ValidGray(const nzimg::PixelView &gray) {
+    return gray.data && gray.width && gray.height && nzimg::RowsAddressable(gray.height, gray.stride, gray.width);
 }
-
-bool ValidGray(const unsigned char *gray, size_t width, size_t height) { return gray && width && height; }
 
 // One raster row: dot x is black when gray[x] <= limit[x % 16].
 void PackAtOrBelow(const unsigned char *gray, size_t width, const unsigned char *limit, unsigned char *out) {
@@ -214,7 +205,7 @@ CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, cons
     if (width <= 0 || height <= 0 || !src || !dst) return;
     const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
     size_t bytes;
-    if (!MulSize(w, h, sizeof(double), &bytes)) return;
+    if (!MulSize(w, h, sizeof(double), &bytes) || bytes > nzimg::kMaxBufferBytes) return;
     if (src != dst) std::memmove(dst, src, bytes);
     for (size_t y = 0; y < h; ++y) {
         double *r0 = dst + y * w;
@@ -224,55 +215,46 @@ CP_API void Quorvantelmise_ImgUtils_dither_image_5x5(int width, int height, cons
     }
 }
 
-CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(
-    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
-    size_t bpl;
-    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
-    if (!out) return nullptr;
-    for (size_t y = 0; y < height; ++y) PackAtOrBelow(gray + y * stride, width, Floyd16x16[y % 16], out + y * bpl);
-    return out;
+} // extern "C"
+
+namespace {
+
+using nzimg::MonoRaster;
+using nzimg::PixelView;
+
+// Each fill sets the black dots of a zeroed raster of (width + 7) / 8 bytes per line; false
+// when its working memory cannot be had.
+using Fill = bool (*)(const PixelView &gray, unsigned char *out, size_t bpl);
+
+bool FillDithered(const PixelView &g, unsigned char *out, size_t bpl) {
+    for (size_t y = 0; y < g.height; ++y) PackAtOrBelow(g.data + y * g.stride, g.width, Floyd16x16[y % 16], out + y * bpl);
+    return true;
 }
 
-CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(
-    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
-    size_t bpl;
-    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
-    if (!out) return nullptr;
+bool FillThresholded(const PixelView &g, unsigned char *out, size_t bpl) {
     uint64_t sum = 0; // exact: far below 2^53 for any image that fits in memory
-    for (size_t y = 0; y < height; ++y) sum += SumRow(gray + y * stride, width);
-    const double mean = static_cast<double>(sum) / static_cast<double>(width) / static_cast<double>(height);
+    for (size_t y = 0; y < g.height; ++y) sum += SumRow(g.data + y * g.stride, g.width);
+    const double mean = static_cast<double>(sum) / static_cast<double>(g.width) / static_cast<double>(g.height);
     int darkest_white = 0; // first gray value that is not below the mean
     while (darkest_white < 256 && darkest_white < mean) ++darkest_white;
-    if (darkest_white == 0) return out;
+    if (darkest_white == 0) return true;
     unsigned char limit[16];
     std::memset(limit, darkest_white - 1, sizeof limit);
-    for (size_t y = 0; y < height; ++y) PackAtOrBelow(gray + y * stride, width, limit, out + y * bpl);
-    return out;
+    for (size_t y = 0; y < g.height; ++y) PackAtOrBelow(g.data + y * g.stride, g.width, limit, out + y * bpl);
+    return true;
 }
 
-CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(
-    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height) || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return nullptr;
-    size_t bpl;
-    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
-    if (!out) return nullptr;
+bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
+    const size_t width = g.width, height = g.height;
     // Diffusion reaches two rows down only, so three rows of doubles give the same values
     // as the whole working image would.
     size_t ring_bytes;
-    if (!MulSize(width, 3 * sizeof(double), &ring_bytes)) {
-        std::free(out);
-        return nullptr;
-    }
+    if (!MulSize(width, 3 * sizeof(double), &ring_bytes)) return false;
     MallocPtr<double> ring(static_cast<double *>(std::malloc(ring_bytes)));
-    if (!ring) {
-        std::free(out);
-        return nullptr;
-    }
+    if (!ring) return false;
     auto slot = [&](size_t y) { return ring.get() + (y % 3) * width; };
     auto load = [&](size_t y) {
-        const unsigned char *src = gray + y * stride;
+        const unsigned char *src = g.data + y * g.stride;
         double *dst = slot(y);
         for (size_t x = 0; x < width; ++x) dst[x] = src[x];
     };
@@ -288,23 +270,17 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErr
         for (size_t x = 0; x < width; ++x)
             if (r0[x] <= 127.0) dst[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
     }
-    return out;
+    return true;
 }
 
-CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(
-    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
-    if (!ValidGray(gray, width, height)) return nullptr;
-    size_t bpl, size;
-    if (!MulSize(width, height, &size)) return nullptr;
-    unsigned char *out = NewRaster(width, height, out_size, out_bpl, &bpl);
-    if (!out) return nullptr;
+bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
+    const size_t width = g.width, height = g.height;
+    size_t size;
+    if (!MulSize(width, height, &size)) return false;
     MallocPtr<unsigned char> work(static_cast<unsigned char *>(std::malloc(size)));
-    if (!work) {
-        std::free(out);
-        return nullptr;
-    }
+    if (!work) return false;
     unsigned char *img = work.get();
-    for (size_t y = 0; y < height; ++y) std::memcpy(img + y * width, gray + y * stride, width);
+    for (size_t y = 0; y < height; ++y) std::memcpy(img + y * width, g.data + y * g.stride, width);
     auto add = [](unsigned char &px, int delta) {
         const int v = px + delta;
         px = static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
@@ -325,19 +301,88 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErr
             if (now == 0) out[y * bpl + x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
         }
     }
-    return out;
+    return true;
+}
+
+// The layout is set before the raster is allocated, so that the exported calls report it
+// even when the allocation fails.
+bool Binarise(const PixelView &gray, Fill fill, MonoRaster *out) {
+    if (!ValidGray(gray)) return false;
+    const size_t bpl = gray.width / 8 + (gray.width % 8 != 0);
+    size_t size;
+    if (!MulSize(bpl, gray.height, &size)) return false;
+    out->bytes_per_line = bpl;
+    out->width = gray.width;
+    out->height = gray.height;
+    out->bits.reset(AllocZeroedBytes(size));
+    if (!out->bits || !fill(gray, out->bits.get(), bpl)) {
+        out->bits.reset();
+        return false;
+    }
+    return true;
+}
+
+// The diffusion kernel walks rows with signed 32-bit positions.
+bool Diffusable(const PixelView &gray) { return gray.width <= 0x7FFFFFFF && gray.height <= 0x7FFFFFFF; }
+
+unsigned char *Exported(const PixelView &gray, Fill fill, size_t *out_size, size_t *out_bpl) {
+    MonoRaster raster;
+    const bool made = Binarise(gray, fill, &raster);
+    return nzimg::HandOver(made, raster, out_size, out_bpl);
+}
+
+PixelView GrayRows(const unsigned char *gray, size_t width, size_t height, size_t stride) {
+    return {gray, width, height, stride, CP_ImagePixelsFormat_Gray8};
+}
+
+} // namespace
+
+namespace nzimg {
+
+bool BinariseGray(const PixelView &gray, CP_ImageBinarizationMethod method, MonoRaster *out) {
+    switch (static_cast<int>(method)) {
+    case 0: return Binarise(gray, FillDithered, out);
+    case 1: return Binarise(gray, FillThresholded, out);
+    case 2: return Diffusable(gray) && Binarise(gray, FillDiffused, out);
+    default: return false;
+    }
+}
+
+} // namespace nzimg
+
+extern "C" {
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    return Exported(GrayRows(gray, width, height, stride), FillDithered, out_size, out_bpl);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    return Exported(GrayRows(gray, width, height, stride), FillThresholded, out_size, out_bpl);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    const PixelView rows = GrayRows(gray, width, height, stride);
+    if (!Diffusable(rows)) return nullptr;
+    return Exported(rows, FillDiffused, out_size, out_bpl);
+}
+
+CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(
+    const unsigned char *gray, size_t width, size_t height, size_t stride, size_t *out_size, size_t *out_bpl) {
+    size_t dots;
+    if (!MulSize(width, height, &dots)) return nullptr; // its working copy is one byte per dot
+    return Exported(GrayRows(gray, width, height, stride), FillFloydSteinberg, out_size, out_bpl);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(const unsigned char *gray, size_t width,
                                                                           size_t height, size_t stride,
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
-    switch (static_cast<int>(method)) {
-    case 0: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(gray, width, height, stride, out_size, out_bpl);
-    case 1: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(gray, width, height, stride, out_size, out_bpl);
-    case 2: return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(gray, width, height, stride, out_size, out_bpl);
-    default: return nullptr;
-    }
+    MonoRaster raster;
+    const bool made = nzimg::BinariseGray(GrayRows(gray, width, height, stride), method, &raster);
+    return nzimg::HandOver(made, raster, out_size, out_bpl);
 }
 
 } // extern "C"

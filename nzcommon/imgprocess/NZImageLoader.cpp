@@ -1,14 +1,17 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 #include <stb_image.h>
 
+#include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZImageScale.h"
 
 using nzimg::DecodedImage;
 using nzimg::MallocPtr;
@@ -105,36 +108,47 @@ bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
 
 namespace nzimg {
 
+namespace {
+std::atomic<unsigned long> decodes{0};
+} // namespace
+
+unsigned long DecodeCount() { return decodes.load(std::memory_order_relaxed); }
+
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
+    decodes.fetch_add(1, std::memory_order_relaxed);
     if (!data || length == 0) return false;
     int bpp = 0, w = 0, h = 0;
     if (unsigned char *rgb = nzbmpreadrgb(data, length, &bpp, &w, &h)) {
-        out->rgb.reset(rgb);
+        out->pixels.reset(rgb);
+        out->format = CP_ImagePixelsFormat_Rgb888;
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
     if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length) ||
         !TgaPixelsCanBePresent(data, length))
         return false;
+    // Four channels whatever the file holds: transparency can also come from a palette or
+    // a transparent-colour chunk, and fully transparent pixels are often black underneath.
     int channels = 0;
-    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 3);
+    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 4);
     if (!pixels) return false;
-    if (w <= 0 || h <= 0) {
-        stbi_image_free(pixels);
+    const std::unique_ptr<stbi_uc, void (*)(void *)> owned(pixels, stbi_image_free);
+    size_t dots;
+    if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || dots > SIZE_MAX / 4)
         return false;
-    }
+    bool opaque = true;
+    for (size_t i = 0; i < dots && opaque; ++i) opaque = pixels[i * 4 + 3] == 255;
     // Owned as a malloc buffer like every other image here; copied so that no assumption
-    // about stb_image's allocator is made.
-    size_t size;
-    if (!MulSize(static_cast<size_t>(w), static_cast<size_t>(h), 3, &size)) {
-        stbi_image_free(pixels);
-        return false;
-    }
-    unsigned char *copy = AllocBytes(size);
-    if (copy) std::memcpy(copy, pixels, size);
-    stbi_image_free(pixels);
+    // about stb_image's allocator is made. Opaque images drop the alpha.
+    unsigned char *copy = AllocBytes(dots * (opaque ? 3 : 4));
     if (!copy) return false;
-    out->rgb.reset(copy);
+    if (opaque) {
+        for (size_t i = 0; i < dots; ++i) std::memcpy(copy + i * 3, pixels + i * 4, 3);
+    } else {
+        std::memcpy(copy, pixels, dots * 4);
+    }
+    out->pixels.reset(copy);
+    out->format = opaque ? CP_ImagePixelsFormat_Rgb888 : CP_ImagePixelsFormat_Rgba8888;
     out->bpp = channels * 8, out->width = w, out->height = h;
     return true;
 }
@@ -148,30 +162,69 @@ bool ValidMethod(CP_ImageBinarizationMethod method) {
     return m >= 0 && m <= 2;
 }
 
-struct Raster {
-    MallocPtr<unsigned char> bits;
-    size_t size = 0, bpl = 0;
-};
-
-// Decoded image, scaled when its size differs, to a horizontal raster.
-bool ToRaster(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method, Raster *out) {
-    const unsigned char *pixels = img.rgb.get();
-    MallocPtr<unsigned char> scaled;
-    if (static_cast<size_t>(img.width) != dw || static_cast<size_t>(img.height) != dh) {
-        scaled.reset(Quorvantelmise_ImgUtils_ScaleRGB888Image(img.width, img.height, pixels, dw, dh));
-        if (!scaled) return false;
-        pixels = scaled.get();
-    }
-    size_t stride;
-    if (!MulSize(dw, 3, &stride)) return false;
-    out->bits.reset(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-        pixels, dw, dh, stride, CP_ImagePixelsFormat_Rgb888, method, &out->size, &out->bpl));
-    return out->bits != nullptr;
+// RGB888 of RGBA8888 pixels composited over white.
+MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
+    MallocPtr<unsigned char> rgb(nzimg::AllocBytes(dots * 3));
+    if (!rgb) return rgb;
+    unsigned char *out = rgb.get();
+    for (size_t i = 0; i < dots; ++i, rgba += 4, out += 3)
+        for (int c = 0; c < 3; ++c) out[c] = nzimg::OverWhite(rgba[3], rgba[c]);
+    return rgb;
 }
 
-// Horizontal raster of dw x dh to a vertical raster of (dh + 7) / 8 bytes per column.
-unsigned char *ToVertical(const Raster &r, size_t dw, size_t dh, size_t *out_size, size_t *out_height_bytes) {
-    MallocPtr<unsigned char> image1(Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(r.bpl, dw, dh, r.bits.get()));
+} // namespace
+
+namespace nzimg {
+
+PixelView DecodedImage::View() const {
+    const size_t w = static_cast<size_t>(width);
+    return {pixels.get(), w, static_cast<size_t>(height), RowBytes(format, w), format};
+}
+
+bool DecodedToMonoRaster(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                         MonoRaster *out) {
+    if (!ValidMethod(method) || !img.pixels) return false;
+    const PixelView own = img.View();
+    if (own.width == width && own.height == height) return PixelsToMonoRaster(own, method, out);
+    // Pixels with alpha are composited over white before scaling, where transparent pixels
+    // would otherwise bleed their colour into their neighbours.
+    const unsigned char *rgb = own.data;
+    MallocPtr<unsigned char> composited;
+    if (own.format == CP_ImagePixelsFormat_Rgba8888) {
+        composited = RgbOverWhite(own.data, own.width * own.height);
+        if (!composited) return false;
+        rgb = composited.get();
+    }
+    const MallocPtr<unsigned char> scaled = ScaleRgb888(rgb, own.width, own.height, width, height);
+    if (!scaled) return false;
+    return PixelsToMonoRaster({scaled.get(), width, height, RowBytes(CP_ImagePixelsFormat_Rgb888, width),
+                               CP_ImagePixelsFormat_Rgb888},
+                              method, out);
+}
+
+} // namespace nzimg
+
+namespace {
+
+using nzimg::MonoRaster;
+
+// A decoded image at width x height as a horizontal raster with its size reported.
+unsigned char *ToHorizontal(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                            size_t *out_size, size_t *out_bpl) {
+    MonoRaster r;
+    if (!nzimg::DecodedToMonoRaster(img, width, height, method, &r)) return nullptr;
+    SetOut(out_size, r.size());
+    SetOut(out_bpl, r.bytes_per_line);
+    return r.bits.release();
+}
+
+// A decoded image at width x height as a vertical raster of (height + 7) / 8 bytes per column.
+unsigned char *ToVertical(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method,
+                          size_t *out_size, size_t *out_height_bytes) {
+    MonoRaster r;
+    if (!nzimg::DecodedToMonoRaster(img, dw, dh, method, &r)) return nullptr;
+    MallocPtr<unsigned char> image1(
+        Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(r.bytes_per_line, dw, dh, r.bits.get()));
     if (!image1) return nullptr;
     const size_t hb = dh / 8 + (dh % 8 != 0);
     unsigned char *v = Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(
@@ -182,18 +235,12 @@ unsigned char *ToVertical(const Raster &r, size_t dw, size_t dh, size_t *out_siz
     return v;
 }
 
-struct FileData {
-    MallocPtr<unsigned char> bytes;
-    size_t size = 0;
-};
+size_t Width(const DecodedImage &img) { return static_cast<size_t>(img.width); }
+size_t Height(const DecodedImage &img) { return static_cast<size_t>(img.height); }
 
-bool LoadFile(const char *path, FileData *out) {
-    long size = -1;
-    out->bytes.reset(Quorvantelmise_ImgUtils_ReadFile(path, &size));
-    if (!out->bytes) return false;
-    out->size = static_cast<size_t>(size);
-    return true;
-}
+using FileData = RegularFile;
+
+bool LoadFile(const char *path, FileData *out) { return RegularFile::Read(path, nzimg::kMaxBufferBytes, out); }
 
 size_t RoundUp(size_t v, size_t m) {
     if (m <= 1) return v;
@@ -206,21 +253,10 @@ size_t RoundUp(size_t v, size_t m) {
 extern "C" {
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ReadFile(const char *path, long *out_size) {
-    if (out_size) *out_size = -1;
-    if (!path) return nullptr;
-    FILE *f = std::fopen(path, "rb");
-    if (!f) return nullptr;
-    std::unique_ptr<FILE, int (*)(FILE *)> closer(f, std::fclose);
-    struct stat st;
-    // A directory opens too, and reports a size that is no file's.
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    if (std::fseek(f, 0, SEEK_END) != 0) return nullptr;
-    const long size = std::ftell(f);
-    if (out_size) *out_size = size;
-    if (size < 1 || std::fseek(f, 0, SEEK_SET) != 0) return nullptr;
-    MallocPtr<unsigned char> buf(nzimg::AllocBytes(static_cast<size_t>(size)));
-    if (!buf || std::fread(buf.get(), 1, static_cast<size_t>(size), f) != static_cast<size_t>(size)) return nullptr;
-    return buf.release();
+    RegularFile file;
+    const bool read = RegularFile::Read(path, nzimg::kMaxBufferBytes, &file);
+    if (out_size) *out_size = static_cast<long>(file.found_size);
+    return read ? file.bytes.release() : nullptr;
 }
 
 CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *data, size_t length, int *out_bpp,
@@ -245,13 +281,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(const
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, dst_width, dst_height, method, &r))
-        return nullptr;
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    return ToHorizontal(img, dst_width, dst_height, method, out_size, out_bpl);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(const char *path, size_t dst_width,
@@ -268,15 +299,12 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl,
     size_t *out_width, size_t *out_height) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
-        return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_height, img.height);
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
+    if (!r) return nullptr;
+    SetOut(out_width, Width(img));
+    SetOut(out_height, Height(img));
+    return r;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(
@@ -284,26 +312,21 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithou
     size_t *out_bpp) {
     FileData file;
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
+    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
         return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_bpp, img.bpp);
-    SetOut(out_size, r.size);
-    SetOut(out_bpl, r.bpl);
-    return r.bits.release();
+    unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
+    if (!r) return nullptr;
+    SetOut(out_width, Width(img));
+    SetOut(out_bpp, static_cast<size_t>(img.bpp));
+    return r;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(
     const unsigned char *data, size_t length, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
     size_t *out_size, size_t *out_height_bytes) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, dst_width, dst_height, method, &r))
-        return nullptr;
-    return ToVertical(r, dst_width, dst_height, out_size, out_height_bytes);
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    return ToVertical(img, dst_width, dst_height, method, out_size, out_height_bytes);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(
@@ -320,14 +343,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size,
     size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
     DecodedImage img;
-    Raster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
-        return nullptr;
-    unsigned char *v = ToVertical(r, img.width, img.height, out_size, out_height_bytes);
+    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    unsigned char *v = ToVertical(img, Width(img), Height(img), method, out_size, out_height_bytes);
     if (!v) return nullptr;
-    SetOut(out_width, img.width);
-    SetOut(out_bpp, img.bpp);
+    SetOut(out_width, Width(img));
+    SetOut(out_bpp, static_cast<size_t>(img.bpp));
     return v;
 }
 
@@ -344,15 +364,15 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRaster
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t width_align,
     size_t height_align, size_t *out_size, size_t *out_bpl, size_t *out_width, size_t *out_height) {
     DecodedImage img;
-    Raster r;
+    MonoRaster r;
     if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
-        !ToRaster(img, img.width, img.height, method, &r))
+        !nzimg::DecodedToMonoRaster(img, Width(img), Height(img), method, &r))
         return nullptr;
-    const size_t width_dots = RoundUp(r.bpl * 8, width_align);
+    const size_t width_dots = RoundUp(r.bytes_per_line * 8, width_align);
     const size_t bpl = width_dots / 8 + (width_dots % 8 != 0);
-    const size_t height = RoundUp(static_cast<size_t>(img.height), height_align);
-    unsigned char *aligned = Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(
-        r.bits.get(), r.bpl, static_cast<size_t>(img.height), bpl, height, 0x00);
+    const size_t height = RoundUp(r.height, height_align);
+    unsigned char *aligned =
+        Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(r.bits.get(), r.bytes_per_line, r.height, bpl, height, 0x00);
     if (!aligned) return nullptr;
     SetOut(out_size, bpl * height);
     SetOut(out_bpl, bpl);

@@ -4,18 +4,33 @@
 #include <cstddef>
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 #include "quorvantelmise.h"
 
 namespace nzimg {
 
 struct DecodedImage {
-    MallocPtr<unsigned char> rgb; // RGB888, top row first, stride 3 x width
-    int bpp = 0;                  // bits per pixel of the encoded image
+    // Top row first, rows without gaps: RGB888, or RGBA8888 when some pixel is not opaque.
+    MallocPtr<unsigned char> pixels;
+    CP_ImagePixelsFormat format = CP_ImagePixelsFormat_Rgb888;
+    int bpp = 0; // bits per pixel of the encoded image
     int width = 0;
     int height = 0;
+
+    PixelView View() const;
 };
 
-// The own BMP reader first, then stb_image asked for three channels.
+// The own BMP reader first, then stb_image.
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out);
+
+// Decodes tried in this process so far, so that tests can tell a call decodes once.
+unsigned long DecodeCount();
+
+// The image at width x height by a binarisation method (0 to 2): converted directly at
+// its own size (alpha composited over white by the gray conversion), else scaled
+// bicubically first.
+bool DecodedToMonoRaster(const DecodedImage &image, size_t width, size_t height, CP_ImageBinarizationMethod method,
+                         MonoRaster *out);
 
 } // namespace nzimg

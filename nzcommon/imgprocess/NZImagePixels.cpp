@@ -7,7 +7,10 @@
 
 using nzimg::AllocBytes;
 using nzimg::AllocZeroedBytes;
+using nzimg::MallocPtr;
 using nzimg::MulSize;
+using nzimg::RowsAddressable;
+using nzimg::SetRowPadding;
 
 extern const unsigned char BitReverseTable256[256] = {
 #define R2(n) n, n + 2 * 64, n + 1 * 64, n + 3 * 64
@@ -81,6 +84,60 @@ GrayRowFn GrayRowFor(int format) {
 }
 
 } // namespace
+
+unsigned char OverWhite(unsigned char alpha, unsigned char value) { return Alpha().v[alpha][value]; }
+
+size_t RowBytes(CP_ImagePixelsFormat format, size_t width) {
+    size_t bytes = 0;
+    switch (static_cast<int>(format)) {
+    case 1:
+    case 2: return width / 8 + (width % 8 != 0);
+    case 3: return width;
+    case 4:
+    case 5: return MulSize(width, 3, &bytes) ? bytes : 0;
+    case 6:
+    case 7:
+    case 8:
+    case 9: return MulSize(width, 4, &bytes) ? bytes : 0;
+    default: return 0;
+    }
+}
+
+MallocPtr<unsigned char> ToGray(const PixelView &px) {
+    const int code = static_cast<int>(px.format);
+    // Only formats with a gray meaning: an all-black "result" for the others would print.
+    if (!px.data || px.width == 0 || px.height == 0 || code < 3 || code > 9) return nullptr;
+    size_t size;
+    const size_t row_bytes = RowBytes(px.format, px.width);
+    if (!MulSize(px.width, px.height, &size) || row_bytes == 0 || !RowsAddressable(px.height, px.stride, row_bytes))
+        return nullptr;
+    MallocPtr<unsigned char> gray(AllocZeroedBytes(size));
+    if (!gray) return nullptr;
+    const GrayRowFn row = GrayRowFor(code);
+    for (size_t y = 0; y < px.height; ++y) {
+        const unsigned char *src = px.data + y * px.stride;
+        unsigned char *dst = gray.get() + y * px.width;
+        if (code == 3) {
+            std::memcpy(dst, src, px.width);
+        } else {
+            row(src, dst, px.width);
+        }
+    }
+    return gray;
+}
+
+void SetRowPadding(unsigned char *row, size_t stride, size_t width, bool set) {
+    if (width >= stride * 8) return;
+    size_t byte = width / 8;
+    const unsigned bit = width % 8;
+    if (bit != 0) {
+        const unsigned char tail = static_cast<unsigned char>(0xFFu >> bit); // bits right of the width
+        row[byte] = set ? (row[byte] | tail) : (row[byte] & ~tail);
+        ++byte;
+    }
+    if (byte < stride) std::memset(row + byte, set ? 0xFF : 0x00, stride - byte);
+}
+
 } // namespace nzimg
 
 extern "C" {
@@ -88,20 +145,7 @@ extern "C" {
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(const unsigned char *pixels, size_t width,
                                                                        size_t height, size_t stride,
                                                                        CP_ImagePixelsFormat format) {
-    const int code = static_cast<int>(format);
-    // Only formats with a gray meaning: an all-black "result" for the others would print.
-    if (!pixels || width == 0 || height == 0 || code < 3 || code > 9) return nullptr;
-    size_t size;
-    if (!MulSize(width, height, &size)) return nullptr;
-    unsigned char *gray = AllocZeroedBytes(size);
-    if (!gray) return nullptr;
-    if (code == 3) {
-        for (size_t y = 0; y < height; ++y) std::memcpy(gray + y * width, pixels + y * stride, width);
-        return gray;
-    }
-    const nzimg::GrayRowFn row = nzimg::GrayRowFor(code);
-    for (size_t y = 0; y < height; ++y) row(pixels + y * stride, gray + y * width, width);
-    return gray;
+    return nzimg::ToGray({pixels, width, height, stride, format}).release();
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(const unsigned char *raster,
@@ -116,27 +160,6 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(co
     return out;
 }
 
-} // extern "C"
-
-namespace {
-
-// Bits x = width .. 8 * stride - 1 of one row, set or cleared.
-void SetRowOverbound(unsigned char *row, size_t stride, size_t width, bool set) {
-    if (width >= stride * 8) return;
-    size_t byte = width / 8;
-    const unsigned bit = width % 8;
-    if (bit != 0) {
-        const unsigned char tail = static_cast<unsigned char>(0xFFu >> bit); // bits right of the width
-        row[byte] = set ? (row[byte] | tail) : (row[byte] & ~tail);
-        ++byte;
-    }
-    if (byte < stride) std::memset(row + byte, set ? 0xFF : 0x00, stride - byte);
-}
-
-} // namespace
-
-extern "C" {
-
 CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(size_t stride, size_t width,
                                                                            size_t height,
                                                                            const unsigned char *raster, int flag) {
@@ -145,22 +168,22 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(size
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     std::memcpy(out, raster, size);
-    for (size_t y = 0; y < height; ++y) SetRowOverbound(out + y * stride, stride, width, flag != 0);
+    for (size_t y = 0; y < height; ++y) SetRowPadding(out + y * stride, stride, width, flag != 0);
     return out;
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetOverbound(
     size_t old_stride, size_t width, size_t height, const unsigned char *raster, size_t new_stride, int flag) {
-    size_t size;
-    if (!raster || !MulSize(new_stride, height, &size)) return nullptr;
-    unsigned char *out = AllocZeroedBytes(size);
-    if (!out) return nullptr;
     // A narrower destination keeps what fits rather than writing past its rows.
     const size_t copy = old_stride < new_stride ? old_stride : new_stride;
+    size_t size;
+    if (!raster || !MulSize(new_stride, height, &size) || !RowsAddressable(height, old_stride, copy)) return nullptr;
+    unsigned char *out = AllocZeroedBytes(size);
+    if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
         unsigned char *row = out + y * new_stride;
         std::memcpy(row, raster + y * old_stride, copy);
-        SetRowOverbound(row, new_stride, width, flag != 0);
+        SetRowPadding(row, new_stride, width, flag != 0);
     }
     return out;
 }
@@ -170,7 +193,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImag
                                                                                   const unsigned char *raster) {
     size_t size;
     // Rows narrower than the width would read the next row and, at the end, past the data.
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, (width + 7) / 8))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
@@ -185,7 +210,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGray
                                                                                      size_t height,
                                                                                      const unsigned char *raster) {
     size_t size;
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size)) return nullptr;
+    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, (width + 7) / 8))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
@@ -201,10 +228,11 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImage
     size_t size, dots_high;
     if (!image1 || !MulSize(dst_width, dst_height_bytes, &size) || !MulSize(dst_height_bytes, 8, &dots_high))
         return nullptr;
-    unsigned char *out = AllocZeroedBytes(size);
-    if (!out) return nullptr;
     const size_t rows = dots_high < src_height ? dots_high : src_height;
     const size_t cols = src_width < dst_width ? src_width : dst_width;
+    if (!RowsAddressable(rows, src_width, cols)) return nullptr;
+    unsigned char *out = AllocZeroedBytes(size);
+    if (!out) return nullptr;
     for (size_t y = 0; y < rows; ++y) {
         const unsigned char *src = image1 + y * src_width;
         const unsigned char bit = static_cast<unsigned char>(0x80u >> (y % 8));
@@ -221,13 +249,14 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageDat
                                                                                  size_t dst_bytes_per_line,
                                                                                  size_t dst_height,
                                                                                  unsigned char fill) {
+    const size_t rows = src_height < dst_height ? src_height : dst_height;
+    const size_t copy = src_bytes_per_line < dst_bytes_per_line ? src_bytes_per_line : dst_bytes_per_line;
     size_t size;
-    if (!raster || !MulSize(dst_bytes_per_line, dst_height, &size)) return nullptr;
+    if (!raster || !MulSize(dst_bytes_per_line, dst_height, &size) || !RowsAddressable(rows, src_bytes_per_line, copy))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     std::memset(out, fill, size);
-    const size_t rows = src_height < dst_height ? src_height : dst_height;
-    const size_t copy = src_bytes_per_line < dst_bytes_per_line ? src_bytes_per_line : dst_bytes_per_line;
     for (size_t y = 0; y < rows; ++y)
         std::memcpy(out + y * dst_bytes_per_line, raster + y * src_bytes_per_line, copy);
     return out;
@@ -236,7 +265,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageDat
 CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(const unsigned char *rgb, size_t width,
                                                                              size_t height, size_t stride) {
     size_t size;
-    if (!rgb || !MulSize(width, height, 4, &size)) return nullptr;
+    if (!rgb || !MulSize(width, height, 4, &size) || !RowsAddressable(height, stride, width * 3)) return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     unsigned char *dst = out;
@@ -250,30 +279,6 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(co
         }
     }
     return out;
-}
-
-CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-    const unsigned char *pixels, size_t width, size_t height, size_t stride, CP_ImagePixelsFormat format,
-    CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bytes_per_line) {
-    const int code = static_cast<int>(format);
-    if (code < 1 || code > 9 || !pixels) return nullptr;
-    if (code == 1 || code == 2) {
-        size_t size;
-        if (!MulSize(stride, height, &size)) return nullptr;
-        nzimg::SetOut(out_size, size);
-        nzimg::SetOut(out_bytes_per_line, stride);
-        if (code == 1) return Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(stride, width, height, pixels, 0);
-        return Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(pixels, width, height, stride);
-    }
-    if (code == 3)
-        return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(pixels, width, height, stride, method, out_size,
-                                                                    out_bytes_per_line);
-    const int m = static_cast<int>(method);
-    if (m < 0 || m > 2) return nullptr; // no point converting for a method that fails
-    nzimg::MallocPtr<unsigned char> gray(Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(pixels, width, height, stride, format));
-    if (!gray) return nullptr;
-    return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(gray.get(), width, height, width, method, out_size,
-                                                                out_bytes_per_line);
 }
 
 } // extern "C"

@@ -270,7 +270,9 @@ template <int CH>
 unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh) {
     size_t size, src_size;
     if (!MulSize(dw, dh, CH, &size) || !MulSize(sw, sh, CH, &src_size)) return nullptr;
-    if (size > nzimg::kMaxBufferBytes) return nullptr;
+    // The source has no length: sizes no buffer can hold are refused, as they cannot be
+    // the data's.
+    if (size > nzimg::kMaxBufferBytes || src_size > nzimg::kMaxBufferBytes) return nullptr;
     // An empty destination is still a buffer the caller frees.
     unsigned char *dst = static_cast<unsigned char *>(std::calloc(size ? size : 1, 1));
     if (!dst) return nullptr;
@@ -289,6 +291,11 @@ unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, 
 }
 
 } // namespace
+
+nzimg::MallocPtr<unsigned char> nzimg::ScaleRgb888(const unsigned char *src, size_t sw, size_t sh, size_t dw,
+                                                   size_t dh) {
+    return MallocPtr<unsigned char>(Scale<3>(sw, sh, src, dw, dh));
+}
 
 extern "C" {
 

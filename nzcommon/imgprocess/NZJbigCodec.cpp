@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nzcommon/imgprocess/NZBase64.h"
+#include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZRasterCommand.h"
 #include "quorvantelmise.h"
 
@@ -16,9 +17,11 @@ using qv::raster::PutLe16;
 using qv::raster::Report;
 
 void Quorvantelmise_ImgUtils_output_bie(unsigned char *data, size_t length, void *sink) {
+  if (!sink) return;
   auto &s = *static_cast<JbigSink *>(sink);
   // Once a piece has been dropped nothing more is copied, so what was copied stays a prefix.
-  if (s.dst && s.copied == s.produced && length <= s.capacity - s.copied) {
+  // Missing data is such a piece: counted, never copied.
+  if (s.dst && data && s.copied == s.produced && length <= s.capacity - s.copied) {
     std::memcpy(s.dst + s.copied, data, length);
     s.copied += length;
   }
@@ -63,7 +66,8 @@ bool ValidRaster(size_t bytes_per_line, size_t width, size_t lines,
                  const unsigned char *raster) {
   size_t total = 0;
   return raster && width > 0 && lines > 0 && width <= kMax32 && lines <= kMax32 &&
-         (width + 7) / 8 <= bytes_per_line && MulSize(bytes_per_line, lines, total);
+         (width + 7) / 8 <= bytes_per_line && MulSize(bytes_per_line, lines, total) &&
+         nzimg::RowsAddressable(lines, bytes_per_line, (width + 7) / 8);
 }
 
 // Encodes with every option off (three-line template, no typical prediction, no variable
@@ -132,6 +136,62 @@ Decoded Decode(const unsigned char *bie, size_t length, JbigSink &sink) {
 
 using namespace qv::jbig;
 
+namespace nzimg {
+
+namespace {
+
+ByteBuffer Copied(const std::vector<unsigned char> &bytes) {
+  ByteBuffer out;
+  out.bytes.reset(static_cast<unsigned char *>(std::malloc(bytes.size())));
+  if (!out.bytes) return out;
+  std::memcpy(out.bytes.get(), bytes.data(), bytes.size());
+  out.size = bytes.size();
+  return out;
+}
+
+}  // namespace
+
+ByteBuffer JbigData(const RasterRows &r, size_t width) {
+  GrowSink sink;
+  if (!EncodeToBuffer(r.bytes_per_line, width, r.lines, r.bits, sink)) return {};
+  return Copied(sink.bytes);
+}
+
+ByteBuffer JbigBanks(const RasterRows &r, size_t bank_height) {
+  const size_t bytes_per_line = r.bytes_per_line, lines = r.lines;
+  size_t width = 0;
+  // Width in dots, bank lines and per-bank length all have fixed-size fields.
+  if (!r.bits || bytes_per_line == 0 || lines == 0 || bank_height == 0 ||
+      !qv::raster::MulSize(bytes_per_line, 8, width) || width > 0xFFFF ||
+      std::min(bank_height, lines) > kMaxUsJLines || !ValidRaster(bytes_per_line, width, lines, r.bits))
+    return {};
+  GrowSink sink;
+  try {
+    for (size_t y = 0; y < lines; y += bank_height) {
+      const size_t n = std::min(bank_height, lines - y);
+      const size_t at = sink.bytes.size();
+      sink.bytes.resize(at + kUsJHeader);
+      if (!Encode(bytes_per_line, width, n, r.bits + y * bytes_per_line, GrowOutput, &sink) ||
+          sink.failed)
+        return {};
+      const size_t bie = sink.bytes.size() - at - kUsJHeader;
+      if (bie > kMaxUsJBie) return {};
+      unsigned char *head = sink.bytes.data() + at;
+      head[0] = 0x1F;
+      head[1] = 0x28;
+      head[2] = 0x4A;
+      PutLe16(head + 3, bie + 3);
+      PutLe16(head + 5, width);
+      head[7] = static_cast<unsigned char>(n);
+    }
+  } catch (...) {
+    return {};
+  }
+  return Copied(sink.bytes);
+}
+
+}  // namespace nzimg
+
 int Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(size_t bytes_per_line, size_t width,
                                                            size_t lines,
                                                            const unsigned char *raster,
@@ -150,14 +210,7 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Data(size_t bytes_per_li
                                                              size_t width, size_t lines,
                                                              const unsigned char *raster,
                                                              size_t *out_size) {
-  Report(out_size, 0);
-  GrowSink sink;
-  if (!EncodeToBuffer(bytes_per_line, width, lines, raster, sink)) return nullptr;
-  auto *bie = static_cast<unsigned char *>(std::malloc(sink.bytes.size()));
-  if (!bie) return nullptr;
-  std::memcpy(bie, sink.bytes.data(), sink.bytes.size());
-  Report(out_size, sink.bytes.size());
-  return bie;
+  return nzimg::HandOver(nzimg::JbigData({raster, bytes_per_line, lines}, width), out_size);
 }
 
 char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(size_t bytes_per_line, size_t width,
@@ -176,40 +229,7 @@ char *Quorvantelmise_ImgUtils_RasterDataToJBIG5Base64Data(size_t bytes_per_line,
 unsigned char *Quorvantelmise_ImgUtils_RasterDataToJBIG5CmdSpecifyBankHeight(
     size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
     size_t *out_size) {
-  Report(out_size, 0);
-  size_t width = 0;
-  // Width in dots, bank lines and per-bank length all have fixed-size fields.
-  if (!raster || bytes_per_line == 0 || lines == 0 || bank_height == 0 ||
-      !MulSize(bytes_per_line, 8, width) || width > 0xFFFF ||
-      std::min(bank_height, lines) > kMaxUsJLines || !ValidRaster(bytes_per_line, width, lines, raster))
-    return nullptr;
-  GrowSink sink;
-  try {
-    for (size_t y = 0; y < lines; y += bank_height) {
-      const size_t n = std::min(bank_height, lines - y);
-      const size_t at = sink.bytes.size();
-      sink.bytes.resize(at + kUsJHeader);
-      if (!Encode(bytes_per_line, width, n, raster + y * bytes_per_line, GrowOutput, &sink) ||
-          sink.failed)
-        return nullptr;
-      const size_t bie = sink.bytes.size() - at - kUsJHeader;
-      if (bie > kMaxUsJBie) return nullptr;
-      unsigned char *head = sink.bytes.data() + at;
-      head[0] = 0x1F;
-      head[1] = 0x28;
-      head[2] = 0x4A;
-      PutLe16(head + 3, bie + 3);
-      PutLe16(head + 5, width);
-      head[7] = static_cast<unsigned char>(n);
-    }
-  } catch (...) {
-    return nullptr;
-  }
-  auto *cmd = static_cast<unsigned char *>(std::malloc(sink.bytes.size()));
-  if (!cmd) return nullptr;
-  std::memcpy(cmd, sink.bytes.data(), sink.bytes.size());
-  Report(out_size, sink.bytes.size());
-  return cmd;
+  return nzimg::HandOver(nzimg::JbigBanks({raster, bytes_per_line, lines}, bank_height), out_size);
 }
 
 int Quorvantelmise_ImgUtils_DecodeRasterImageFromJBIG5Data(const unsigned char *bie, size_t length,
@@ -302,14 +322,10 @@ int PixelsToJbig(const unsigned char *pixels, size_t width, size_t height, size_
                  unsigned char *dst, size_t capacity, size_t &produced) {
   produced = 0;
   if (!pixels || width == 0 || height == 0) return 0;
-  size_t size = 0, bytes_per_line = 0;
-  unsigned char *raster = Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(
-      pixels, width, height, stride, format, method, &size, &bytes_per_line);
-  if (!raster) return 0;
-  const int ok = Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(
-      bytes_per_line, width, height, raster, dst, capacity, &produced);
-  std::free(raster);
-  return ok;
+  nzimg::MonoRaster raster;
+  if (!nzimg::PixelsToMonoRaster({pixels, width, height, stride, format}, method, &raster)) return 0;
+  return Quorvantelmise_ImgUtils_RasterDataCompressToJBIG85Data(
+      raster.bytes_per_line, width, height, raster.bits.get(), dst, capacity, &produced);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ extern "C" {
 #include <jbig85.h>
 }
 
+#include "nzcommon/imgprocess/NZMonoRaster.h"
 #include "quorvantelmise.h"
 
 // The callbacks' output state, declared with them in the public header.
@@ -23,3 +24,12 @@ namespace qv::jbig {
 constexpr size_t kDecoderLineBuffer = 4096;
 
 }  // namespace qv::jbig
+
+namespace nzimg {
+
+// One BIE of the whole raster, width_dots wide; empty when the raster cannot be coded.
+ByteBuffer JbigData(const RasterRows &raster, size_t width_dots);
+// US ( J commands of at most bank_lines rows each, every row its full bytes per line wide.
+ByteBuffer JbigBanks(const RasterRows &raster, size_t bank_lines);
+
+}  // namespace nzimg

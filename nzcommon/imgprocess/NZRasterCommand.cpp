@@ -29,11 +29,6 @@ void WriteGsV0(unsigned char *dst, size_t bytes_per_line, size_t lines,
   std::memcpy(dst + kGsV0Header, raster, bytes_per_line * lines);
 }
 
-unsigned char *Fail(size_t *out_size) {
-  Report(out_size, 0);
-  return nullptr;
-}
-
 // Length of the run of equal bytes starting at line[0], at most limit.
 size_t RunLength(const unsigned char *line, size_t limit) {
   const unsigned char v = line[0];
@@ -77,31 +72,137 @@ size_t WriteRunLengthLine(const unsigned char *line, size_t length, size_t pair_
 
 }  // namespace qv::raster
 
+namespace nzimg {
+
 using namespace qv::raster;
+
+namespace {
+
+bool GsV0Size(size_t bytes_per_line, size_t lines, size_t &size) {
+  size_t data = 0;
+  return bytes_per_line != 0 && lines != 0 && bytes_per_line <= kMax16 && lines <= kMax16 &&
+         qv::raster::MulSize(bytes_per_line, lines, data) && qv::raster::AddSize(data, kGsV0Header, size);
+}
+
+ByteBuffer Allocated(size_t size) {
+  ByteBuffer out;
+  out.bytes.reset(static_cast<unsigned char *>(std::malloc(size)));
+  if (out.bytes) out.size = size;
+  return out;
+}
+
+}  // namespace
+
+ByteBuffer GsV0Command(const RasterRows &r) {
+  size_t size = 0;
+  if (!r.bits || !GsV0Size(r.bytes_per_line, r.lines, size)) return {};
+  ByteBuffer cmd = Allocated(size);
+  if (cmd.bytes) WriteGsV0(cmd.bytes.get(), r.bytes_per_line, r.lines, r.bits);
+  return cmd;
+}
+
+ByteBuffer GsV0Banks(const RasterRows &r, size_t bank_height) {
+  if (!r.bits || r.bytes_per_line == 0 || r.lines == 0 || bank_height == 0 || r.bytes_per_line > kMax16 ||
+      std::min(bank_height, r.lines) > kMax16)
+    return {};
+  const size_t banks = r.lines / bank_height + (r.lines % bank_height != 0);
+  size_t data = 0, headers = 0, size = 0;
+  if (!qv::raster::MulSize(r.bytes_per_line, r.lines, data) || !qv::raster::MulSize(banks, kGsV0Header, headers) ||
+      !qv::raster::AddSize(data, headers, size))
+    return {};
+  ByteBuffer cmd = Allocated(size);
+  if (!cmd.bytes) return cmd;
+  unsigned char *p = cmd.bytes.get();
+  for (size_t y = 0; y < r.lines; y += bank_height) {
+    const size_t n = std::min(bank_height, r.lines - y);
+    WriteGsV0(p, r.bytes_per_line, n, r.bits + y * r.bytes_per_line);
+    p += kGsV0Header + n * r.bytes_per_line;
+  }
+  return cmd;
+}
+
+ByteBuffer Gs8StoreAndPrint(const RasterRows &r) {
+  const size_t bytes_per_line = r.bytes_per_line, lines = r.lines;
+  // The width field counts dots and the line field is padded up to whole 8-line blocks.
+  if (!r.bits || bytes_per_line == 0 || lines == 0 || bytes_per_line > kMax16 / 8 || lines > (kMax16 & ~7ull))
+    return {};
+  const size_t rounded = (lines + 7) / 8 * 8;
+  const size_t k = bytes_per_line * rounded;
+  ByteBuffer cmd = Allocated(kGs8StoreHeader + k + kGs8Trailer);
+  if (!cmd.bytes) return cmd;
+  const size_t p = k + 10;
+  const unsigned char head[kGs8StoreHeader] = {
+      0x1D, 0x38, 0x4C,
+      static_cast<unsigned char>(p), static_cast<unsigned char>(p >> 8),
+      static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 24),
+      0x30, 0x70, 0x30, 0x01, 0x01, 0x31,
+      static_cast<unsigned char>(bytes_per_line * 8), static_cast<unsigned char>(bytes_per_line * 8 >> 8),
+      static_cast<unsigned char>(rounded), static_cast<unsigned char>(rounded >> 8)};
+  static const unsigned char kTrailer[kGs8Trailer] = {0x1D, 0x38, 0x4C, 0x02, 0x00,
+                                                      0x00, 0x00, 0x30, 0x02};
+  unsigned char *out = cmd.bytes.get();
+  std::memcpy(out, head, sizeof head);
+  const size_t data = bytes_per_line * lines;
+  std::memcpy(out + kGs8StoreHeader, r.bits, data);
+  std::memset(out + kGs8StoreHeader + data, 0, k - data);
+  std::memcpy(out + kGs8StoreHeader + k, kTrailer, sizeof kTrailer);
+  return cmd;
+}
+
+ByteBuffer RunLengthCommands(const RasterRows &r) {
+  const size_t bytes_per_line = r.bytes_per_line, lines = r.lines;
+  // A line over 65534 bytes cannot be coded (at most 127 runs of 255) and its raw form
+  // does not fit the 16-bit length: refused before any of it is read.
+  size_t worst = 0;
+  if (!r.bits || bytes_per_line == 0 || lines == 0 || bytes_per_line >= kMax16 ||
+      !qv::raster::MulSize(bytes_per_line + 1 + kUsPHeader, lines, worst))
+    return {};
+  // First pass: each line's coded length, so the buffer is allocated at its exact size.
+  std::vector<unsigned char> pair_bytes;
+  try {
+    pair_bytes.resize(lines);
+  } catch (...) {
+    return {};
+  }
+  size_t size = 0;
+  for (size_t y = 0; y < lines; ++y) {
+    const size_t n = RunLengthPairBytes(r.bits + y * bytes_per_line, bytes_per_line);
+    const size_t coded = n ? n + 1 : bytes_per_line + 1;
+    pair_bytes[y] = static_cast<unsigned char>(n);
+    size += kUsPHeader + coded;
+  }
+  ByteBuffer cmd = Allocated(size);
+  if (!cmd.bytes) return cmd;
+  unsigned char *p = cmd.bytes.get();
+  for (size_t y = 0; y < lines; ++y) {
+    p[0] = 0x1F;
+    p[1] = 0x28;
+    p[2] = 0x50;
+    const size_t coded =
+        WriteRunLengthLine(r.bits + y * bytes_per_line, bytes_per_line, pair_bytes[y], p + 5);
+    PutLe16(p + 3, coded);
+    p += kUsPHeader + coded;
+  }
+  return cmd;
+}
+
+}  // namespace nzimg
+
+using namespace qv::raster;
+using nzimg::HandOver;
 
 unsigned char *Quorvantelmise_ImgUtils_GetRasterCmdFromRasterData(uint16_t bytes_per_line,
                                                                   uint16_t lines,
                                                                   const unsigned char *raster,
                                                                   size_t *out_size) {
-  size_t size = 0;
-  if (!Quorvantelmise_ImgUtils_RasterDataToRasterCmd(bytes_per_line, lines, raster, nullptr,
-                                                     &size) ||
-      !raster)
-    return Fail(out_size);
-  auto *cmd = static_cast<unsigned char *>(std::malloc(size));
-  if (!cmd) return Fail(out_size);
-  WriteGsV0(cmd, bytes_per_line, lines, raster);
-  Report(out_size, size);
-  return cmd;
+  return HandOver(nzimg::GsV0Command({raster, bytes_per_line, lines}), out_size);
 }
 
 int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(size_t bytes_per_line, size_t lines,
                                                   const unsigned char *raster, unsigned char *dst,
                                                   size_t *out_size) {
-  size_t data = 0, size = 0;
-  if (bytes_per_line == 0 || lines == 0 || bytes_per_line > kMax16 || lines > kMax16 ||
-      !MulSize(bytes_per_line, lines, data) || !AddSize(data, kGsV0Header, size) ||
-      (dst && !raster)) {
+  size_t size = 0;
+  if (!nzimg::GsV0Size(bytes_per_line, lines, size) || (dst && !raster)) {
     Report(out_size, 0);
     return 0;
   }
@@ -113,54 +214,12 @@ int Quorvantelmise_ImgUtils_RasterDataToRasterCmd(size_t bytes_per_line, size_t 
 unsigned char *Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(
     size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t bank_height,
     size_t *out_size) {
-  if (!raster || bytes_per_line == 0 || lines == 0 || bank_height == 0 ||
-      bytes_per_line > kMax16 || std::min(bank_height, lines) > kMax16)
-    return Fail(out_size);
-  const size_t banks = lines / bank_height + (lines % bank_height != 0);
-  size_t data = 0, headers = 0, size = 0;
-  if (!MulSize(bytes_per_line, lines, data) || !MulSize(banks, kGsV0Header, headers) ||
-      !AddSize(data, headers, size))
-    return Fail(out_size);
-  auto *cmd = static_cast<unsigned char *>(std::malloc(size));
-  if (!cmd) return Fail(out_size);
-  unsigned char *p = cmd;
-  for (size_t y = 0; y < lines; y += bank_height) {
-    const size_t n = std::min(bank_height, lines - y);
-    WriteGsV0(p, bytes_per_line, n, raster + y * bytes_per_line);
-    p += kGsV0Header + n * bytes_per_line;
-  }
-  Report(out_size, size);
-  return cmd;
+  return HandOver(nzimg::GsV0Banks({raster, bytes_per_line, lines}, bank_height), out_size);
 }
 
 unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
     size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t *out_size) {
-  // The width field counts dots and the line field is padded up to whole 8-line blocks.
-  if (!raster || bytes_per_line == 0 || lines == 0 || bytes_per_line > kMax16 / 8 ||
-      lines > (kMax16 & ~7ull))
-    return Fail(out_size);
-  const size_t rounded = (lines + 7) / 8 * 8;
-  const size_t k = bytes_per_line * rounded;
-  const size_t size = kGs8StoreHeader + k + kGs8Trailer;
-  auto *cmd = static_cast<unsigned char *>(std::malloc(size));
-  if (!cmd) return Fail(out_size);
-  const size_t p = k + 10;
-  const unsigned char head[kGs8StoreHeader] = {
-      0x1D, 0x38, 0x4C,
-      static_cast<unsigned char>(p), static_cast<unsigned char>(p >> 8),
-      static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 24),
-      0x30, 0x70, 0x30, 0x01, 0x01, 0x31,
-      static_cast<unsigned char>(bytes_per_line * 8), static_cast<unsigned char>(bytes_per_line * 8 >> 8),
-      static_cast<unsigned char>(rounded), static_cast<unsigned char>(rounded >> 8)};
-  static const unsigned char kTrailer[kGs8Trailer] = {0x1D, 0x38, 0x4C, 0x02, 0x00,
-                                                      0x00, 0x00, 0x30, 0x02};
-  std::memcpy(cmd, head, sizeof head);
-  const size_t data = bytes_per_line * lines;
-  std::memcpy(cmd + kGs8StoreHeader, raster, data);
-  std::memset(cmd + kGs8StoreHeader + data, 0, k - data);
-  std::memcpy(cmd + kGs8StoreHeader + k, kTrailer, sizeof kTrailer);
-  Report(out_size, size);
-  return cmd;
+  return HandOver(nzimg::Gs8StoreAndPrint({raster, bytes_per_line, lines}), out_size);
 }
 
 int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, size_t line_length,
@@ -180,38 +239,5 @@ unsigned char *Quorvantelmise_ImgUtils_RasterDataToCompressCmd(size_t bytes_per_
                                                                size_t lines,
                                                                const unsigned char *raster,
                                                                size_t *out_size) {
-  // A line over 65534 bytes cannot be coded (at most 127 runs of 255) and its raw form
-  // does not fit the 16-bit length: refused before any of it is read.
-  size_t worst = 0;
-  if (!raster || bytes_per_line == 0 || lines == 0 || bytes_per_line >= kMax16 ||
-      !MulSize(bytes_per_line + 1 + kUsPHeader, lines, worst))
-    return Fail(out_size);
-  // First pass: each line's coded length, so the buffer is allocated at its exact size.
-  std::vector<unsigned char> pair_bytes;
-  try {
-    pair_bytes.resize(lines);
-  } catch (...) {
-    return Fail(out_size);
-  }
-  size_t size = 0;
-  for (size_t y = 0; y < lines; ++y) {
-    const size_t n = RunLengthPairBytes(raster + y * bytes_per_line, bytes_per_line);
-    const size_t coded = n ? n + 1 : bytes_per_line + 1;
-    pair_bytes[y] = static_cast<unsigned char>(n);
-    size += kUsPHeader + coded;
-  }
-  auto *cmd = static_cast<unsigned char *>(std::malloc(size));
-  if (!cmd) return Fail(out_size);
-  unsigned char *p = cmd;
-  for (size_t y = 0; y < lines; ++y) {
-    p[0] = 0x1F;
-    p[1] = 0x28;
-    p[2] = 0x50;
-    const size_t coded =
-        WriteRunLengthLine(raster + y * bytes_per_line, bytes_per_line, pair_bytes[y], p + 5);
-    PutLe16(p + 3, coded);
-    p += kUsPHeader + coded;
-  }
-  Report(out_size, size);
-  return cmd;
+  return HandOver(nzimg::RunLengthCommands({raster, bytes_per_line, lines}), out_size);
 }

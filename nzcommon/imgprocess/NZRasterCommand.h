@@ -5,15 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "nzcommon/imgprocess/NZImageBuffer.h"
+#include "nzcommon/imgprocess/NZMonoRaster.h"
+
 namespace qv::raster {
 
-// Sizes are computed in 64 bits; anything beyond what malloc could ever hand out is refused
-// before allocating.
+// Sizes are computed in 64 bits; anything beyond what a buffer can hold is refused before
+// it is read or allocated.
 inline bool MulSize(size_t a, size_t b, size_t &out) {
-  return !__builtin_mul_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
+  return !__builtin_mul_overflow(a, b, &out) && out <= nzimg::kMaxBufferBytes;
 }
 inline bool AddSize(size_t a, size_t b, size_t &out) {
-  return !__builtin_add_overflow(a, b, &out) && out <= static_cast<size_t>(PTRDIFF_MAX);
+  return !__builtin_add_overflow(a, b, &out) && out <= nzimg::kMaxBufferBytes;
 }
 inline void PutLe16(unsigned char *p, size_t v) {
   p[0] = static_cast<unsigned char>(v);
@@ -32,3 +35,14 @@ size_t WriteRunLengthLine(const unsigned char *line, size_t length, size_t pair_
                             unsigned char *dst);
 
 }  // namespace qv::raster
+
+namespace nzimg {
+
+// Command streams of a raster; an empty buffer when a field cannot hold the raster's size,
+// the raster is null or empty, or allocation fails.
+ByteBuffer GsV0Command(const RasterRows &raster);                    // one GS v 0
+ByteBuffer GsV0Banks(const RasterRows &raster, size_t bank_lines);   // GS v 0 of at most bank_lines rows each
+ByteBuffer Gs8StoreAndPrint(const RasterRows &raster);               // GS 8 L store, then its print trailer
+ByteBuffer RunLengthCommands(const RasterRows &raster);              // one US ( P per row
+
+}  // namespace nzimg

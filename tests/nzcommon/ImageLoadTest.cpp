@@ -6,6 +6,7 @@
 
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "support/Fifo.h"
 #include "quorvantelmise.h"
 
 using imgtest::Bmp;
@@ -341,18 +342,91 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
         EXPECT_EQ(s.w, 20);
         EXPECT_EQ(s.h, 12);
     }
-    // A lossless image goes through the same pixel pipeline as raw RGB pixels.
-    const Bytes png = imgtest::Png(20, 12, 3, rgb);
-    for (int method : {0, 1, 2}) {
-        size_t size = 0, bpl = 0, w = 0, h = 0;
-        const Bytes r = Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
-                                 png.data(), png.size(), static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl, &w, &h),
-                             36);
-        EXPECT_EQ(size, 36u);
-        EXPECT_EQ(bpl, 3u);
-        EXPECT_EQ(w, 20u);
-        EXPECT_EQ(h, 12u);
-        EXPECT_BYTES_EQ(RgbToMono(rgb, 20, 12, method), r);
+    // A lossless image goes through the same pixel pipeline as its raw pixels; one with alpha
+    // as RGBA pixels, composited over white.
+    const struct {
+        Bytes png;
+        const Bytes &pixels;
+        CP_ImagePixelsFormat format;
+    } lossless[] = {
+        {imgtest::Png(20, 12, 3, rgb), rgb, CP_ImagePixelsFormat_Rgb888},
+        {imgtest::Png(20, 12, 4, rgba), rgba, CP_ImagePixelsFormat_Rgba8888},
+    };
+    for (const auto &l : lossless) {
+        for (int method : {0, 1, 2}) {
+            SCOPED_TRACE(std::to_string(l.format) + ", method " + std::to_string(method));
+            const auto m = static_cast<CP_ImageBinarizationMethod>(method);
+            size_t size = 0, bpl = 0, w = 0, h = 0;
+            const Bytes r = Take(
+                Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(l.png.data(), l.png.size(), m, &size, &bpl, &w, &h),
+                36);
+            EXPECT_EQ(size, 36u);
+            EXPECT_EQ(bpl, 3u);
+            EXPECT_EQ(w, 20u);
+            EXPECT_EQ(h, 12u);
+            const size_t stride = l.pixels.size() / 12;
+            EXPECT_BYTES_EQ(Take(Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(l.pixels.data(), 20, 12, stride, l.format,
+                                                                                         m, &size, &bpl),
+                                 36),
+                            r);
+        }
+    }
+}
+
+// A 16 x 4 picture: the left half opaque black, the right half transparent pixels that are
+// black underneath, in every encoding with an alpha channel that stb_image reads.
+TEST(ImageLoad, TransparentPixelsCompositeOverWhite) {
+    Bytes rgba(16 * 4 * 4, 0), gray_alpha(16 * 4 * 2, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) rgba[(y * 16 + x) * 4 + 3] = gray_alpha[(y * 16 + x) * 2 + 1] = 255;
+    Bytes tga, bmp;
+    stbi_write_tga_to_func(imgtest::AppendTo, &tga, 16, 4, 4, rgba.data());
+    stbi_write_bmp_to_func(imgtest::AppendTo, &bmp, 16, 4, 4, rgba.data());
+    // The same picture with transparency from a chunk: a 1-bit palette whose second black
+    // entry is transparent, and RGB whose colour (0, 0, 1) is.
+    const Bytes palette = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
+        0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x04, 0x01, 0x03, 0x00, 0x00, 0x00, 0xBD, 0x7A, 0x2D, 0xAF, 0x00,
+        0x00, 0x00, 0x06, 0x50, 0x4C, 0x54, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA5, 0x67, 0xB9, 0xCF,
+        0x00, 0x00, 0x00, 0x02, 0x74, 0x52, 0x4E, 0x53, 0xFF, 0x00, 0xE5, 0xB7, 0x30, 0x4A, 0x00, 0x00, 0x00,
+        0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0x60, 0xF8, 0xCF, 0x00, 0x43, 0x00, 0x15, 0xF6, 0x03,
+        0xFD, 0x35, 0x91, 0xF1, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    const Bytes colour_key = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
+        0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x04, 0x08, 0x02, 0x00, 0x00, 0x00, 0x08, 0xD6, 0x28, 0xBB, 0x00,
+        0x00, 0x00, 0x06, 0x74, 0x52, 0x4E, 0x53, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x19, 0xA1, 0x37, 0x07,
+        0x00, 0x00, 0x00, 0x11, 0x49, 0x44, 0x41, 0x54, 0x78, 0xDA, 0x63, 0x60, 0xC0, 0x09, 0x18, 0x71, 0xA0,
+        0x41, 0xA7, 0x01, 0x00, 0x0B, 0x64, 0x00, 0x21, 0x5D, 0x1C, 0xAF, 0x4D, 0x00, 0x00, 0x00, 0x00, 0x49,
+        0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    const struct {
+        const char *name;
+        Bytes data;
+    } cases[] = {
+        {"png rgba", imgtest::Png(16, 4, 4, rgba)},
+        {"png gray and alpha", imgtest::Png(16, 4, 2, gray_alpha)},
+        {"tga 32-bit", tga},
+        {"bmp 32-bit", bmp},
+        {"png palette with a transparent entry", palette},
+        {"png with a transparent colour", colour_key},
+    };
+    for (const auto &c : cases) {
+        for (int method : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(c.name) + ", method " + std::to_string(method));
+            const auto m = static_cast<CP_ImageBinarizationMethod>(method);
+            size_t size = 0, bpl = 0, w = 0, h = 0;
+            EXPECT_BYTES_EQ((Bytes{0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00}),
+                            Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(c.data.data(), c.data.size(), m,
+                                                                                                   &size, &bpl, &w, &h),
+                                 8));
+            // Scaled, the background stays white and the black half black.
+            const Bytes scaled =
+                Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(c.data.data(), c.data.size(), 32, 8, m, &size, &bpl), 32);
+            ASSERT_EQ(scaled.size(), 32u);
+            for (int y = 0; y < 8; ++y) {
+                EXPECT_EQ(scaled[y * 4], 0xFF) << y;
+                EXPECT_EQ(scaled[y * 4 + 3], 0x00) << y;
+            }
+        }
     }
 }
 
@@ -477,6 +551,18 @@ TEST(ImageLoad, FilesAndFailures) {
     EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile(nullptr, &size), nullptr);
     EXPECT_BYTES_EQ((Bytes{1, 2, 3}), Take(Quorvantelmise_ImgUtils_ReadFile(dir.Write("three", {1, 2, 3}).c_str(), &size), 3));
     EXPECT_EQ(size, 3);
+    // Only regular files: a device could be read without end, a FIFO waits for a writer.
+    EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile("/dev/zero", &size), nullptr);
+    EXPECT_EQ(size, -1);
+    const qvtest::Fifo fifo(dir.path() + "/pipe");
+    EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
+        int bpp = 0, w = 0, h = 0;
+        size_t a = 0, b = 0;
+        EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile(fifo.Path().c_str(), &bpp, &w, &h));
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(fifo.Path().c_str(), 4, 4,
+                                                                       CP_ImageBinarizationMethod_Dithering, &a, &b),
+                  nullptr);
+    }));
 
     int bpp = 1, w = 1, h = 1;
     EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile((dir.path() + "/missing").c_str(), &bpp, &w, &h));

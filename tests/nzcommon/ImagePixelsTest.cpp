@@ -174,6 +174,47 @@ TEST(ImagePixels, SizesThatWrapAreRefused) {
     EXPECT_EQ(Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(huge, 8, 2, px.data(), 0), nullptr);
 }
 
+// Sizes whose rows no buffer can hold: a caller's small buffer is never read past.
+TEST(ImagePixels, RowsNoBufferCanHoldAreRefused) {
+    const Bytes px(64, 0);
+    const unsigned char *p = px.data();
+    const size_t far = size_t{1} << 62, big = size_t{1} << 31;
+    const struct {
+        const char *name;
+        unsigned char *(*call)(const unsigned char *, size_t, size_t);
+    } cases[] = {
+        {"scale RGB888", [](const unsigned char *src, size_t, size_t b) { return Quorvantelmise_ImgUtils_ScaleRGB888Image(b, b, src, 2, 2); }},
+        {"scale BGRA8888", [](const unsigned char *src, size_t, size_t b) { return Quorvantelmise_ImgUtils_ScaleBGRA8888Image(b, b / 2, src, 2, 2); }},
+        {"gray", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(src, 2, 2, f, CP_ImagePixelsFormat_Rgb888); }},
+        {"mono of RGB", [](const unsigned char *src, size_t f, size_t) {
+             return Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(src, 2, 2, f, CP_ImagePixelsFormat_Rgb888, CP_ImageBinarizationMethod_Dithering, nullptr, nullptr);
+         }},
+        {"mono of gray", [](const unsigned char *src, size_t f, size_t) {
+             return Quorvantelmise_ImgUtils_ConvertImagePixelsToMonoFormat(src, 2, 2, f, CP_ImagePixelsFormat_Gray8, CP_ImageBinarizationMethod_Thresholding, nullptr, nullptr);
+         }},
+        {"dither", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseDithering(src, 2, 2, f, nullptr, nullptr); }},
+        {"threshold", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseThresholding(src, 2, 2, f, nullptr, nullptr); }},
+        {"diffusion", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusionV2(src, 2, 2, f, nullptr, nullptr); }},
+        {"integer diffusion", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion(src, 2, 2, f, nullptr, nullptr); }},
+        {"raster to Image1", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(f, 8, 2, src); }},
+        {"raster to gray", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGrayImage(f, 8, 2, src); }},
+        {"wider stride", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetOverbound(f, 8, 2, src, 2, 0); }},
+        {"Image1 to vertical", [](const unsigned char *src, size_t f, size_t) {
+             return Quorvantelmise_ImgUtils_ConvertImage1ToVerticalRasterImageSpecifyDstWidthDotsAndHeightBytes(f, 2, src, 2, 1);
+         }},
+        {"aligned copy", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageData(src, f, 2, 1, 2, 0); }},
+        {"RGB to BGRA", [](const unsigned char *src, size_t f, size_t) { return Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(src, 2, 2, f); }},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.call(p, far, big), nullptr) << c.name;
+    EXPECT_EQ(Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(p, 0, 2, 2, far, CP_ImagePixelsFormat_Rgb888,
+                                                                          CP_ImageBinarizationMethod_Dithering),
+              0u);
+    // The diffusion kernel copies width x height doubles when source and destination differ.
+    std::vector<double> src(4, 1.0), dst(4, 7.0);
+    Quorvantelmise_ImgUtils_dither_image_5x5(1 << 30, 1 << 30, src.data(), dst.data());
+    EXPECT_EQ(dst, std::vector<double>(4, 7.0));
+}
+
 struct OverboundCase {
     const char *name;
     size_t width;

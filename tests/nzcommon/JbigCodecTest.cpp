@@ -188,6 +188,7 @@ TEST(JbigCodec, RefusesRastersItCannotEncode) {
       {"width beyond the row", 2, 17, 2, bits.data()},
       {"width over 32 bits", uint64_t{1} << 30, uint64_t{1} << 33, 1, bits.data()},
       {"size over 64 bits", uint64_t{1} << 40, 8, uint64_t{1} << 30, bits.data()},
+      {"rows no buffer can hold", uint64_t{1} << 30, 8, uint64_t{1} << 31, bits.data()},
   };
   for (const auto &c : cases) {
     uint64_t size = 99;
@@ -330,6 +331,25 @@ TEST(JbigCodec, SinkKeepsOnlyAWholePrefix) {
   EXPECT_EQ(sink.copied, 3u);
   EXPECT_EQ(sink.produced, 8u);
   EXPECT_EQ(Bytes(dst, dst + 6), (Bytes{'a', 'b', 'c', 0, 0, 0}));
+}
+
+// The callbacks are exported: a null sink is ignored, and null data is counted but not
+// copied, so the operation reports the loss.
+TEST(JbigCodec, CallbacksTakeNullArguments) {
+  unsigned char abc[] = {'a', 'b', 'c'};
+  Quorvantelmise_ImgUtils_output_bie(abc, 3, nullptr);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(nullptr, abc, 3, 0, nullptr), 0);
+  unsigned char dst[8] = {0};
+  Quorvantelmise_ImgUtils_JbigSink sink{dst, sizeof dst, 0, 0};
+  Quorvantelmise_ImgUtils_output_bie(nullptr, 2, &sink);
+  EXPECT_EQ(Quorvantelmise_ImgUtils_jbg85_dec_line_out_callback(nullptr, nullptr, 1, 0, &sink), 0);
+  Quorvantelmise_ImgUtils_output_bie(abc, 3, &sink);
+  EXPECT_EQ(sink.produced, 6u);
+  EXPECT_EQ(sink.copied, 0u);
+  Quorvantelmise_ImgUtils_JbigSink empty{dst, sizeof dst, 0, 0};
+  Quorvantelmise_ImgUtils_output_bie(nullptr, 0, &empty);
+  EXPECT_EQ(empty.produced, 0u);
+  EXPECT_EQ(empty.copied, 0u);
 }
 
 // Caller pixels go through the mono conversion first; the mono formats keep their stride

@@ -229,6 +229,11 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(huge, huge, p, s); }},
       {"US ( P line length near 2^64",
        [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(UINT64_MAX - 3, 1, p, s); }},
+      // Rows no buffer can hold: not read, nor their room asked of the allocator.
+      {"banked GS v 0 rows no buffer can hold",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToRasterCmdSpecifyBankHeight(65535, uint64_t{1} << 30, p, 24, s); }},
+      {"US ( P rows no buffer can hold",
+       [&](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(2, uint64_t{1} << 41, p, s); }},
       {"US ( P null raster", [](uint64_t *s) { return Quorvantelmise_ImgUtils_RasterDataToCompressCmd(4, 4, nullptr, s); }},
   };
   for (const auto &c : cases) {

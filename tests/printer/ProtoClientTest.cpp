@@ -18,6 +18,7 @@
 #include "printer/ProtoClient.h"
 #include "support/LoopbackTcpPrinter.h"
 #include "support/LoopbackUdpPeer.h"
+#include "support/Fifo.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -393,6 +394,14 @@ TEST_F(ProtoClient, FirmwareUpdateFromFile) {
     EXPECT_FALSE(CP_Proto_UpdateProgramFromFile(p.handle(), dir.File("empty.bin").c_str(),
                                                 nullptr, nullptr, nullptr));
     EXPECT_FALSE(CP_Proto_UpdateProgramFromFile(p.handle(), nullptr, nullptr, nullptr, nullptr));
+    // Only regular files: /dev/zero would be read until memory runs out, and opening a FIFO
+    // waits for a writer.
+    const qvtest::Fifo fifo(dir.File("pipe"));
+    for (const char* path : {"/dev/zero", fifo.Path().c_str()}) {
+        EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
+            EXPECT_FALSE(CP_Proto_UpdateProgramFromFile(p.handle(), path, nullptr, nullptr, nullptr));
+        })) << path;
+    }
     EXPECT_TRUE(p.port.Writes().empty());
 }
 

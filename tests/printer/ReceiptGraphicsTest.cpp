@@ -7,13 +7,16 @@
 #include <stb_image_write.h>
 
 #include <climits>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CommandTestFixture.h"
 #include "RasterStreamDecode.h"
+#include "nzcommon/imgprocess/NZImageLoader.h"
 #include "quorvantelmise.h"
+#include "support/Fifo.h"
 #include "support/RasterSymbolDecode.h"
 #include "support/TempDir.h"
 
@@ -49,6 +52,13 @@ const std::vector<WriteCase>& SymbolAndLineCases() {
            0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x45, 0x31,                    //
            0x1D, 0x28, 0x6B, 0x05, 0x00, 0x31, 0x50, 0x30, 0x41, 0x42,        //
            0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x51, 0x30}}},
+        // The level's offset is added in the low byte: no overflow at the top of the range.
+        {"QRCodeUseEpsonCmdLevelIntMax",
+         [](void* h) { return CP_Pos_PrintQRCodeUseEpsonCmd(h, INT_MIN, INT_MAX, "A"); },
+         {{0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x00,                    //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x45, 0x2E,                    //
+           0x1D, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x50, 0x30, 0x41,              //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x51, 0x30}}},
         {"DoubleQRCode",
          [](void* h) { return CP_Pos_PrintDoubleQRCode(h, 3, 0, 0, 1, "AB", 200, 0, 1, "C"); },
          {{0x1F, 0x51, 0x02, 0x03,                                    //
@@ -68,6 +78,16 @@ const std::vector<WriteCase>& SymbolAndLineCases() {
            0x1D, 0x28, 0x6B, 0x04, 0x00, 0x30, 0x45, 0x30, 0x31,        //
            0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x46, 0x00,              //
            0x1D, 0x28, 0x6B, 0x05, 0x00, 0x30, 0x50, 0x30, 0x41, 0x42,  //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x51, 0x30}}},
+        {"PDF417LevelIntMax",
+         [](void* h) { return CP_Pos_PrintPDF417BarcodeUseEpsonCmd(h, -1, INT_MIN, 0, 0, INT_MAX, -2, "A"); },
+         {{0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x41, 0xFF,              //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x42, 0x00,              //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x43, 0x00,              //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x44, 0x00,              //
+           0x1D, 0x28, 0x6B, 0x04, 0x00, 0x30, 0x45, 0x30, 0x2F,        //
+           0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x46, 0xFE,              //
+           0x1D, 0x28, 0x6B, 0x04, 0x00, 0x30, 0x50, 0x30, 0x41,        //
            0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x51, 0x30}}},
         {"HorizontalLine", [](void* h) { return CP_Pos_PrintHorizontalLine(h, 10, 300); },
          {{0x1D, 0x27, 0x01, 0x0A, 0x00, 0x2C, 0x01}}},
@@ -326,6 +346,23 @@ TEST_F(ReceiptGraphics, BadImagesSendNothing) {
               1);
 }
 
+// Image files are read only when regular: a device could be read without end, and opening a
+// FIFO waits for a writer.
+TEST_F(ReceiptGraphics, ImageFilesThatAreNotRegularAreRefusedAtOnce) {
+    qvtest::TempDir dir;
+    const qvtest::Fifo fifo(dir.File("pipe"));
+    for (const std::string& path : {fifo.Path(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        const char* file = path.c_str();
+        EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
+            EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file, kDither, kPlain), 0);
+            EXPECT_EQ(CP_Page_DrawRasterImageFromFile(handle(), 0, 0, 0, 0, file, kDither), 0);
+            EXPECT_EQ(CP_Label_DrawImageFromFile(handle(), 0, 0, 0, 0, file, kDither, kPlain), 0);
+        }));
+    }
+    EXPECT_TRUE(writes().empty());
+}
+
 // A w x h RGB picture: a black frame and a black diagonal on white, so that scaling and
 // binarisation leave recognisable dots.
 std::vector<unsigned char> FramePicture(int w, int h) {
@@ -410,6 +447,49 @@ TEST_F(ReceiptGraphics, FileAndDataImagesGiveExactCommands) {
     EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file.c_str(), kThreshold, kPlain), 0);
     transport().ScriptWriteFail();
     EXPECT_EQ(CP_Pos_PrintRasterImageFromData(handle(), 0, 0, data, size, kThreshold, kPlain), 0);
+}
+
+TEST_F(ReceiptGraphics, TransparentPixelsPrintWhite) {
+    // 12 x 2 RGBA: the left 8 dots opaque black, the rest transparent over black.
+    std::vector<unsigned char> rgba(12 * 2 * 4, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x) rgba[(y * 12 + x) * 4 + 3] = 255;
+    qvtest::TempDir dir;
+    ASSERT_TRUE(stbi_write_png(dir.File("logo.png").c_str(), 12, 2, 4, rgba.data(), 12 * 4));
+    const std::string png = dir.ReadFile("logo.png");
+    const auto* data = reinterpret_cast<const unsigned char*>(png.data());
+    const Bytes expected = {0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x02, 0x00, 0xFF, 0x00, 0xFF, 0x00};
+    ExpectEachCallWritesItsCommands({
+        {"dither", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, data, static_cast<unsigned>(png.size()), kDither, kPlain); },
+         {expected}},
+        {"threshold", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 0, data, static_cast<unsigned>(png.size()), kThreshold, kPlain); },
+         {expected}},
+    });
+}
+
+// Sizing an image and converting it take one decode, in every call that prints one.
+TEST_F(ReceiptGraphics, EachImageCallDecodesItsImageOnce) {
+    const std::vector<unsigned char> gray(16 * 4, 0);
+    qvtest::TempDir dir;
+    const std::string file = dir.File("black.png");
+    ASSERT_TRUE(stbi_write_png(file.c_str(), 16, 4, 1, gray.data(), 16));
+    const std::string png = dir.ReadFile("black.png");
+    const auto* data = reinterpret_cast<const unsigned char*>(png.data());
+    const unsigned size = static_cast<unsigned>(png.size());
+    const char* path = file.c_str();
+    const std::vector<std::pair<const char*, std::function<int(void*)>>> calls = {
+        {"receipt file", [&](void* h) { return CP_Pos_PrintRasterImageFromFile(h, 32, 0, path, kDither, kJbig); }},
+        {"receipt data", [&](void* h) { return CP_Pos_PrintRasterImageFromData(h, 0, 8, data, size, kDither, kPlain); }},
+        {"page file", [&](void* h) { return CP_Page_DrawRasterImageFromFile(h, 0, 0, 0, 0, path, kDither); }},
+        {"page data", [&](void* h) { return CP_Page_DrawRasterImageFromData(h, 0, 0, 8, 8, data, size, kDither); }},
+        {"label file", [&](void* h) { return CP_Label_DrawImageFromFile(h, 0, 0, 0, 0, path, kDither, kPlain); }},
+        {"label data", [&](void* h) { return CP_Label_DrawImageFromData(h, 0, 0, 16, 0, data, size, kDither, kJbig); }},
+    };
+    for (const auto& [name, call] : calls) {
+        const unsigned long before = nzimg::DecodeCount();
+        EXPECT_EQ(call(handle()), 1) << name;
+        EXPECT_EQ(nzimg::DecodeCount() - before, 1u) << name;
+    }
 }
 
 // The raster that the conversion gives, with the bits beyond the width cleared: what every
