@@ -15,7 +15,12 @@ let package = Package(
         // The exported header, imported as C (not C++), so wchar_t stays a 32-bit integer.
         .systemLibrary(name: "CQuorvantelmise", pkgConfig: "quorvantelmise"),
         .target(name: "quorvantelmise", dependencies: ["CQuorvantelmise"]),
-        .testTarget(name: "quorvantelmiseTests", dependencies: ["quorvantelmise"]),
+        // Tests only: the test bed of a build tree made with tests (tests/swift_testbed), which
+        // scripts the simulated Bluetooth LE radio, the waits and a network namespace.
+        .systemLibrary(name: "CQuorvantelmiseTestBed", path: "Tests/CQuorvantelmiseTestBed",
+                       pkgConfig: "quorvantelmise-testbed"),
+        .testTarget(name: "quorvantelmiseTests",
+                    dependencies: ["quorvantelmise", "CQuorvantelmiseTestBed"]),
     ],
     swiftLanguageModes: [.v5]
 )

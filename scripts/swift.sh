@@ -21,6 +21,13 @@ if [ "${1:-}" = --package ]; then
 fi
 export PKG_CONFIG_PATH="$build/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 libdir=$(pkg-config --variable=libdir quorvantelmise)
+# The module's tests run against the test bed, a build of the library that adds what they need
+# to script the simulated radio, the waits and a network namespace: its directory comes first,
+# so the test program loads the library from there (see tests/swift_testbed).
+if [ "$command" = test ] && [ "$package" = "$root/binding" ] &&
+   testbed=$(pkg-config --variable=libdir quorvantelmise-testbed 2>/dev/null); then
+  libdir="$testbed:$libdir"
+fi
 export LD_LIBRARY_PATH="$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 extra=()
 for argument in "$@"; do
