@@ -93,6 +93,25 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length) {
     return w == 0 || h == 0 || (w <= left && h <= left && w * h <= left / bytes);
 }
 
+// stb_image gathers a PNG's IDAT chunks into one buffer that it grows to each chunk's
+// declared length before it reads the chunk, so a few bytes declaring a chunk of a gigabyte
+// allocate that much. A chunk that runs past the data fails to decode anyway; it is refused
+// before stb_image sees it.
+bool PngChunksArePresent(const unsigned char *data, size_t length) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (length < 8 || std::memcmp(data, signature, 8) != 0) return true;
+    size_t pos = 8;
+    while (length - pos >= 8) {
+        const uint64_t chunk = (uint64_t{data[pos]} << 24 | uint64_t{data[pos + 1]} << 16 | uint64_t{data[pos + 2]} << 8 |
+                                uint64_t{data[pos + 3]}) + 12; // length, type and CRC around the data
+        // stb_image stops at IEND without reading its CRC; a file cut there still decodes.
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0) return true;
+        if (chunk > length - pos) return false;
+        pos += chunk;
+    }
+    return true; // what is left cannot hold a chunk header: stb_image fails on it by itself
+}
+
 bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
     // Colour-map type 0 with image type 2 or 3 (uncompressed true colour or gray); no
     // other format stb_image reads has a zero second byte, so this is its TGA reader.
@@ -125,7 +144,7 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         return true;
     }
     if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length) ||
-        !TgaPixelsCanBePresent(data, length))
+        !TgaPixelsCanBePresent(data, length) || !PngChunksArePresent(data, length))
         return false;
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.

@@ -373,6 +373,27 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
     }
 }
 
+TEST(ImageLoad, PngChunksRunningPastTheDataAreRefused) {
+    const Bytes png = imgtest::Png(4, 2, 1, Bytes(8, 0x80));
+    ASSERT_GT(png.size(), 20u);
+    ASSERT_TRUE(SizeQuery(png).ok);
+    const Bytes iend(png.end() - 12, png.end());
+    // stb_image stops at IEND without its CRC, and ignores what follows it.
+    EXPECT_TRUE(SizeQuery(Bytes(png.begin(), png.end() - 4)).ok);
+    Bytes trailing = png;
+    trailing.insert(trailing.end(), {0xFF, 0xFF, 0xFF, 0xFF, 'I', 'D', 'A', 'T'});
+    EXPECT_TRUE(SizeQuery(trailing).ok);
+    // An IDAT declaring 1.6 GB that the data does not hold: stb_image would grow its chunk
+    // buffer to 2 GB before finding the data short.
+    Bytes huge(png.begin(), png.end() - 12);
+    huge.insert(huge.end(), {0x62, 0x00, 0x00, 0x20, 'I', 'D', 'A', 'T', 0x78, 0x5E, 0x63});
+    huge.insert(huge.end(), iend.begin(), iend.end());
+    EXPECT_FALSE(SizeQuery(huge).ok);
+    Bytes cut(png.begin(), png.end() - 12);
+    cut.insert(cut.end(), {0x00, 0x00, 0x00, 0x10, 't', 'E', 'X', 't', 'a'});
+    EXPECT_FALSE(SizeQuery(cut).ok);
+}
+
 // A 16 x 4 picture: the left half opaque black, the right half transparent pixels that are
 // black underneath, in every encoding with an alpha channel that stb_image reads.
 TEST(ImageLoad, TransparentPixelsCompositeOverWhite) {
