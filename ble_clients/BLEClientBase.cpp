@@ -185,6 +185,7 @@ bool BLEClientBase::Open(const std::shared_ptr<CBPeripheral>& peripheral) {
     stopScan();
     NSLog("Connecting %s %p", Printable(name), static_cast<const void*>(peripheral.get()));
     const NSDate deadline = DeadlineAfterMs(static_cast<int>(timing.openMs));
+    isOpened_.store(false);  // an open that makes no attempt must not report a lost link's
     while (deadline.isInFuture()) {
         if (!PoweredOn()) break;
         if (BaseOpen(peripheral)) break;
@@ -197,11 +198,12 @@ bool BLEClientBase::BaseOpen(const std::shared_ptr<CBPeripheral>& peripheral) {
     if (!peripheral) return false;
     const BleClientTiming timing = GetBleClientTiming();
     // Nothing of an earlier connection may pass for this one: after a lost link, without
-    // Close, its characteristics would end this attempt's wait and its flag would report
-    // an open that never happened.
+    // Close, its characteristics would end this attempt's wait, its flag would report an
+    // open that never happened, and its unread bytes would read as this printer's replies.
     isOpened_.store(false);
     myCBPeripheral_.set(nullptr);
     ClearProfile();
+    rxBuffer_.clear();
     isOpening_.store(true);
     BeforeConnect();
     myCentralManager_->connectPeripheral(peripheral);

@@ -272,6 +272,28 @@ TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkStartsAfresh) {
     }
 }
 
+TEST_F(BLEClientSkeletonTest, OpenAfterALostLinkReadsOnlyTheNewConnectionsBytes) {
+    auto printer = AddBasicPrinter();
+    ASSERT_TRUE(client->OpenAddress("01:02:03:0A:0B:FF"));
+    ASSERT_TRUE(printer->notify(BLEPrinting::kCharacteristicUUID, {0x41, 0x42}));
+    client->queue()->waitIdle();
+    printer->disconnect();
+    client->queue()->waitIdle();
+
+    // An open that makes no attempt at all does not report the lost one as open.
+    timing.Set([](BleClientTiming& t) { t.openMs = 0; });
+    EXPECT_FALSE(client->OpenAddress("01:02:03:0A:0B:FF"));
+    EXPECT_FALSE(client->IsOpened());
+
+    timing.Set([](BleClientTiming& t) { t = qvtest::ScopedBleClientTiming::Fast(); });
+    ASSERT_TRUE(client->OpenAddress("01:02:03:0A:0B:FF"));
+    ASSERT_TRUE(printer->notify(BLEPrinting::kCharacteristicUUID, {0x43}));
+    unsigned char byte = 0;
+    EXPECT_EQ(client->Read(&byte, 0, 1, 1000), 1);
+    EXPECT_EQ(byte, 0x43) << "the first byte is this connection's";
+    client->Close();
+}
+
 TEST_F(BLEClientSkeletonTest, ASecondOpenWhileAPrinterIsOpenIsRefused) {
     for (const auto& kind : ClientKinds()) {
         SCOPED_TRACE(kind.name);
