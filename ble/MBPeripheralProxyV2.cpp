@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/SaturatingAdd.h"
 #include "ble/BleTiming.h"
 #include "platform/NSDate.h"
 #include "platform/NSLog.h"
@@ -68,7 +69,7 @@ void ProtoV2Session::onFrame(const unsigned char* f, unsigned length) {
     if (short10 && f[2] == 0x01) {
         const int value = static_cast<int>(Le16(f + 4));
         if (f[3] == 0) nPrinterBufferValidSize_ = std::min(value, kFreeSpaceCap);
-        if (f[3] == 1) addFreeSpace(value);
+        if (f[3] == 1) AddSaturating(nPrinterBufferValidSize_, value);
     } else if (f[2] == 0xFF && (short10 || (length == 12 && f[1] == 12))) {
         const int first = static_cast<int>(Le16(f + 3));
         const int count = length == 12 ? static_cast<int>(Le16(f + 6)) : 1;
@@ -79,14 +80,6 @@ void ProtoV2Session::onFrame(const unsigned char* f, unsigned length) {
     } else if (short10 && f[2] == 0x03) {
         nPrinterResponedPacketCountToReceive_ = static_cast<int>(Le16(f + 3));
         nPrinterResponedMTUSize_ = f[5];
-    }
-}
-
-void ProtoV2Session::addFreeSpace(int value) {
-    // Reports of added space have no cap; saturate rather than overflow.
-    int current = nPrinterBufferValidSize_.load();
-    while (!nPrinterBufferValidSize_.compare_exchange_weak(
-        current, current > INT_MAX - value ? INT_MAX : current + value)) {
     }
 }
 

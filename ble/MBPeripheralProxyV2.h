@@ -62,7 +62,6 @@ public:
 
 private:
     void onFrame(const unsigned char* frame, unsigned length);
-    void addFreeSpace(int value);
     // The next index to send under the list lock: a retry first, else a new index when the
     // printer has room for a full payload. -1 when there is none.
     int takeNextIndex(int payloadSize, bool& isNew);

@@ -7,6 +7,7 @@
 #include <random>
 #include <thread>
 
+#include "base/SaturatingAdd.h"
 #include "ble_clients/BleClientTiming.h"
 #include "platform/NSLog.h"
 
@@ -17,16 +18,6 @@ constexpr int kSetupAttempts = 10;
 constexpr int kHeaderSize = 4;
 
 unsigned U16(const unsigned char* bytes) { return bytes[0] | (bytes[1] << 8); }
-
-// A printer may announce more free space than an int holds, one add at a time; the space
-// stays at the largest value rather than wrap to a negative one that holds back every packet.
-void AddSaturating(std::atomic<int>& value, int add) {
-    int old = value.load();
-    int sum = 0;
-    do {
-        sum = static_cast<int>(std::clamp<int64_t>(int64_t{old} + add, INT32_MIN, INT32_MAX));
-    } while (!value.compare_exchange_weak(old, sum));
-}
 
 unsigned char RandomByte() {
     thread_local std::minstd_rand generator{std::random_device{}()};
