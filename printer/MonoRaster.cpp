@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "base/RegularFile.h"
+#include "nzcommon/imgprocess/NZImageBinarize.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
 namespace {
@@ -11,11 +11,6 @@ namespace {
 bool WithinLimits(uint64_t width, uint64_t height, const MonoRasterLimits& limits) {
     return (limits.max_width == 0 || width <= limits.max_width) &&
            (limits.max_height == 0 || height <= limits.max_height);
-}
-
-bool ValidMethod(CP_ImageBinarizationMethod method) {
-    const int m = static_cast<int>(method);
-    return m >= 0 && m <= 2;
 }
 
 }  // namespace
@@ -39,24 +34,22 @@ std::optional<ImageTargetSize> ResolveImageTargetSize(int image_width, int image
 bool MonoRasterFromData(const unsigned char* data, size_t size, int dstw, int dsth,
                         CP_ImageBinarizationMethod method, const MonoRasterLimits& limits,
                         MonoRaster* out) {
-    if (data == nullptr || size == 0 || !ValidMethod(method)) return false;
+    if (data == nullptr || size == 0 || !nzimg::ValidBinarizationMethod(method)) return false;
     // Decoded once: the size and the pixels come from the same decode.
     nzimg::DecodedImage image;
     if (!nzimg::DecodeImage(data, size, &image)) return false;
     const std::optional<ImageTargetSize> target =
         ResolveImageTargetSize(image.width, image.height, dstw, dsth);
     if (!target || !WithinLimits(target->width, target->height, limits)) return false;
-    if (!nzimg::DecodedToMonoRaster(image, static_cast<size_t>(target->width),
-                                    static_cast<size_t>(target->height), method, out))
-        return false;
-    nzimg::SetPadding(*out, false);
-    return true;
+    // Decoded pixels are never mono, so their rasters come out with white padding already.
+    return nzimg::DecodedToMonoRaster(image, static_cast<size_t>(target->width),
+                                      static_cast<size_t>(target->height), method, out);
 }
 
 bool MonoRasterFromFile(const char* path, int dstw, int dsth, CP_ImageBinarizationMethod method,
                         const MonoRasterLimits& limits, MonoRaster* out) {
     RegularFile file;
-    if (!RegularFile::Read(path, nzimg::kMaxBufferBytes, &file)) return false;
+    if (!nzimg::ReadImageFile(path, &file)) return false;
     return MonoRasterFromData(file.bytes.get(), file.size, dstw, dsth, method, limits, out);
 }
 

@@ -12,8 +12,8 @@
 
 using MonoRaster = nzimg::MonoRaster;
 
-// The largest image a print command can carry, checked before anything is decoded or
-// scaled, so that a refused image allocates nothing. 0: no limit.
+// The largest image a print command can carry, checked after decoding, before anything is
+// scaled or binarised. 0: no limit.
 struct MonoRasterLimits {
     size_t max_width = 0;
     size_t max_height = 0;

@@ -9,6 +9,11 @@ extern const unsigned char Floyd16x16[16][16];
 
 namespace nzimg {
 
+inline bool ValidBinarizationMethod(CP_ImageBinarizationMethod method) {
+    const int m = static_cast<int>(method);
+    return m >= 0 && m <= 2;
+}
+
 // Gray rows (the view's format is not looked at) to a raster by method 0, 1 or 2; any other
 // method gives false with nothing filled in.
 bool BinariseGray(const PixelView &gray, CP_ImageBinarizationMethod method, MonoRaster *out);

@@ -3,13 +3,13 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include <stb_image.h>
 
 #include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "nzcommon/imgprocess/NZImageBinarize.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "nzcommon/imgprocess/NZImageScale.h"
 
@@ -93,6 +93,21 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length) {
     return w == 0 || h == 0 || (w <= left && h <= left && w * h <= left / bytes);
 }
 
+bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
+    // Colour-map type 0 with image type 2 or 3 (uncompressed true colour or gray); no
+    // other format stb_image reads has a zero second byte, so this is its TGA reader.
+    if (length < 18 || data[1] != 0 || (data[2] != 2 && data[2] != 3)) return true;
+    const uint64_t w = Le(data + 12, 2), h = Le(data + 14, 2), bits = data[16];
+    if (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32) return true; // stb_image refuses
+    // 15- and 16-bit pixels are read byte by byte, missing ones as black: refused like
+    // missing BMP rows.
+    return 18 + uint64_t{data[0]} + w * h * ((bits + 7) / 8) <= length;
+}
+
+} // namespace
+
+namespace nzimg {
+
 // stb_image gathers a PNG's IDAT chunks into one buffer that it grows to each chunk's
 // declared length before it reads the chunk, so a few bytes declaring a chunk of a gigabyte
 // allocate that much. A chunk that runs past the data fails to decode anyway; it is refused
@@ -111,21 +126,6 @@ bool PngChunksArePresent(const unsigned char *data, size_t length) {
     }
     return true; // what is left cannot hold a chunk header: stb_image fails on it by itself
 }
-
-bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
-    // Colour-map type 0 with image type 2 or 3 (uncompressed true colour or gray); no
-    // other format stb_image reads has a zero second byte, so this is its TGA reader.
-    if (length < 18 || data[1] != 0 || (data[2] != 2 && data[2] != 3)) return true;
-    const uint64_t w = Le(data + 12, 2), h = Le(data + 14, 2), bits = data[16];
-    if (bits != 8 && bits != 15 && bits != 16 && bits != 24 && bits != 32) return true; // stb_image refuses
-    // 15- and 16-bit pixels are read byte by byte, missing ones as black: refused like
-    // missing BMP rows.
-    return 18 + uint64_t{data[0]} + w * h * ((bits + 7) / 8) <= length;
-}
-
-} // namespace
-
-namespace nzimg {
 
 namespace {
 std::atomic<unsigned long> decodes{0};
@@ -176,11 +176,6 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
 
 namespace {
 
-bool ValidMethod(CP_ImageBinarizationMethod method) {
-    const int m = static_cast<int>(method);
-    return m >= 0 && m <= 2;
-}
-
 // RGB888 of RGBA8888 pixels composited over white.
 MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
     MallocPtr<unsigned char> rgb(nzimg::AllocBytes(dots * 3));
@@ -195,6 +190,8 @@ MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
 
 namespace nzimg {
 
+bool ReadImageFile(const char *path, RegularFile *out) { return RegularFile::Read(path, INT_MAX, out); }
+
 PixelView DecodedImage::View() const {
     const size_t w = static_cast<size_t>(width);
     return {pixels.get(), w, static_cast<size_t>(height), RowBytes(format, w), format};
@@ -202,7 +199,7 @@ PixelView DecodedImage::View() const {
 
 bool DecodedToMonoRaster(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
                          MonoRaster *out) {
-    if (!ValidMethod(method) || !img.pixels) return false;
+    if (!nzimg::ValidBinarizationMethod(method) || !img.pixels) return false;
     const PixelView own = img.View();
     if (own.width == width && own.height == height) return PixelsToMonoRaster(own, method, out);
     // Pixels with alpha are composited over white before scaling, where transparent pixels
@@ -257,10 +254,6 @@ unsigned char *ToVertical(const DecodedImage &img, size_t dw, size_t dh, CP_Imag
 size_t Width(const DecodedImage &img) { return static_cast<size_t>(img.width); }
 size_t Height(const DecodedImage &img) { return static_cast<size_t>(img.height); }
 
-using FileData = RegularFile;
-
-bool LoadFile(const char *path, FileData *out) { return RegularFile::Read(path, nzimg::kMaxBufferBytes, out); }
-
 size_t RoundUp(size_t v, size_t m) {
     if (m <= 1) return v;
     const size_t r = v % m;
@@ -290,8 +283,8 @@ CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromData(const unsigned char *dat
 
 CP_API int Quorvantelmise_ImgUtils_GetImageSizeFromFile(const char *path, int *out_bpp, int *out_width,
                                                         int *out_height) {
-    FileData file;
-    if (!LoadFile(path, &file)) return 0;
+    RegularFile file;
+    if (!nzimg::ReadImageFile(path, &file)) return 0;
     return Quorvantelmise_ImgUtils_GetImageSizeFromData(file.bytes.get(), file.size, out_bpp, out_width, out_height);
 }
 
@@ -300,7 +293,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(const
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
     DecodedImage img;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
     return ToHorizontal(img, dst_width, dst_height, method, out_size, out_bpl);
 }
 
@@ -308,8 +301,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(const
                                                                           size_t dst_height,
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
-    FileData file;
-    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    RegularFile file;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::ReadImageFile(path, &file)) return nullptr;
     return Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(file.bytes.get(), file.size, dst_width, dst_height,
                                                                 method, out_size, out_bpl);
 }
@@ -318,7 +311,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl,
     size_t *out_width, size_t *out_height) {
     DecodedImage img;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
     unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
     if (!r) return nullptr;
     SetOut(out_width, Width(img));
@@ -329,9 +322,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithou
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(
     const char *path, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_bpl, size_t *out_width,
     size_t *out_bpp) {
-    FileData file;
+    RegularFile file;
     DecodedImage img;
-    if (!ValidMethod(method) || !LoadFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::ReadImageFile(path, &file) || !nzimg::DecodeImage(file.bytes.get(), file.size, &img))
         return nullptr;
     unsigned char *r = ToHorizontal(img, Width(img), Height(img), method, out_size, out_bpl);
     if (!r) return nullptr;
@@ -344,15 +337,15 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     const unsigned char *data, size_t length, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method,
     size_t *out_size, size_t *out_height_bytes) {
     DecodedImage img;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
     return ToVertical(img, dst_width, dst_height, method, out_size, out_height_bytes);
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(
     const char *path, size_t dst_width, size_t dst_height, CP_ImageBinarizationMethod method, size_t *out_size,
     size_t *out_height_bytes) {
-    FileData file;
-    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    RegularFile file;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::ReadImageFile(path, &file)) return nullptr;
     return Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(file.bytes.get(), file.size, dst_width,
                                                                          dst_height, method, out_size,
                                                                          out_height_bytes);
@@ -362,7 +355,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
     const unsigned char *data, size_t length, CP_ImageBinarizationMethod method, size_t *out_size,
     size_t *out_height_bytes, size_t *out_width, size_t *out_bpp) {
     DecodedImage img;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::DecodeImage(data, length, &img)) return nullptr;
     unsigned char *v = ToVertical(img, Width(img), Height(img), method, out_size, out_height_bytes);
     if (!v) return nullptr;
     SetOut(out_width, Width(img));
@@ -373,8 +366,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterIm
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(
     const char *path, CP_ImageBinarizationMethod method, size_t *out_size, size_t *out_height_bytes,
     size_t *out_width, size_t *out_bpp) {
-    FileData file;
-    if (!ValidMethod(method) || !LoadFile(path, &file)) return nullptr;
+    RegularFile file;
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::ReadImageFile(path, &file)) return nullptr;
     return Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImageWithoutScale(
         file.bytes.get(), file.size, method, out_size, out_height_bytes, out_width, out_bpp);
 }
@@ -384,7 +377,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageDataToHorizontalRaster
     size_t height_align, size_t *out_size, size_t *out_bpl, size_t *out_width, size_t *out_height) {
     DecodedImage img;
     MonoRaster r;
-    if (!ValidMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
+    if (!nzimg::ValidBinarizationMethod(method) || !nzimg::DecodeImage(data, length, &img) ||
         !nzimg::DecodedToMonoRaster(img, Width(img), Height(img), method, &r))
         return nullptr;
     const size_t width_dots = RoundUp(r.bytes_per_line * 8, width_align);

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "base/RegularFile.h"
+
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "nzcommon/imgprocess/NZMonoRaster.h"
@@ -23,6 +25,13 @@ struct DecodedImage {
 
 // The own BMP reader first, then stb_image.
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out);
+
+// An encoded image file whole. The decoder takes at most INT_MAX bytes, so a larger file is
+// refused before anything is read.
+bool ReadImageFile(const char *path, RegularFile *out);
+
+// False for a PNG with a chunk that runs past the data (checked before stb_image sees it).
+bool PngChunksArePresent(const unsigned char *data, size_t length);
 
 // Decodes tried in this process so far, so that tests can tell a call decodes once.
 unsigned long DecodeCount();

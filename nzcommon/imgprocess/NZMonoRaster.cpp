@@ -40,8 +40,7 @@ bool PixelsToMonoRaster(const PixelView &px, CP_ImageBinarizationMethod method, 
     if (code < 1 || code > 9 || !px.data) return false;
     if (code == 1 || code == 2) return MonoPixels(px, out);
     if (code == 3) return BinariseGray(px, method, out);
-    const int m = static_cast<int>(method);
-    if (m < 0 || m > 2) return false; // no point converting for a method that fails
+    if (!ValidBinarizationMethod(method)) return false; // no point converting for a method that fails
     const MallocPtr<unsigned char> gray = ToGray(px);
     if (!gray) return false;
     return BinariseGray({gray.get(), px.width, px.height, px.width, CP_ImagePixelsFormat_Gray8}, method, out);

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
+#include "nzcommon/imgprocess/NZImageLoader.h"
 #include "support/Fifo.h"
 #include "quorvantelmise.h"
 
@@ -376,22 +379,26 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
 TEST(ImageLoad, PngChunksRunningPastTheDataAreRefused) {
     const Bytes png = imgtest::Png(4, 2, 1, Bytes(8, 0x80));
     ASSERT_GT(png.size(), 20u);
-    ASSERT_TRUE(SizeQuery(png).ok);
     const Bytes iend(png.end() - 12, png.end());
     // stb_image stops at IEND without its CRC, and ignores what follows it.
-    EXPECT_TRUE(SizeQuery(Bytes(png.begin(), png.end() - 4)).ok);
+    const Bytes no_crc(png.begin(), png.end() - 4);
     Bytes trailing = png;
     trailing.insert(trailing.end(), {0xFF, 0xFF, 0xFF, 0xFF, 'I', 'D', 'A', 'T'});
-    EXPECT_TRUE(SizeQuery(trailing).ok);
-    // An IDAT declaring 1.6 GB that the data does not hold: stb_image would grow its chunk
-    // buffer to 2 GB before finding the data short.
+    // An IDAT declaring 1.6 GB that the data does not hold: stb_image would reserve a 2 GB
+    // chunk buffer before finding the data short.
     Bytes huge(png.begin(), png.end() - 12);
     huge.insert(huge.end(), {0x62, 0x00, 0x00, 0x20, 'I', 'D', 'A', 'T', 0x78, 0x5E, 0x63});
     huge.insert(huge.end(), iend.begin(), iend.end());
-    EXPECT_FALSE(SizeQuery(huge).ok);
     Bytes cut(png.begin(), png.end() - 12);
     cut.insert(cut.end(), {0x00, 0x00, 0x00, 0x10, 't', 'E', 'X', 't', 'a'});
-    EXPECT_FALSE(SizeQuery(cut).ok);
+    for (const Bytes *whole : std::initializer_list<const Bytes *>{&png, &no_crc, &trailing}) {
+        EXPECT_TRUE(nzimg::PngChunksArePresent(whole->data(), whole->size()));
+        EXPECT_TRUE(SizeQuery(*whole).ok);
+    }
+    for (const Bytes *short_chunk : std::initializer_list<const Bytes *>{&huge, &cut}) {
+        EXPECT_FALSE(nzimg::PngChunksArePresent(short_chunk->data(), short_chunk->size()));
+        EXPECT_FALSE(SizeQuery(*short_chunk).ok);
+    }
 }
 
 // A 16 x 4 picture: the left half opaque black, the right half transparent pixels that are
@@ -575,6 +582,13 @@ TEST(ImageLoad, FilesAndFailures) {
     // Only regular files: a device could be read without end, a FIFO waits for a writer.
     EXPECT_EQ(Quorvantelmise_ImgUtils_ReadFile("/dev/zero", &size), nullptr);
     EXPECT_EQ(size, -1);
+    // An image file larger than the decoder takes is refused unread (sparse: no disk used).
+    const std::string big = dir.Write("big", {});
+    ASSERT_EQ(truncate(big.c_str(), off_t{INT_MAX} + 1), 0);
+    RegularFile image_file;
+    EXPECT_FALSE(nzimg::ReadImageFile(big.c_str(), &image_file));
+    EXPECT_EQ(image_file.found_size, int64_t{INT_MAX} + 1);
+    EXPECT_EQ(image_file.bytes, nullptr);
     const qvtest::Fifo fifo(dir.path() + "/pipe");
     EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
         int bpp = 0, w = 0, h = 0;
