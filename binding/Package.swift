@@ -2,7 +2,7 @@
 // The Swift module `quorvantelmise` over the library's C interface.
 //
 // The library is found through pkg-config (`quorvantelmise.pc`): the one CMake installs, or
-// the one every build tree holds in build/pkgconfig (scripts/test.sh points PKG_CONFIG_PATH
+// the one every build tree holds in build/pkgconfig (scripts/swift.sh points PKG_CONFIG_PATH
 // and LD_LIBRARY_PATH there). Tests use Swift Testing.
 import PackageDescription
 

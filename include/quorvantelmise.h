@@ -10,8 +10,8 @@
  *
  * Threads: calls may come from any thread; several threads may use one handle at once.
  * Event callbacks run on library threads with their list's lock held: a callback must not
- * add or remove callbacks of its own kind, and a received or printer callback must not
- * close its own port.
+ * add or remove callbacks of its own kind, a written callback must not write, and a received
+ * or printer callback must not close its own port or wait for its reply.
  */
 #ifndef QUORVANTELMISE_H
 #define QUORVANTELMISE_H

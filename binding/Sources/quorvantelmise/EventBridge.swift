@@ -10,7 +10,9 @@
 // Closures run on the library's threads (see each kind), one delivery of a kind at a time,
 // while that thread holds the kind's library list mutex. A closure may remove any tag, its
 // own included (the current delivery still calls every closure it started with); it must not
-// register a closure of its own kind, which waits on that mutex.
+// register a closure of its own kind, which waits on that mutex. Nor may a written closure
+// write to a port (its delivery would wait on that mutex too), or a received or printer closure
+// close its own port or wait for that port's reply, which only its own thread could read.
 
 import CQuorvantelmise
 
