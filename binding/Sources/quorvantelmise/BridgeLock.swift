@@ -1,32 +1,6 @@
-// The lock and the tagged array that the event bridge keeps per event kind.
+// The tagged array that the event bridge keeps per event kind.
 
-#if canImport(Glibc)
-import Glibc
-#elseif canImport(Darwin)
-import Darwin
-#endif
-
-/// A plain mutex at a stable address.
-final class BridgeLock: @unchecked Sendable {
-    private let mutex = UnsafeMutablePointer<pthread_mutex_t>.allocate(capacity: 1)
-
-    init() {
-        mutex.initialize(to: pthread_mutex_t())
-        pthread_mutex_init(mutex, nil)
-    }
-
-    deinit {
-        pthread_mutex_destroy(mutex)
-        mutex.deinitialize(count: 1)
-        mutex.deallocate()
-    }
-
-    func withLock<Result>(_ body: () throws -> Result) rethrows -> Result {
-        pthread_mutex_lock(mutex)
-        defer { pthread_mutex_unlock(mutex) }
-        return try body()
-    }
-}
+import Synchronization
 
 /// The handlers of one event kind in registration order, at most one per tag.
 ///
@@ -35,8 +9,7 @@ final class BridgeLock: @unchecked Sendable {
 /// so a closure may remove its own tag. Handlers leave the lock before they are released, so
 /// whatever a closure captured is never torn down under it.
 final class TaggedHandlers<Handler: AnyObject>: @unchecked Sendable {
-    private let lock = BridgeLock()
-    private var handlers: [Handler] = []
+    private let handlers = Mutex<[Handler]>([])
     private let tagOf: (Handler) -> Int
 
     init(tagOf: @escaping (Handler) -> Int) {
@@ -45,17 +18,17 @@ final class TaggedHandlers<Handler: AnyObject>: @unchecked Sendable {
 
     /// The array as it is now; later changes leave the copy alone.
     var snapshot: [Handler] {
-        get { lock.withLock { handlers } }
+        get { handlers.withLock { $0 } }
         set {
             var previous = newValue
-            lock.withLock { swap(&handlers, &previous) }
+            handlers.withLock { swap(&$0, &previous) }
         }
     }
 
     /// Appends the handler `make` builds, unless a handler has `tag` already: false then, and
     /// nothing changes.
     func add(tag: Int, _ make: () -> Handler) -> Bool {
-        lock.withLock {
+        handlers.withLock { handlers in
             guard !handlers.contains(where: { tagOf($0) == tag }) else { return false }
             handlers.append(make())
             return true
@@ -64,7 +37,7 @@ final class TaggedHandlers<Handler: AnyObject>: @unchecked Sendable {
 
     /// Removes the handler with `tag`; false when there is none.
     func remove(tag: Int) -> Bool {
-        let removed: Handler? = lock.withLock {
+        let removed: Handler? = handlers.withLock { handlers in
             guard let index = handlers.firstIndex(where: { tagOf($0) == tag }) else { return nil }
             return handlers.remove(at: index)
         }
