@@ -163,22 +163,4 @@ import quorvantelmise
                                 dest_port: Int(printer.port) + portOffset, timeout: timeout,
                                 velnormode: velnormode) == 0, "\(name)")
     }
-
-    static let bleOpens: [(name: String, open: @Sendable (Int) -> Int)] = [
-        ("OpenBtBle", { CP_Port_OpenBtBle(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoV2", { CP_Port_OpenBtBleProtoV2(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoV3", { CP_Port_OpenBtBleProtoV3(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoVA", { CP_Port_OpenBtBleProtoVA(address: "00:11:22:33:44:55", velnormode: $0) }),
-    ]
-
-    // A mode out of range returns at once: were the library called, its search for the
-    // printer would take its 20 s.
-    @Test(arguments: bleOpens.indices)
-    func bleOpenWithAModeOutOfRangeIsNotTried(_ index: Int) {
-        let row = Self.bleOpens[index]
-        let start = ContinuousClock.now
-        #expect(row.open(1 << 31) == 0, "\(row.name)")
-        #expect(row.open(-(1 << 31) - 1) == 0, "\(row.name)")
-        #expect(ContinuousClock.now - start < .seconds(5), "\(row.name)")
-    }
 }
