@@ -66,7 +66,7 @@ void QVTestBed_StopDiscoveryResponders(void);
 /* Loopback TCP printers (tests/support's LoopbackTcpPrinter, shared with the C++ suites): each
  * listens on 127.0.0.1 at an ephemeral port, records what each connection sends, answers
  * scripted replies at once and closes its side as soon as the client closes. They need no
- * Begin. Calls without a connection act on the latest one accepted. */
+ * Begin. The calls below act on the latest connection the printer accepted. */
 
 /* Returns the printer's number, or 0 when it could not listen. */
 int QVTestBed_StartTcpPrinter(void);
