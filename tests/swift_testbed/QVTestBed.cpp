@@ -19,6 +19,7 @@
 #include "ports/PortTiming.h"
 #include "ports/UdpTestBytes.h"
 #include "quorvantelmise.h"
+#include "support/LoopbackTcpPrinter.h"
 #include "support/LoopbackUdpPeer.h"
 #include "support/NetNamespaceEntry.h"
 #include "support/ScopedBleTiming.h"
@@ -135,6 +136,37 @@ Result WithPrinter(int number, Result none, const std::function<Result(BedPrinte
     return found == b.printers.end() ? none : body(*found->second);
 }
 
+// The loopback TCP printers, apart from the bed: they need no Begin, and their waits must
+// not hold the bed's lock. A call keeps its printer alive while it runs, so a stop on another
+// thread ends the printer only after it.
+struct TcpPrinters {
+    std::mutex mutex;
+    std::map<int, std::shared_ptr<qvtest::LoopbackTcpPrinter>> started;
+    int next = 1;
+};
+
+TcpPrinters& tcpPrinters() {
+    static TcpPrinters* instance = new TcpPrinters;  // never destroyed, like the bed
+    return *instance;
+}
+
+std::shared_ptr<qvtest::LoopbackTcpPrinter> TcpPrinter(int number) {
+    TcpPrinters& all = tcpPrinters();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    auto found = all.started.find(number);
+    return found == all.started.end() ? nullptr : found->second;
+}
+
+Bytes BytesOf(const unsigned char* bytes, int count) {
+    return bytes == nullptr || count <= 0 ? Bytes{} : Bytes(bytes, bytes + count);
+}
+
+int CopyOut(const Bytes& bytes, unsigned char* buffer, int capacity) {
+    if (buffer != nullptr && capacity > 0)
+        std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), static_cast<size_t>(capacity)), buffer);
+    return static_cast<int>(bytes.size());
+}
+
 // Any function of this library: its address tells which loaded object is the bed.
 int InTheBed() { return 0; }
 
@@ -220,12 +252,7 @@ QV_TESTBED_API int QVTestBed_IsConnected(int printer) {
 }
 
 QV_TESTBED_API int QVTestBed_Received(int printer, unsigned char* buffer, int capacity) {
-    return WithPrinter<int>(printer, 0, [&](BedPrinter& p) {
-        const Bytes received = p.Received();
-        if (buffer != nullptr && capacity > 0)
-            std::copy_n(received.begin(), std::min<size_t>(received.size(), static_cast<size_t>(capacity)), buffer);
-        return static_cast<int>(received.size());
-    });
+    return WithPrinter<int>(printer, 0, [&](BedPrinter& p) { return CopyOut(p.Received(), buffer, capacity); });
 }
 
 QV_TESTBED_API int QVTestBed_Send(int printer, const unsigned char* bytes, int count) {
@@ -282,4 +309,76 @@ QV_TESTBED_API void QVTestBed_StopDiscoveryResponders(void) {
     Bed& b = bed();
     std::lock_guard<std::mutex> lock(b.mutex);
     stopped = std::exchange(b.responders, Responders{});
+}
+
+QV_TESTBED_API int QVTestBed_StartTcpPrinter(void) {
+    std::shared_ptr<qvtest::LoopbackTcpPrinter> printer;
+    try {
+        printer = std::make_shared<qvtest::LoopbackTcpPrinter>();
+    } catch (const std::exception&) {
+        return 0;
+    }
+    TcpPrinters& all = tcpPrinters();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    const int number = all.next++;
+    all.started.emplace(number, std::move(printer));
+    return number;
+}
+
+QV_TESTBED_API void QVTestBed_StopTcpPrinter(int printer) {
+    std::shared_ptr<qvtest::LoopbackTcpPrinter> stopped;
+    TcpPrinters& all = tcpPrinters();
+    std::lock_guard<std::mutex> lock(all.mutex);
+    auto found = all.started.find(printer);
+    if (found == all.started.end()) return;
+    stopped = std::move(found->second);
+    all.started.erase(found);
+}
+
+QV_TESTBED_API int QVTestBed_TcpPrinterPort(int printer) {
+    const auto p = TcpPrinter(printer);
+    return p ? p->Port() : 0;
+}
+
+QV_TESTBED_API void QVTestBed_AddTcpReply(int printer, const unsigned char* trigger, int trigger_count,
+                                          const unsigned char* reply, int reply_count, int once) {
+    if (const auto p = TcpPrinter(printer))
+        p->AddReply(BytesOf(trigger, trigger_count), BytesOf(reply, reply_count), once != 0);
+}
+
+QV_TESTBED_API void QVTestBed_TcpSend(int printer, const unsigned char* bytes, int count) {
+    if (const auto p = TcpPrinter(printer)) p->Send(BytesOf(bytes, count));
+}
+
+QV_TESTBED_API int QVTestBed_TcpReceived(int printer, unsigned char* buffer, int capacity) {
+    const auto p = TcpPrinter(printer);
+    return p ? CopyOut(p->Received(), buffer, capacity) : 0;
+}
+
+QV_TESTBED_API int QVTestBed_WaitForTcpConnections(int printer, int count, int timeout_ms) {
+    const auto p = TcpPrinter(printer);
+    return p && count >= 0 && p->WaitForConnections(static_cast<size_t>(count), timeout_ms);
+}
+
+QV_TESTBED_API int QVTestBed_WaitForTcpBytes(int printer, int count, int timeout_ms) {
+    const auto p = TcpPrinter(printer);
+    return p && count >= 0 && p->WaitForBytes(static_cast<size_t>(count), timeout_ms);
+}
+
+QV_TESTBED_API int QVTestBed_WaitForTcpClientClose(int printer, int timeout_ms) {
+    const auto p = TcpPrinter(printer);
+    return p && p->WaitForClientClose(timeout_ms);
+}
+
+QV_TESTBED_API void QVTestBed_StatusFrame(const unsigned char* data, unsigned char type, unsigned char* frame) {
+    if (data == nullptr || frame == nullptr) return;
+    const Bytes made = qvtest::LoopbackTcpPrinter::StatusFrame(data, type);
+    std::copy(made.begin(), made.end(), frame);
+}
+
+QV_TESTBED_API int QVTestBed_FramedPacket(unsigned char type, unsigned short command, unsigned int parameter,
+                                          const unsigned char* body, int body_count, unsigned char* packet,
+                                          int capacity) {
+    const Bytes made = qvtest::LoopbackTcpPrinter::FramedPacket(type, command, parameter, BytesOf(body, body_count));
+    return CopyOut(made, packet, capacity);
 }

@@ -1,7 +1,7 @@
 /*
  * The test bed of the Swift tests: a build of the library with a few C calls added that
  * script what only tests reach (the simulated Bluetooth LE radio and its printers, the waits,
- * a network namespace with discovery responders).
+ * a network namespace with discovery responders, loopback TCP printers).
  *
  * The library keeps its internals hidden, so no separate library could reach the copy that
  * the Swift module calls. The bed therefore is a whole copy of the library, and takes its
@@ -62,6 +62,40 @@ int QVTestBed_EnterNetNamespace(char *reason, int capacity);
 int QVTestBed_StartDiscoveryResponders(const unsigned char *mac_a, const char *name_a,
                                        const unsigned char *mac_b);
 void QVTestBed_StopDiscoveryResponders(void);
+
+/* Loopback TCP printers (tests/support's LoopbackTcpPrinter, shared with the C++ suites): each
+ * listens on 127.0.0.1 at an ephemeral port, records what each connection sends, answers
+ * scripted replies at once and closes its side as soon as the client closes. They need no
+ * Begin. The calls below act on the latest connection the printer accepted. */
+
+/* Returns the printer's number, or 0 when it could not listen. */
+int QVTestBed_StartTcpPrinter(void);
+/* Ends the printer's thread and closes its connections. */
+void QVTestBed_StopTcpPrinter(int printer);
+int QVTestBed_TcpPrinterPort(int printer);
+/* Whenever a connection's received bytes contain the trigger (searching on after the end of
+ * its previous match), the reply goes out on that connection at once; with once, only the
+ * first time. */
+void QVTestBed_AddTcpReply(int printer, const unsigned char *trigger, int trigger_count,
+                           const unsigned char *reply, int reply_count, int once);
+/* Sends the bytes on the latest connection (unsolicited status frames, say). */
+void QVTestBed_TcpSend(int printer, const unsigned char *bytes, int count);
+/* The bytes the latest connection received: copies at most capacity of them into buffer and
+ * returns how many there are. */
+int QVTestBed_TcpReceived(int printer, unsigned char *buffer, int capacity);
+/* 1 once the condition holds, 0 when timeout_ms passed first. */
+int QVTestBed_WaitForTcpConnections(int printer, int count, int timeout_ms);
+int QVTestBed_WaitForTcpBytes(int printer, int count, int timeout_ms);
+int QVTestBed_WaitForTcpClientClose(int printer, int timeout_ms);
+
+/* Frames a printer sends. The 8-byte status frame: 0x53, the five data bytes, the type and a
+ * check byte that makes the XOR of all eight 0. */
+void QVTestBed_StatusFrame(const unsigned char *data, unsigned char type, unsigned char *frame);
+/* A framed maintenance packet: the 12-byte little-endian header, then the body. Copies at
+ * most capacity bytes of it into packet and returns its length. */
+int QVTestBed_FramedPacket(unsigned char type, unsigned short command, unsigned int parameter,
+                           const unsigned char *body, int body_count, unsigned char *packet,
+                           int capacity);
 
 #ifdef __cplusplus
 }

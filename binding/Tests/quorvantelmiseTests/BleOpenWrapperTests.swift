@@ -52,6 +52,21 @@ struct BleOpen: CustomTestStringConvertible, Sendable {
         }
     }
 
+    // A mode beyond signed 32 bits is refused without a search: wrapped, the open would reach
+    // the printer placed at the address and connect.
+    @Test(arguments: opens.prefix(4))
+    func aModeOutOfRangeIsNotTried(_ row: BleOpen) throws {
+        try withTestBed {
+            let printer = try BedPrinter(profile: row.profile)
+            for mode in [1 << 31, -(1 << 31) - 1] {
+                let port = row.open(printer.address, mode)
+                #expect(port == 0, "mode \(mode)")
+                if port != 0 { _ = CP_Port_Close(handle: port) }
+                #expect(!printer.isConnected, "mode \(mode)")
+            }
+        }
+    }
+
     // No printer at the address: the search gives up after the bed's shortened time.
     @Test(arguments: opens.prefix(4))
     func aPrinterNeverSeenIsNotOpened(_ row: BleOpen) throws {

@@ -122,11 +122,12 @@ struct NetworkDiscovery {
 
 
     // A timeout that would wrap is refused before anything is sent (in the namespace all the
-    // same: were it sent, it would broadcast).
+    // same: were it sent, it would broadcast). The first find would cancel a wrapped search.
     @Test(arguments: [-1, 1 << 32])
     func aTimeoutBeyondItsWidthSearchesNothing(_ timeout: Int) throws {
         try withTestBed {
-            guard let (finds, took) = try searchInNetNamespace(timeout: timeout, controller: CP_LoopController())
+            guard let (finds, took) = try searchInNetNamespace(timeout: timeout, controller: CP_LoopController(),
+                                                               cancelOnFind: true)
             else { return }
             #expect(finds.recorder.events.isEmpty)
             #expect(took < .milliseconds(100), "\(took)")
@@ -219,13 +220,17 @@ struct BleFind: Hashable {
         }
     }
 
-    // Wrapped, -1 would scan for 49 days.
-    @Test(arguments: [-1, 1 << 32])
+    // Wrapped, these would scan for 49 days or a minute and report the printer placed here;
+    // the first find cancels such a scan, so a wrong call fails at once.
+    @Test(arguments: [-1, (1 << 32) + 60_000])
     func aTimeoutBeyondItsWidthScansNothing(_ timeout: Int) throws {
         try withTestBed {
+            let printer = try BedPrinter(profile: .plain)
             let controller = CP_LoopController()
             defer { controller.cancelLoop() }  // ends a scan that should not have started
-            let search = Search(timeout: timeout, controller: controller)
+            let search = Search(timeout: timeout, controller: controller) { find in
+                if find.address == printer.address { controller.cancelLoop() }
+            }
             let took = try #require(search.wait(), "the scan did not end")
             #expect(took < .milliseconds(100), "\(took)")
             #expect(search.finds.recorder.events.isEmpty)

@@ -102,9 +102,24 @@ private let zeros = { (count: Int) in Array(repeating: "00", count: count).joine
             printer.addReply(trigger: Self.batteryQuery, reply: reply, once: true)
             #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: 3000) == 87)
             #expect(printer.received() == Self.batteryQuery)
-            // No reply, and a timeout that does not fit (asked of nobody).
+            // The reply was used up: no reply.
             #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: 50) == -1)
-            #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: -1) == -1)
+        }
+    }
+
+    // A timeout that does not fit is refused without asking: the printer answers every query
+    // at once, so a wrapped one (3000 ms, or 49 days for -1) would come back with the answer.
+    @Test func queriesWithATimeoutBeyondItsWidthAskNothing() throws {
+        try withPrinterPort { printer, port in
+            printer.addReply(trigger: Self.batteryQuery, reply: packet(63, 86, [0, 0, 0, 0, 0x38, 0x37]))
+            printer.addReply(trigger: Self.serialQuery, reply: packet(63, 78, Array("SN1".utf8)))
+            #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: 3000) == 87)
+            #expect(CP_Proto_QuerySerialNumber(handle: port, timeout: 3000) == "SN1")
+            for timeout in [-1, beyond32Bits + 3000] {
+                #expect(CP_Proto_QueryBatteryLevel(handle: port, timeout: timeout) == -1, "\(timeout)")
+                #expect(CP_Proto_QuerySerialNumber(handle: port, timeout: timeout) == nil, "\(timeout)")
+            }
+            #expect(printer.received() == Self.batteryQuery + Self.serialQuery)
         }
     }
 
@@ -129,7 +144,6 @@ private let zeros = { (count: Int) in Array(repeating: "00", count: count).joine
             #expect(CP_Proto_QuerySerialNumber(handle: port, timeout: 50) == nil)
             #expect(printer.waitForBytes(Self.serialQuery.count))
             #expect(printer.received() == Self.serialQuery)
-            #expect(CP_Proto_QuerySerialNumber(handle: port, timeout: beyond32Bits) == nil)
         }
     }
 }

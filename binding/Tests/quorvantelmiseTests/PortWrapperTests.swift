@@ -94,57 +94,50 @@ import quorvantelmise
     }
 
     @Test func tcpPortWritesReadsInPlaceAndCloses() throws {
-        let printer = try LoopbackPrinter()
-        defer { printer.stop() }
-        printer.addReply(trigger: [0x10, 0x04, 0x01], reply: [0x41, 0x42])
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
-                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        #expect(CP_Port_IsOpened(handle: port))
-        #expect(CP_Port_IsConnectionValid(handle: port))
-        #expect(CP_Port_GetMemoryBufferData(handle: port) == [], "not a memory port")
+        try withPrinterPort(bodyCloses: true) { printer, port in
+            printer.addReply(trigger: [0x10, 0x04, 0x01], reply: [0x41, 0x42])
+            #expect(CP_Port_IsOpened(handle: port))
+            #expect(CP_Port_IsConnectionValid(handle: port))
+            #expect(CP_Port_GetMemoryBufferData(handle: port) == [], "not a memory port")
 
-        #expect(CP_Port_Write(handle: port, buffer: [0x10, 0x04, 0x01, 0xEE], count: 3,
-                              timeout: 1000) == 3)
-        #expect(printer.waitForBytes(3))
-        #expect(hex(printer.received()) == "10 04 01")
+            #expect(CP_Port_Write(handle: port, buffer: [0x10, 0x04, 0x01, 0xEE], count: 3,
+                                  timeout: 1000) == 3)
+            #expect(printer.waitForBytes(3))
+            #expect(hex(printer.received()) == "10 04 01")
 
-        // Two bytes come for four asked: the first two elements change, no others, and the
-        // array keeps its length.
-        var buffer = [UInt8](repeating: 0xEE, count: 10)
-        #expect(CP_Port_Read(handle: port, buffer: &buffer, count: 4, timeout: 300) == 2)
-        #expect(hex(buffer) == "41 42 EE EE EE EE EE EE EE EE")
+            // Two bytes come for four asked: the first two elements change, no others, and the
+            // array keeps its length.
+            var buffer = [UInt8](repeating: 0xEE, count: 10)
+            #expect(CP_Port_Read(handle: port, buffer: &buffer, count: 4, timeout: 300) == 2)
+            #expect(hex(buffer) == "41 42 EE EE EE EE EE EE EE EE")
 
-        #expect(CP_Port_Close(handle: port))
-        #expect(printer.waitForClientClose())
+            #expect(CP_Port_Close(handle: port))
+            #expect(printer.waitForClientClose())
+        }
     }
 
     @Test func readUntilByteStopsAtTheByteAndLeavesTheRest() throws {
-        let printer = try LoopbackPrinter()
-        defer { printer.stop() }
-        let port = CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
-                                   dest_port: Int(printer.port), timeout: 2000, velnormode: 0)
-        try #require(port != 0)
-        defer { _ = CP_Port_Close(handle: port) }
-        #expect(printer.waitForConnections(1))
-        printer.send([0x41, 0x42, 0x0A, 0x43])
+        try withPrinterPort { printer, port in
+            #expect(printer.waitForConnections(1))
+            printer.send([0x41, 0x42, 0x0A, 0x43])
 
-        var buffer = [UInt8](repeating: 0, count: 8)
-        let start = ContinuousClock.now
-        #expect(CP_Port_ReadUntilByte(handle: port, buffer: &buffer, count: 8, timeout: 20_000,
-                                      breakByte: 0x0A) == 3)
-        #expect(ContinuousClock.now - start < .seconds(10), "returns at the byte, not the timeout")
-        #expect(hex(buffer.prefix(3)) == "41 42 0A")
+            var buffer = [UInt8](repeating: 0, count: 8)
+            let start = ContinuousClock.now
+            #expect(CP_Port_ReadUntilByte(handle: port, buffer: &buffer, count: 8, timeout: 20_000,
+                                          breakByte: 0x0A) == 3)
+            #expect(ContinuousClock.now - start < .seconds(10), "returns at the byte, not the timeout")
+            #expect(hex(buffer.prefix(3)) == "41 42 0A")
 
-        // A read into an array shorter than its count takes nothing.
-        var short = [UInt8](repeating: 0, count: 2)
-        #expect(CP_Port_Read(handle: port, buffer: &short, count: 3, timeout: 1000) == -1)
-        #expect(CP_Port_ReadUntilByte(handle: port, buffer: &short, count: 3, timeout: 1000,
-                                      breakByte: 0x0A) == -1)
-        #expect(short == [0, 0])
-        #expect(CP_Port_Available(handle: port) == 1)
-        #expect(CP_Port_SkipAvailable(handle: port))
-        #expect(CP_Port_Available(handle: port) == 0)
+            // A read into an array shorter than its count takes nothing.
+            var short = [UInt8](repeating: 0, count: 2)
+            #expect(CP_Port_Read(handle: port, buffer: &short, count: 3, timeout: 1000) == -1)
+            #expect(CP_Port_ReadUntilByte(handle: port, buffer: &short, count: 3, timeout: 1000,
+                                          breakByte: 0x0A) == -1)
+            #expect(short == [0, 0])
+            #expect(CP_Port_Available(handle: port) == 1)
+            #expect(CP_Port_SkipAvailable(handle: port))
+            #expect(CP_Port_Available(handle: port) == 0)
+        }
     }
 
     // A wrapped port, timeout or mode would reach the printer and open.
@@ -162,23 +155,5 @@ import quorvantelmise
         #expect(CP_Port_OpenTcp(local_ip: "", dest_ip: LoopbackPrinter.address,
                                 dest_port: Int(printer.port) + portOffset, timeout: timeout,
                                 velnormode: velnormode) == 0, "\(name)")
-    }
-
-    static let bleOpens: [(name: String, open: @Sendable (Int) -> Int)] = [
-        ("OpenBtBle", { CP_Port_OpenBtBle(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoV2", { CP_Port_OpenBtBleProtoV2(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoV3", { CP_Port_OpenBtBleProtoV3(address: "00:11:22:33:44:55", velnormode: $0) }),
-        ("OpenBtBleProtoVA", { CP_Port_OpenBtBleProtoVA(address: "00:11:22:33:44:55", velnormode: $0) }),
-    ]
-
-    // A mode out of range returns at once: were the library called, its search for the
-    // printer would take its 20 s.
-    @Test(arguments: bleOpens.indices)
-    func bleOpenWithAModeOutOfRangeIsNotTried(_ index: Int) {
-        let row = Self.bleOpens[index]
-        let start = ContinuousClock.now
-        #expect(row.open(1 << 31) == 0, "\(row.name)")
-        #expect(row.open(-(1 << 31) - 1) == 0, "\(row.name)")
-        #expect(ContinuousClock.now - start < .seconds(5), "\(row.name)")
     }
 }

@@ -323,14 +323,22 @@ private func printLines(_ port: Int, _ count: Int, _ starts: [Int], _ ends: [Int
         }
     }
 
-    // A timeout that does not fit is refused at once: wrapped, it would wait for weeks.
-    @Test(.timeLimit(.minutes(1)))
-    func realTimeStatusWithoutReplyIsZero() throws {
+    @Test func realTimeStatusWithoutReplyIsZero() throws {
         try withPrinterPort { printer, port in
             #expect(CP_Pos_QueryRTStatus(handle: port, timeout: 50) == 0)
             #expect(printer.waitForBytes(12))
+        }
+    }
+
+    // A timeout that does not fit is refused without asking: the printer answers every query
+    // at once, so a wrapped one (3000 ms, or 49 days for -1) would come back with its status.
+    @Test func realTimeStatusWithATimeoutBeyondItsWidthAsksNothing() throws {
+        try withPrinterPort { printer, port in
+            printer.addReply(trigger: Self.rtQuery, reply: [0x12, 0x12, 0x12, 0x12])
+            #expect(CP_Pos_QueryRTStatus(handle: port, timeout: 3000) == 0x1212_1212)
             #expect(CP_Pos_QueryRTStatus(handle: port, timeout: -1) == 0)
-            #expect(CP_Pos_QueryRTStatus(handle: port, timeout: beyond32Bits) == 0)
+            #expect(CP_Pos_QueryRTStatus(handle: port, timeout: beyond32Bits + 3000) == 0)
+            #expect(printer.received() == Self.rtQuery)
         }
     }
 
