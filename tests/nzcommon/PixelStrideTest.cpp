@@ -43,6 +43,15 @@ struct StrideCase {
     {name, CP_ImagePixelsFormat_Gray8, [](const unsigned char *p, long long s) { return Made(expr); }, false}
 #define RASTER_CALL(name, expr)                                                                                   \
     {name, CP_ImagePixelsFormat_Mono, [](const unsigned char *p, long long s) { return Made(expr); }, false}
+// The JBIG calls give a length, 0 on failure; the Bytes forms write into dst.
+#define JBIG_CALL(name, format, int_stride, expr)                                                                 \
+    {name, format,                                                                                                \
+     [](const unsigned char *p, long long s) {                                                                    \
+         unsigned char dst[4096];                                                                                 \
+         (void)dst;                                                                                               \
+         return (expr) != 0;                                                                                      \
+     },                                                                                                           \
+     int_stride}
 
 const StrideCase kStrideCases[] = {
     PIXELS_TO_MONO(1), PIXELS_TO_MONO(2), PIXELS_TO_MONO(3), PIXELS_TO_MONO(4), PIXELS_TO_MONO(5),
@@ -66,33 +75,16 @@ const StrideCase kStrideCases[] = {
     RASTER_CALL("wider stride, both strides", Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetOverbound(size_t(s), kWidth, kHeight, p, size_t(s), 1)),
     RASTER_CALL("raster to Image1", Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImage1(size_t(s), kWidth, kHeight, p)),
     RASTER_CALL("raster to gray", Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGrayImage(size_t(s), kWidth, kHeight, p)),
-    {"JBIG length of RGB", CP_ImagePixelsFormat_Rgb888,
-     [](const unsigned char *p, long long s) {
-         return Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(p, 0, kWidth, kHeight, size_t(s), CP_ImagePixelsFormat_Rgb888, kDither) != 0;
-     },
-     false},
-    {"JBIG bytes of mono", CP_ImagePixelsFormat_Mono,
-     [](const unsigned char *p, long long s) {
-         unsigned char dst[4096];
-         return Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataBytes(p, 0, kWidth, kHeight, size_t(s), CP_ImagePixelsFormat_Mono, kDither, dst, sizeof dst) != 0;
-     },
-     false},
-    {"CP_Image JBIG length of RGB", CP_ImagePixelsFormat_Rgb888,
-     [](const unsigned char *p, long long s) {
-         return CP_Image_GetCompressToJBIGDataLength(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Rgb888, kDither) != 0;
-     },
-     true},
-    {"CP_Image JBIG length of gray", CP_ImagePixelsFormat_Gray8,
-     [](const unsigned char *p, long long s) {
-         return CP_Image_GetCompressToJBIGDataLength(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Gray8, kDither) != 0;
-     },
-     true},
-    {"CP_Image JBIG bytes of BGRA", CP_ImagePixelsFormat_Bgra8888,
-     [](const unsigned char *p, long long s) {
-         unsigned char dst[4096];
-         return CP_Image_GetCompressToJBIGDataBytes(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Bgra8888, kDither, dst, sizeof dst) != 0;
-     },
-     true},
+    JBIG_CALL("JBIG length of RGB", CP_ImagePixelsFormat_Rgb888, false,
+              Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataLength(p, 0, kWidth, kHeight, size_t(s), CP_ImagePixelsFormat_Rgb888, kDither)),
+    JBIG_CALL("JBIG bytes of mono", CP_ImagePixelsFormat_Mono, false,
+              Quorvantelmise_ImgUtils_GetRasterDataCompressToJBIGDataBytes(p, 0, kWidth, kHeight, size_t(s), CP_ImagePixelsFormat_Mono, kDither, dst, sizeof dst)),
+    JBIG_CALL("CP_Image JBIG length of RGB", CP_ImagePixelsFormat_Rgb888, true,
+              CP_Image_GetCompressToJBIGDataLength(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Rgb888, kDither)),
+    JBIG_CALL("CP_Image JBIG length of gray", CP_ImagePixelsFormat_Gray8, true,
+              CP_Image_GetCompressToJBIGDataLength(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Gray8, kDither)),
+    JBIG_CALL("CP_Image JBIG bytes of BGRA", CP_ImagePixelsFormat_Bgra8888, true,
+              CP_Image_GetCompressToJBIGDataBytes(p, 0, kWidth, kHeight, int(s), CP_ImagePixelsFormat_Bgra8888, kDither, dst, sizeof dst)),
 };
 
 // A stride shorter than one row of the format (a stride counted in pixels, say) would read
