@@ -11,6 +11,7 @@ import gc
 import io
 import os
 import resource
+import select
 import shutil
 import statistics
 import subprocess
@@ -39,17 +40,25 @@ class Server:
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1, env=env)
         self.name = os.path.basename(argv[1] if argv[0] == sys.executable else argv[0])
 
-    def run(self, job):
+    def run(self, job, timeout=120):
         self.proc.stdin.write(job + "\n")
         self.proc.stdin.flush()
+        # One answer per request, so nothing is left in the reader's buffer to hide behind.
+        if not select.select([self.proc.stdout], [], [], timeout)[0]:
+            self.proc.kill()
+            raise RuntimeError(f"{self.name} {job}: no answer within {timeout} s")
         answer = self.proc.stdout.readline().strip()
         if not answer or answer.startswith("ERR"):
             raise RuntimeError(f"{self.name} {job}: {answer or 'no answer'}")
         return tuple(int(v) for v in answer.split())
 
     def close(self):
-        self.proc.stdin.close()
-        self.proc.wait(timeout=30)
+        try:
+            self.proc.stdin.close()
+            self.proc.wait(timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+            self.proc.wait()
 
 
 class Peers:
