@@ -1,6 +1,8 @@
 #include "nzcommon/imgprocess/NZImageBinarize.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -9,6 +11,7 @@
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZKernelPath.h"
 #include "nzcommon/imgprocess/NZMonoRaster.h"
 
 using nzimg::AllocZeroedBytes;
@@ -273,7 +276,8 @@ bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
     return true;
 }
 
-bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
+// The reference: the documented steps dot by dot on a copy of the whole image.
+bool FillFloydSteinbergReference(const PixelView &g, unsigned char *out, size_t bpl) {
     const size_t width = g.width, height = g.height;
     size_t size;
     if (!MulSize(width, height, &size)) return false;
@@ -302,6 +306,103 @@ bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
         }
     }
     return true;
+}
+
+// The shares of one dot's error, by the value the dot reached before its clamp: a row's
+// values are carried unclamped, so the step from one dot to the next is one look-up and
+// one add. Each share is the truncating integer division of the clamped dot's error.
+constexpr int kFloydLow = -64, kFloydHigh = 320; // reached values lie in -55 .. 310
+struct FloydShares {
+    std::array<int8_t, kFloydHigh - kFloydLow> right, below_left, below, below_right;
+};
+constexpr FloydShares MakeFloydShares() {
+    FloydShares t{};
+    for (int v = kFloydLow; v < kFloydHigh; ++v) {
+        const int old = std::clamp(v, 0, 255);
+        const int err = old - (old < 128 ? 0 : 255);
+        const size_t i = static_cast<size_t>(v - kFloydLow);
+        t.right[i] = static_cast<int8_t>(err * 7 / 16);
+        t.below_left[i] = static_cast<int8_t>(err * 3 / 16);
+        t.below[i] = static_cast<int8_t>(err * 5 / 16);
+        t.below_right[i] = static_cast<int8_t>(err / 16);
+    }
+    return t;
+}
+constexpr FloydShares kFloydShares = MakeFloydShares();
+
+inline unsigned char Clamp255(int v) { return static_cast<unsigned char>(std::min(std::max(v, 0), 255)); }
+
+// One row: row holds its values after the row above spread its error (read only: a dot's
+// new value is needed only by the next dot), below the next row's values, updated here,
+// or null on the last row. Each dot of below takes its three shares in the documented
+// order, clamped after each: from the dot left of it, the dot above, the dot right of it.
+template <bool kBelow> void FloydRow(const unsigned char *row, unsigned char *below, size_t w, unsigned char *out) {
+    const FloydShares &t = kFloydShares;
+    unsigned bits = 0;
+    auto put = [&](size_t x, int v) {
+        bits = bits << 1 | (v < 128); // the clamped value is below 128 exactly when v is
+        if (x % 8 == 7) out[x / 8] = static_cast<unsigned char>(bits), bits = 0;
+    };
+    int v = row[0];
+    size_t i = static_cast<size_t>(v - kFloydLow);
+    if (w == 1) {
+        if constexpr (kBelow) below[0] = Clamp255(below[0] + t.below[i]);
+        put(0, v);
+    } else {
+        // left: below[x - 1] waiting for its last share; mid: below[x] waiting for two.
+        int left = 0, mid = 0;
+        if constexpr (kBelow) {
+            left = Clamp255(below[0] + t.below[i]);
+            mid = Clamp255(below[1] + t.below_right[i]);
+        }
+        put(0, v);
+        v = row[1] + t.right[i];
+        for (size_t x = 1; x + 1 < w; ++x) {
+            i = static_cast<size_t>(v - kFloydLow);
+            if constexpr (kBelow) {
+                below[x - 1] = Clamp255(left + t.below_left[i]);
+                left = Clamp255(mid + t.below[i]);
+                mid = Clamp255(below[x + 1] + t.below_right[i]);
+            }
+            put(x, v);
+            v = row[x + 1] + t.right[i];
+        }
+        i = static_cast<size_t>(v - kFloydLow);
+        if constexpr (kBelow) {
+            below[w - 2] = Clamp255(left + t.below_left[i]);
+            below[w - 1] = Clamp255(mid + t.below[i]);
+        }
+        put(w - 1, v);
+    }
+    if (w % 8 != 0) out[w / 8] = static_cast<unsigned char>(bits << (8 - w % 8));
+}
+
+// Two rows of working bytes: the diffusion reaches one row down only.
+bool FillFloydSteinbergRows(const PixelView &g, unsigned char *out, size_t bpl) {
+    const size_t width = g.width, height = g.height;
+    size_t bytes;
+    if (!MulSize(width, 2, &bytes)) return false;
+    MallocPtr<unsigned char> work(static_cast<unsigned char *>(std::malloc(bytes)));
+    if (!work) return false;
+    unsigned char *next = work.get(), *spare = work.get() + width;
+    const unsigned char *row = g.data; // the first row takes no error from above
+    for (size_t y = 0; y < height; ++y) {
+        unsigned char *bits = out + y * bpl;
+        if (y + 1 == height) {
+            FloydRow<false>(row, nullptr, width, bits);
+            break;
+        }
+        std::memcpy(next, g.data + (y + 1) * g.stride, width);
+        FloydRow<true>(row, next, width, bits);
+        row = next;
+        std::swap(next, spare);
+    }
+    return true;
+}
+
+bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
+    if (nzimg::ChosenKernelPath() == nzimg::KernelPath::Reference) return FillFloydSteinbergReference(g, out, bpl);
+    return FillFloydSteinbergRows(g, out, bpl);
 }
 
 // The layout is set before the raster is allocated, so that the exported calls report it

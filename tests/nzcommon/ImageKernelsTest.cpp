@@ -9,6 +9,7 @@
 
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
+#include "nzcommon/imgprocess/NZKernelPath.h"
 #include "quorvantelmise.h"
 
 using imgtest::Bytes;
@@ -123,12 +124,72 @@ const RasterGolden kRasterGolden[] = {
     {"integer Floyd-Steinberg", Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormatUseErrorDiffusion, 0xDBA7025490D0550Aull},
 };
 
-TEST(ImageKernels, GrayConversionGivesTheCapturedBytes) {
+// Runs a test once per kernel path; the vector one skips where the processor lacks it.
+class ImageKernels : public testing::TestWithParam<nzimg::KernelPath> {
+protected:
+    void SetUp() override {
+        if (GetParam() == nzimg::KernelPath::Avx2 && !nzimg::Avx2Available()) GTEST_SKIP() << "no AVX2 here";
+        nzimg::RequestKernelPath(GetParam());
+        ASSERT_EQ(nzimg::ChosenKernelPath(), GetParam());
+    }
+    void TearDown() override { nzimg::RequestKernelPath(nzimg::KernelPath::Avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, ImageKernels,
+                         testing::Values(nzimg::KernelPath::Reference, nzimg::KernelPath::Scalar, nzimg::KernelPath::Avx2),
+                         [](const testing::TestParamInfo<nzimg::KernelPath> &p) {
+                             switch (p.param) {
+                             case nzimg::KernelPath::Reference: return std::string("Reference");
+                             case nzimg::KernelPath::Scalar: return std::string("Scalar");
+                             default: return std::string("Avx2");
+                             }
+                         });
+
+TEST_P(ImageKernels, GrayConversionGivesTheCapturedBytes) {
     for (const GrayGolden &g : kGrayGolden) EXPECT_EQ(GrayHash(g.format), g.hash) << "format " << g.format;
 }
 
-TEST(ImageKernels, BinarisationGivesTheCapturedBytes) {
+TEST_P(ImageKernels, BinarisationGivesTheCapturedBytes) {
     for (const RasterGolden &r : kRasterGolden) EXPECT_EQ(RasterHash(r.binarise), r.hash) << r.name;
+}
+
+// The documented arithmetic written out, for whole-range comparisons.
+int RefLuma(int r, int g, int b) { return static_cast<int>(0.299 * r + 0.587 * g + 0.114 * b); }
+int RefOverWhite(int gray, int a) {
+    const double t = 1 - a / 255.0;
+    return static_cast<int>(255 * t + gray * (1 - t) + 0.5);
+}
+
+TEST_P(ImageKernels, EveryColourOfEveryFormatMatchesTheDocumentedArithmetic) {
+    // All 2^24 colours once in each colour format, with an alpha taken from the colour so
+    // that every alpha value meets many colours and whole vector steps stay opaque.
+    const size_t w = 4096, h = 4096;
+    for (int format = 4; format <= 9; ++format) {
+        SCOPED_TRACE(format);
+        const int bpp = format <= 5 ? 3 : 4;
+        static const int kOffsets[10][4] = {{}, {}, {}, {}, {0, 1, 2, -1}, {2, 1, 0, -1}, {1, 2, 3, 0},
+                                            {0, 1, 2, 3}, {3, 2, 1, 0}, {2, 1, 0, 3}}; // R, G, B, A
+        const int *at = kOffsets[format];
+        Bytes px(w * h * bpp);
+        auto alpha_of = [](size_t i) { return (i >> 5) % 3 == 0 ? static_cast<int>(static_cast<uint32_t>(i * 2654435761u) >> 24) : 255; };
+        for (size_t i = 0; i < w * h; ++i) {
+            unsigned char *p = &px[i * bpp];
+            p[at[0]] = static_cast<unsigned char>(i >> 16), p[at[1]] = static_cast<unsigned char>(i >> 8);
+            p[at[2]] = static_cast<unsigned char>(i);
+            if (bpp == 4) p[at[3]] = static_cast<unsigned char>(alpha_of(i));
+        }
+        unsigned char *g = Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(px.data(), w, h, w * bpp,
+                                                                           static_cast<CP_ImagePixelsFormat>(format));
+        ASSERT_NE(g, nullptr);
+        size_t wrong = 0;
+        for (size_t i = 0; i < w * h; ++i) {
+            int want = RefLuma(int(i >> 16), int(i >> 8 & 255), int(i & 255));
+            if (bpp == 4) want = RefOverWhite(want, alpha_of(i));
+            if (g[i] != want && ++wrong < 5) ADD_FAILURE() << "dot " << i << " gave " << int(g[i]) << ", not " << want;
+        }
+        std::free(g);
+        EXPECT_EQ(wrong, 0u);
+    }
 }
 
 } // namespace
