@@ -5,13 +5,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "nzcommon/imgprocess/NZKernelPath.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if QV_AVX2_KERNELS
+#include <immintrin.h>
 #endif
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
-#include "nzcommon/imgprocess/NZKernelPath.h"
 #include "nzcommon/imgprocess/NZMonoRaster.h"
 
 using nzimg::AllocZeroedBytes;
@@ -128,15 +132,15 @@ inline double Quantise(double v, double *cell) {
     return v - now; // v - 0 is v exactly
 }
 
-inline void SpreadBelow(double *r1, double *r2, long x, const Shares &s) {
-    if (r1) {
+template <bool kR1, bool kR2> inline void SpreadBelow(double *r1, double *r2, long x, const Shares &s) {
+    if constexpr (kR1) {
         r1[x - 2] += s.e3;
         r1[x + 2] += s.e3;
         r1[x - 1] += s.e5;
         r1[x + 1] += s.e5;
         r1[x] += s.e6;
     }
-    if (r2) {
+    if constexpr (kR2) {
         r2[x - 2] += s.e1;
         r2[x + 2] += s.e1;
         r2[x - 1] += s.e3;
@@ -170,8 +174,9 @@ inline void DiffuseEdgeDot(double *r0, double *r1, double *r2, long w, long x, l
 // The 5 x 5 serpentine kernel on one row, walked in direction d (+1 or -1); r1 and r2
 // are the next two rows, null past the image. Each cell receives its shares in the order
 // the dots are walked, so the values are those of the plain dot-by-dot loop. In the
-// interior the two cells ahead in the row stay in registers.
-void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
+// interior the two cells ahead in the row stay in registers; which rows below exist is
+// settled once per row.
+template <bool kR1, bool kR2> void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
     const long first = d > 0 ? 0 : w - 1;
     long x = first;
     long done = 0;
@@ -183,7 +188,7 @@ void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
             const Shares s = SharesOf(Quantise(cur, &r0[x]));
             cur = next + s.e6;
             next = r0[x + 2 * d] + s.e4;
-            SpreadBelow(r1, r2, x, s);
+            SpreadBelow<kR1, kR2>(r1, r2, x, s);
         }
         r0[x] = cur;
         r0[x + d] = next;
@@ -192,7 +197,12 @@ void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
     for (; done < w; ++done, x += d) DiffuseEdgeDot(r0, r1, r2, w, x, d);
 }
 
-void DiffuseRowAt(long y, double *r0, double *r1, double *r2, long w) { DiffuseRow(r0, r1, r2, w, y % 2 == 0 ? 1 : -1); }
+void DiffuseRowAt(long y, double *r0, double *r1, double *r2, long w) {
+    const long d = y % 2 == 0 ? 1 : -1;
+    if (r2) return DiffuseRow<true, true>(r0, r1, r2, w, d); // r2 is only given with r1
+    if (r1) return DiffuseRow<true, false>(r0, r1, r2, w, d);
+    DiffuseRow<false, false>(r0, r1, r2, w, d);
+}
 
 } // namespace
 
@@ -247,6 +257,41 @@ bool FillThresholded(const PixelView &g, unsigned char *out, size_t bpl) {
     return true;
 }
 
+// A row of gray bytes as doubles.
+void LoadRow(const unsigned char *src, double *dst, size_t width) {
+    for (size_t x = 0; x < width; ++x) dst[x] = src[x];
+}
+
+// A diffused row to raster bits: black where the value is at most 127.0.
+void PackDiffusedRow(const double *row, size_t width, unsigned char *out) {
+    for (size_t x = 0; x < width; ++x)
+        if (row[x] <= 127.0) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+}
+
+#if QV_AVX2_KERNELS
+QV_TARGET_AVX2 void LoadRowAvx2(const unsigned char *src, double *dst, size_t width) {
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(src + x)));
+        _mm256_storeu_pd(dst + x, _mm256_cvtepi32_pd(_mm256_castsi256_si128(v)));
+        _mm256_storeu_pd(dst + x + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1)));
+    }
+    LoadRow(src + x, dst + x, width - x);
+}
+
+QV_TARGET_AVX2 void PackDiffusedRowAvx2(const double *row, size_t width, unsigned char *out) {
+    const __m256d limit = _mm256_set1_pd(127.0);
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const int lo = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + x), limit, _CMP_LE_OQ));
+        const int hi = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + x + 4), limit, _CMP_LE_OQ));
+        out[x / 8] = BitReverseTable256[lo | hi << 4]; // mask bit 0 is the leftmost dot
+    }
+    for (; x < width; ++x)
+        if (row[x] <= 127.0) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+}
+#endif
+
 bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
     const size_t width = g.width, height = g.height;
     // Diffusion reaches two rows down only, so three rows of doubles give the same values
@@ -255,23 +300,21 @@ bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
     if (!MulSize(width, 3 * sizeof(double), &ring_bytes)) return false;
     MallocPtr<double> ring(static_cast<double *>(std::malloc(ring_bytes)));
     if (!ring) return false;
+    auto load = LoadRow;
+    auto pack = PackDiffusedRow;
+#if QV_AVX2_KERNELS
+    if (nzimg::ChosenKernelPath() == nzimg::KernelPath::Avx2) load = LoadRowAvx2, pack = PackDiffusedRowAvx2;
+#endif
     auto slot = [&](size_t y) { return ring.get() + (y % 3) * width; };
-    auto load = [&](size_t y) {
-        const unsigned char *src = g.data + y * g.stride;
-        double *dst = slot(y);
-        for (size_t x = 0; x < width; ++x) dst[x] = src[x];
-    };
-    load(0);
-    if (height > 1) load(1);
+    load(g.data, slot(0), width);
+    if (height > 1) load(g.data + g.stride, slot(1), width);
     const long w = static_cast<long>(width);
     for (size_t y = 0; y < height; ++y) {
-        if (y + 2 < height) load(y + 2);
+        if (y + 2 < height) load(g.data + (y + 2) * g.stride, slot(y + 2), width);
         double *r0 = slot(y);
         DiffuseRowAt(static_cast<long>(y), r0, y + 1 < height ? slot(y + 1) : nullptr,
                      y + 2 < height ? slot(y + 2) : nullptr, w);
-        unsigned char *dst = out + y * bpl;
-        for (size_t x = 0; x < width; ++x)
-            if (r0[x] <= 127.0) dst[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+        pack(r0, width, out + y * bpl);
     }
     return true;
 }
