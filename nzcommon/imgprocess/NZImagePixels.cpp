@@ -77,15 +77,18 @@ void GrayRow(const unsigned char *src, unsigned char *dst, size_t width) {
 
 #if QV_AVX2_KERNELS
 // The same products in doubles, four dots at a time: 0.299 R + 0.587 G, then + 0.114 B,
-// truncated, as the plain row does; bytes to int32 to double and back are exact.
-template <int BPP, int C> QV_TARGET_AVX2 inline __m256d Channel(__m128i four) {
-    const __m128i pick = _mm_setr_epi8(C, -1, -1, -1, BPP + C, -1, -1, -1, 2 * BPP + C, -1, -1, -1, 3 * BPP + C, -1,
-                                       -1, -1);
-    return _mm256_cvtepi32_pd(_mm_shuffle_epi8(four, pick));
+// truncated, as the plain row does. A byte becomes a double exactly by setting it as the
+// low mantissa bits of 2^52 and subtracting 2^52.
+template <int BPP, int C> QV_TARGET_AVX2 inline __m256d Channel(__m256i four) {
+    const __m256i pick = _mm256_setr_epi8(C, -1, -1, -1, -1, -1, -1, -1, BPP + C, -1, -1, -1, -1, -1, -1, -1,
+                                          2 * BPP + C, -1, -1, -1, -1, -1, -1, -1, 3 * BPP + C, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i bits = _mm256_or_si256(_mm256_shuffle_epi8(four, pick), _mm256_set1_epi64x(0x4330000000000000ll));
+    return _mm256_sub_pd(_mm256_castsi256_pd(bits), _mm256_set1_pd(4503599627370496.0));
 }
 
 template <int BPP, int R, int G, int B> QV_TARGET_AVX2 inline __m128i Luma4(const unsigned char *src) {
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    // Both halves hold the four dots; the shuffles pick dots 0 and 1 from one, 2 and 3 from the other.
+    const __m256i four = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
     const __m256d r = _mm256_mul_pd(Channel<BPP, R>(four), _mm256_set1_pd(0.299));
     const __m256d g = _mm256_mul_pd(Channel<BPP, G>(four), _mm256_set1_pd(0.587));
     const __m256d b = _mm256_mul_pd(Channel<BPP, B>(four), _mm256_set1_pd(0.114));
