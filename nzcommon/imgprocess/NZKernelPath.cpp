@@ -9,7 +9,10 @@ std::atomic<KernelPath> requested{KernelPath::Avx2};
 
 bool Avx2Available() {
 #if QV_AVX2_KERNELS
-    static const bool has = __builtin_cpu_supports("avx2");
+    static const bool has = [] {
+        __builtin_cpu_init(); // may run before the constructors that would do it
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return has;
 #else
     return false;
