@@ -143,32 +143,26 @@ template <int BPP, int R, int G, int B, int A> void GrayRowFast(const unsigned c
 
 using GrayRowFn = void (*)(const unsigned char *, unsigned char *, size_t);
 
-GrayRowFn PlainRowFor(int format) {
+template <bool kFast, int BPP, int R, int G, int B, int A> constexpr GrayRowFn Row() {
+    if constexpr (kFast) return GrayRowFast<BPP, R, G, B, A>;
+    else return GrayRow<BPP, R, G, B, A>;
+}
+
+template <bool kFast> GrayRowFn RowFor(int format) {
     switch (format) {
-    case 4: return GrayRow<3, 0, 1, 2, -1>;
-    case 5: return GrayRow<3, 2, 1, 0, -1>;
-    case 6: return GrayRow<4, 1, 2, 3, 0>;
-    case 7: return GrayRow<4, 0, 1, 2, 3>;
-    case 8: return GrayRow<4, 3, 2, 1, 0>;
-    case 9: return GrayRow<4, 2, 1, 0, 3>;
+    case 4: return Row<kFast, 3, 0, 1, 2, -1>();
+    case 5: return Row<kFast, 3, 2, 1, 0, -1>();
+    case 6: return Row<kFast, 4, 1, 2, 3, 0>();
+    case 7: return Row<kFast, 4, 0, 1, 2, 3>();
+    case 8: return Row<kFast, 4, 3, 2, 1, 0>();
+    case 9: return Row<kFast, 4, 2, 1, 0, 3>();
     default: return nullptr;
     }
 }
 
-GrayRowFn FastRowFor(int format) {
-    switch (format) {
-    case 4: return GrayRowFast<3, 0, 1, 2, -1>;
-    case 5: return GrayRowFast<3, 2, 1, 0, -1>;
-    case 6: return GrayRowFast<4, 1, 2, 3, 0>;
-    case 7: return GrayRowFast<4, 0, 1, 2, 3>;
-    case 8: return GrayRowFast<4, 3, 2, 1, 0>;
-    case 9: return GrayRowFast<4, 2, 1, 0, 3>;
-    default: return nullptr;
-    }
-}
-
+// Only the vector form beats the reference; the scalar path takes the reference.
 GrayRowFn GrayRowFor(int format) {
-    return ChosenKernelPath() == KernelPath::Avx2 ? FastRowFor(format) : PlainRowFor(format); // no scalar form beats the reference
+    return ChosenKernelPath() == KernelPath::Avx2 ? RowFor<true>(format) : RowFor<false>(format);
 }
 
 } // namespace
