@@ -77,18 +77,26 @@ void GrayRow(const unsigned char *src, unsigned char *dst, size_t width) {
 
 #if QV_AVX2_KERNELS
 // The same products in doubles, four dots at a time: 0.299 R + 0.587 G, then + 0.114 B,
-// truncated, as the plain row does. A byte becomes a double exactly by setting it as the
-// low mantissa bits of 2^52 and subtracting 2^52.
+// truncated, as the plain row does. A byte becomes a double exactly as the low mantissa
+// bits of 2^52, less 2^52: one shuffle lays the byte and the exponent bytes 0x30 0x43 into
+// each 64-bit lane. Each 128-bit half holds the four dots and serves two of them; the
+// exponent bytes sit in a dword the half does not read dots from.
+template <int BPP> constexpr int ExponentByte(int lane, int which) {
+    return (BPP == 4 && lane == 1 ? 0 : 12) + 2 + which; // dword 0 or 3 of the half
+}
 template <int BPP, int C> QV_TARGET_AVX2 inline __m256d Channel(__m256i four) {
-    const __m256i pick = _mm256_setr_epi8(C, -1, -1, -1, -1, -1, -1, -1, BPP + C, -1, -1, -1, -1, -1, -1, -1,
-                                          2 * BPP + C, -1, -1, -1, -1, -1, -1, -1, 3 * BPP + C, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i bits = _mm256_or_si256(_mm256_shuffle_epi8(four, pick), _mm256_set1_epi64x(0x4330000000000000ll));
-    return _mm256_sub_pd(_mm256_castsi256_pd(bits), _mm256_set1_pd(4503599627370496.0));
+    constexpr char e0 = ExponentByte<BPP>(0, 0), e1 = ExponentByte<BPP>(0, 1);
+    constexpr char f0 = ExponentByte<BPP>(1, 0), f1 = ExponentByte<BPP>(1, 1);
+    const __m256i pick = _mm256_setr_epi8(C, -1, -1, -1, -1, -1, e0, e1, BPP + C, -1, -1, -1, -1, -1, e0, e1,
+                                          2 * BPP + C, -1, -1, -1, -1, -1, f0, f1, 3 * BPP + C, -1, -1, -1, -1, -1, f0, f1);
+    return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_shuffle_epi8(four, pick)), _mm256_set1_pd(4503599627370496.0));
 }
 
 template <int BPP, int R, int G, int B> QV_TARGET_AVX2 inline __m128i Luma4(const unsigned char *src) {
-    // Both halves hold the four dots; the shuffles pick dots 0 and 1 from one, 2 and 3 from the other.
-    const __m256i four = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)));
+    constexpr int kSpare = BPP == 4 ? 0x18 : 0x88; // the dwords the halves take no dot bytes from
+    const __m256i four = _mm256_blend_epi32(
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src))),
+        _mm256_set1_epi32(0x43300000), kSpare);
     const __m256d r = _mm256_mul_pd(Channel<BPP, R>(four), _mm256_set1_pd(0.299));
     const __m256d g = _mm256_mul_pd(Channel<BPP, G>(four), _mm256_set1_pd(0.587));
     const __m256d b = _mm256_mul_pd(Channel<BPP, B>(four), _mm256_set1_pd(0.114));
