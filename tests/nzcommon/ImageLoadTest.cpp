@@ -6,9 +6,12 @@
 
 #include <unistd.h>
 
+#include <stb_image.h>
+
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
 #include "support/Fifo.h"
 #include "quorvantelmise.h"
 
@@ -456,6 +459,51 @@ TEST(ImageLoad, TransparentPixelsCompositeOverWhite) {
             }
         }
     }
+}
+
+// What a scaled print of an encoded image must be: stb_image's pixels, composited over
+// white, scaled as RGB888, binarised.
+Bytes CompositeScaleBinarise(const Bytes &data, int dw, int dh, int method) {
+    int w = 0, h = 0, n = 0;
+    stbi_uc *rgba = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4);
+    EXPECT_NE(rgba, nullptr);
+    if (!rgba) return {};
+    Bytes rgb;
+    for (size_t i = 0; i < size_t(w) * h * 4; i += 4)
+        for (int c = 0; c < 3; ++c) rgb.push_back(nzimg::OverWhite(rgba[i + 3], rgba[i + c]));
+    stbi_image_free(rgba);
+    return RgbToMono(Take(Quorvantelmise_ImgUtils_ScaleRGB888Image(w, h, rgb.data(), dw, dh), size_t(dw) * dh * 3), dw, dh, method);
+}
+
+TEST(ImageLoad, ScaledEncodedImagesAreCompositedThenScaled) {
+    Bytes alpha = imgtest::Noise(37 * 23 * 4, 9);
+    for (size_t i = 3; i < alpha.size(); i += 4) alpha[i] = i % 7 == 0 ? 255 : i % 5 == 0 ? 0 : alpha[i];
+    const Bytes opaque = imgtest::Noise(37 * 23 * 4, 3), rgb = imgtest::Noise(613 * 421 * 3, 4);
+    const struct {
+        const char *name;
+        Bytes data;
+        int dw, dh;
+    } cases[] = {
+        {"png rgba, partly transparent, enlarged", imgtest::Png(37, 23, 4, alpha), 111, 71},
+        {"png rgba, partly transparent, shrunk", imgtest::Png(37, 23, 4, alpha), 13, 5},
+        {"png rgba, opaque", imgtest::Png(37, 23, 4, Bytes(opaque.size(), 255)), 19, 30},
+        {"png rgb", imgtest::Png(37, 23, 3, Bytes(opaque.begin(), opaque.begin() + 37 * 23 * 3)), 74, 46},
+        {"jpeg, odd width", imgtest::Jpeg(613, 421, 3, rgb, 80), 576, 396},
+        {"jpeg, one pixel", imgtest::Jpeg(1, 1, 3, {40, 90, 200}), 7, 5},
+        {"png gray, one pixel", imgtest::Png(1, 1, 1, {77}), 9, 1},
+    };
+    imgtest::OnEveryScalingPath([&] {
+        for (const auto &c : cases)
+            for (int method : {0, 2}) {
+                SCOPED_TRACE(std::string(c.name) + ", method " + std::to_string(method));
+                size_t size = 0, bpl = 0;
+                const Bytes expected = CompositeScaleBinarise(c.data, c.dw, c.dh, method);
+                EXPECT_BYTES_EQ(expected, Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
+                                                   c.data.data(), c.data.size(), c.dw, c.dh,
+                                                   static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl),
+                                               expected.size()));
+            }
+    });
 }
 
 TEST(ImageLoad, ScaledConversionIsScaleThenBinarise) {
