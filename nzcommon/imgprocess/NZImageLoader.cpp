@@ -104,8 +104,9 @@ bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
     return 18 + uint64_t{data[0]} + w * h * ((bits + 7) / 8) <= length;
 }
 
-// Whether stb_image takes the data for a JPEG, which has no transparency: it tries its JPEG
-// reader first, which accepts a start-of-image marker after any 0xFF fill bytes.
+// Whether stb_image takes the data for a JPEG, which has no transparency: the readers it
+// tries before need other first bytes, and its JPEG reader accepts a start-of-image marker
+// after any 0xFF fill bytes.
 bool IsJpeg(const unsigned char *data, size_t length) {
     if (length < 2 || data[0] != 0xFF) return false;
     size_t i = 1;
@@ -191,7 +192,26 @@ void CompositeOverWhiteInPlace(unsigned char *rgba, size_t dots) {
 
 namespace nzimg {
 
-bool ReadImageFile(const char *path, RegularFile *out) { return RegularFile::Read(path, INT_MAX, out); }
+bool MayStartImage(const unsigned char *head, size_t n) {
+    auto starts = [&](const char *signature) {
+        const size_t len = std::strlen(signature);
+        return n >= len && std::memcmp(head, signature, len) == 0;
+    };
+    // The own reader's and stb_image's: PNG, BMP, GIF, PSD, PIC, PNM, Radiance HDR, and
+    // JPEG from its first byte (fill bytes may follow).
+    if (starts("\x89PNG\r\n\x1A\n") || starts("BM") || starts("GIF8") || starts("8BPS") || starts("\x53\x80\xF6\x34") ||
+        starts("P5") || starts("P6") || starts("#?") || (n >= 1 && head[0] == 0xFF))
+        return true;
+    // TGA has no signature: stb_image's test starts with a colour-map type of 0 or 1 and
+    // an image type it reads.
+    if (n < 3 || head[1] > 1) return false;
+    const unsigned char type = head[2];
+    return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+}
+
+bool ReadImageFile(const char *path, RegularFile *out) {
+    return RegularFile::Read(path, INT_MAX, out, kImageHeadBytes, MayStartImage);
+}
 
 PixelView DecodedImage::View() const {
     const size_t w = static_cast<size_t>(width);

@@ -30,8 +30,13 @@ struct DecodedImage {
 // The own BMP reader first, then stb_image.
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out);
 
+// Whether n first bytes of a file (kImageHeadBytes, or the whole file when shorter) can
+// start an image that either decoder reads.
+constexpr size_t kImageHeadBytes = 16;
+bool MayStartImage(const unsigned char *head, size_t n);
+
 // An encoded image file whole. The decoder takes at most INT_MAX bytes, so a larger file is
-// refused before anything is read.
+// refused before anything is read, and one whose first bytes start no image after those.
 bool ReadImageFile(const char *path, RegularFile *out);
 
 // False for a PNG with a chunk that runs past the data (checked before stb_image sees it).
