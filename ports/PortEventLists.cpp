@@ -173,11 +173,10 @@ void PortOpenFinishedEventFunction(void* raw) {
     deliverOpenFinished(handle, name.c_str());
 }
 
-void Port_ClosedEvent(void* raw) {
-    auto* handle = static_cast<IOHandle*>(raw);
+void Port_ClosedEvent(void* handle) {
     CallPortClosedEventForStructList(handle);
-    // The hook's reference keeps the handle (and its address) ours until here.
-    ClosePortHandle(handle);
+    // The hook's reference keeps the handle ours until here.
+    ClosePortHandle(*ptrs().Peek(handle));
     ptrs().Release(handle);
 }
 
@@ -196,18 +195,21 @@ void Port_OpenFinishedEventOnChildThread(void* handle, const char* name) {
     while (!event.started.load()) RAZISleep::SleepMs(sleep_ms);
 }
 
-void Port_ClosedEventOnChildThread(void* raw) {
-    auto* handle = static_cast<IOHandle*>(raw);
+void Port_ClosedEventOnChildThread(void* handle) {
     // Whoever closes holds a reference (the closing call, or the open's own while the reader's
-    // close thread runs), so this AddRef finds the very handle the hook was installed for.
+    // close thread runs), so this finds the very handle the hook was installed for; the close
+    // has withdrawn it already.
     if (handle == nullptr) return;
-    if (!ptrs().AddRef(handle)) {
+    IOHandle* object = ptrs().AddRefWithdrawn(handle);
+    if (object == nullptr) {
         // The handle went while its transport was still closing: report, nothing to close.
         CallPortClosedEventForStructList(handle);
         return;
     }
     if (RAZIThread::StartThread(&Port_ClosedEvent, handle)) return;
-    // No thread: report here; the handle stays registered until its owner closes it.
+    // No thread: report here and drop what the event thread would have. This may be the
+    // close thread that the handle's destructor waits for.
     CallPortClosedEventForStructList(handle);
-    ptrs().Release(handle);
+    ClosePortHandle(*object);
+    ReleaseFromPortThread(handle);
 }

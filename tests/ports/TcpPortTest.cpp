@@ -28,7 +28,7 @@ using qvtest::EventKind;
 using qvtest::LoopbackTcpPrinter;
 using namespace std::chrono_literals;
 
-NZTcpClientIO_ios &Tcp(void *handle) { return static_cast<IOHandle *>(handle)->tcpIO; }
+NZTcpClientIO_ios &Tcp(void *handle) { return ptrs().Peek(handle)->tcpIO; }
 
 int GetIntOption(int fd, int level, int option) {
     int value = -1;
