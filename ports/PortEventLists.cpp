@@ -1,6 +1,6 @@
 #include "ports/PortEventLists.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <list>
@@ -10,7 +10,6 @@
 
 #include "ports/IOHandle.h"
 #include "ports/PortOpen.h"
-#include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
 namespace {
@@ -154,7 +153,9 @@ namespace {
 struct PortOpenFinishedEventClass {
     void* handle = nullptr;
     const char* name = nullptr;
-    std::atomic<bool> started{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
 };
 
 void deliverOpenFinished(void* handle, const char* name) {
@@ -169,7 +170,13 @@ void PortOpenFinishedEventFunction(void* raw) {
     auto* event = static_cast<PortOpenFinishedEventClass*>(raw);
     void* handle = event->handle;
     std::string name = event->name != nullptr ? event->name : "";
-    event->started.store(true);  // the event object may leave the opener's stack from here
+    {
+        // Notified under the lock, our last touch: the event object may leave the opener's
+        // stack as soon as the opener sees started.
+        std::lock_guard<std::mutex> lock(event->mutex);
+        event->started = true;
+        event->changed.notify_all();
+    }
     deliverOpenFinished(handle, name.c_str());
 }
 
@@ -191,8 +198,8 @@ void Port_OpenFinishedEventOnChildThread(void* handle, const char* name) {
         deliverOpenFinished(handle, copy.c_str());
         return;
     }
-    const int sleep_ms = static_cast<int>(GetPortTiming().pollSleepMs);
-    while (!event.started.load()) RAZISleep::SleepMs(sleep_ms);
+    std::unique_lock<std::mutex> lock(event.mutex);
+    event.changed.wait(lock, [&] { return event.started; });
 }
 
 void Port_ClosedEventOnChildThread(void* handle) {
