@@ -199,7 +199,8 @@ TEST(HandleContract, HundredSlotsThenOpenFails) {
 
 namespace {
 
-// A written callback that holds the writing call (and so its reference) until released.
+// A written or closed callback that holds the call or event thread (and so its reference)
+// until released.
 struct Gate {
     std::mutex mutex;
     std::condition_variable changed;
@@ -208,12 +209,15 @@ struct Gate {
     bool open = false;
 
     static void OnWritten(void* handle, const unsigned char*, unsigned int, void* context) {
-        auto* gate = static_cast<Gate*>(context);
-        std::unique_lock<std::mutex> lock(gate->mutex);
-        if (handle != gate->handle) return;
-        gate->entered = true;
-        gate->changed.notify_all();
-        gate->changed.wait(lock, [&] { return gate->open; });
+        static_cast<Gate*>(context)->Hold(handle);
+    }
+    static void OnClosed(void* handle, void* context) { static_cast<Gate*>(context)->Hold(handle); }
+    void Hold(void* seen) {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (seen != handle) return;
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
     }
     void WaitEntered() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -259,52 +263,26 @@ TEST(HandleContract, CloseDuringCallFreesOnlyWhenThatCallReturns) {
     EXPECT_EQ(fake->BaseCloseCount(), 1);
 }
 
-namespace {
-
-struct ClosedGate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    void* handle = nullptr;
-    bool entered = false;
-    bool open = false;
-    static void OnClosed(void* handle, void* context) {
-        auto* gate = static_cast<ClosedGate*>(context);
-        std::unique_lock<std::mutex> lock(gate->mutex);
-        if (handle != gate->handle) return;
-        gate->entered = true;
-        gate->changed.notify_all();
-        gate->changed.wait(lock, [&] { return gate->open; });
-    }
-};
-
-}  // namespace
 
 TEST(HandleContract, ClosedEventThreadClosesOnlyItsOwnHandle) {
     qvtest::ScopedPortTiming timing;
     auto first_io = std::make_shared<qvtest::FakeTransport>();
     void* first = qvtest::OpenFakeHandle(first_io);
     ASSERT_NE(first, nullptr);
-    ClosedGate gate;
+    Gate gate;
     gate.handle = first;
-    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&ClosedGate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&Gate::OnClosed, &gate));
     ASSERT_TRUE(CP_Port_Close(first));
-    {
-        std::unique_lock<std::mutex> lock(gate.mutex);
-        gate.changed.wait(lock, [&] { return gate.entered; });
-    }
+    gate.WaitEntered();
     // While the first port's closed-event thread is held, a new port opens.
     auto second_io = std::make_shared<qvtest::FakeTransport>();
     void* second = qvtest::OpenFakeHandle(second_io);
     ASSERT_NE(second, nullptr);
-    {
-        std::lock_guard<std::mutex> lock(gate.mutex);
-        gate.open = true;
-        gate.changed.notify_all();
-    }
+    gate.Open();
     EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(first); }));
     EXPECT_TRUE(CP_Port_IsOpened(second));
     EXPECT_EQ(second_io->BaseCloseCount(), 0);
-    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&ClosedGate::OnClosed));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&Gate::OnClosed));
     EXPECT_TRUE(CP_Port_Close(second));
 }
 
@@ -322,14 +300,11 @@ TEST(HandleContract, ClosedHandleIsRefusedWhileItsClosedEventRuns) {
     char text[16] = {};
     ASSERT_TRUE(CP_Printer_GetPrinterFirmwareVersion(handle, text, sizeof text, nullptr));
     ASSERT_STREQ(text, "V1.2");
-    ClosedGate gate;
+    Gate gate;
     gate.handle = handle;
-    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&ClosedGate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&Gate::OnClosed, &gate));
     ASSERT_TRUE(CP_Port_Close(handle));
-    {
-        std::unique_lock<std::mutex> lock(gate.mutex);
-        gate.changed.wait(lock, [&] { return gate.entered; });
-    }
+    gate.WaitEntered();
     // The closed-event thread still holds the handle, but the application closed it.
     EXPECT_TRUE(ptrs().IsRegistered(handle));
     text[0] = '\0';
@@ -339,13 +314,9 @@ TEST(HandleContract, ClosedHandleIsRefusedWhileItsClosedEventRuns) {
     EXPECT_EQ(needed, 0u);
     EXPECT_EQ(CP_Port_Available(handle), -1);
     EXPECT_FALSE(CP_Port_Close(handle));
-    {
-        std::lock_guard<std::mutex> lock(gate.mutex);
-        gate.open = true;
-        gate.changed.notify_all();
-    }
+    gate.Open();
     EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(handle); }));
-    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&ClosedGate::OnClosed));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&Gate::OnClosed));
 }
 
 TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
