@@ -156,7 +156,7 @@ private:
 
     std::unique_ptr<Slot[]> slots_;
     size_t capacity_;
-    // The last value given out; values only grow (a 64-bit count does not wrap).
+    // The last value given out; values only grow (with 64-bit pointers they never wrap).
     uintptr_t next_value_ = 0x10001;
     std::mutex mutex_;
 };
