@@ -50,9 +50,12 @@ CP_API const char *CP_Library_Version(void);
 /* ---- Port handles, port calls and events --------------------------------------------- */
 
 /*
- * A handle (void *) names one open port. It is valid from a successful open until the port
- * is closed; every call refuses a null or unknown handle with its failure value. Up to 100
- * handles exist at once.
+ * A handle (void *) names one open port. It is an opaque value, not an address, and is valid
+ * from a successful open until the port's close begins, whether the application closes it
+ * or the library does after a transport failure. No handle value is given out twice in the
+ * life of the process, so a closed handle never names a port opened later. Every call
+ * refuses a null, unknown or closed handle with its failure value. Up to 100 handles exist
+ * at once.
  */
 
 /* Port type codes. */
@@ -212,7 +215,8 @@ CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
 /* Closes the port at once, even under other calls; the handle becomes invalid. True for the
- * first close of an open handle; false for a null, unknown or already closed handle. */
+ * first close of an open handle; false for a null, unknown or already closed handle, also
+ * one whose port the library closed after a transport failure. */
 CP_API bool CP_Port_Close(void *handle);
 
 

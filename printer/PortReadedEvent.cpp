@@ -59,17 +59,17 @@ FrameResult ApplyFrame(IOHandle& h, const unsigned char* frame)
     return r;
 }
 
-void FirePrinterEvent(IOHandle* h, const FrameResult& r)
+void FirePrinterEvent(void* handle, const FrameResult& r)
 {
     switch (r.event) {
     case PrinterEvent::Status:
-        CallPrinterStatusEventForStructList(h, r.error, r.info);
+        CallPrinterStatusEventForStructList(handle, r.error, r.info);
         break;
     case PrinterEvent::Printed:
-        CallPrinterPrintedEventForStructList(h, r.value);
+        CallPrinterPrintedEventForStructList(handle, r.value);
         break;
     case PrinterEvent::Received:
-        CallPrinterReceivedEventForStructList(h, r.value);
+        CallPrinterReceivedEventForStructList(handle, r.value);
         break;
     case PrinterEvent::None:
         break;
@@ -101,24 +101,14 @@ void FeedPacketReader(IOHandle& h, unsigned char byte)
     reader.ResetHandler();
 }
 
-void ReleaseOnThisThread(void* handle) { ptrs().Release(static_cast<IOHandle*>(handle)); }
-
-// The handle's destructor waits for its transport's reader, which is usually this thread:
-// when ours is the last reference, a helper thread drops it after we have returned.
-void ReleaseFromReader(IOHandle* h)
-{
-    if (ptrs().ReleaseUnlessLast(h)) return;
-    if (RAZIThread::StartThread(&ReleaseOnThisThread, h)) return;
-    // No thread to hand it to: keeping the handle is better than waiting for ourselves.
-}
-
 }  // namespace
 
 void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* context)
 {
     if (data == nullptr || count == 0 || context == nullptr) return;
-    auto* h = static_cast<IOHandle*>(context);
-    if (!ptrs().AddRef(h)) return;
+    // A closing port still delivers what it reads until its reader ends.
+    IOHandle* h = ptrs().AddRefWithdrawn(context);
+    if (h == nullptr) return;
 
     std::vector<unsigned char> plain;
     plain.reserve(count);
@@ -136,22 +126,22 @@ void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* conte
         }
         if (result.event != PrinterEvent::None) {
             PushPlain(*h, plain);  // the bytes before the frame are readable first
-            FirePrinterEvent(h, result);
+            FirePrinterEvent(context, result);
         }
         plain.insert(plain.end(), passed, passed + passedLength);
         FeedPacketReader(*h, data[i]);
     }
     PushPlain(*h, plain);
 
-    CallPortReceivedEventForStructList(h, data, count);
-    ReleaseFromReader(h);
+    CallPortReceivedEventForStructList(context, data, count);
+    ReleaseFromPortThread(context);
 }
 
 void Port_ReadQuietEvent(void* context)
 {
     if (context == nullptr) return;
-    auto* h = static_cast<IOHandle*>(context);
-    if (!ptrs().AddRef(h)) return;
+    IOHandle* h = ptrs().AddRefWithdrawn(context);
+    if (h == nullptr) return;
     unsigned char held[VelnorHandlerPro::kFrameSize];
     unsigned heldLength = 0;
     {
@@ -160,5 +150,5 @@ void Port_ReadQuietEvent(void* context)
     }
     std::vector<unsigned char> plain(held, held + heldLength);
     PushPlain(*h, plain);
-    ReleaseFromReader(h);
+    ReleaseFromPortThread(context);
 }
