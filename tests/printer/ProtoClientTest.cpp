@@ -432,7 +432,7 @@ TEST_F(ProtoClient, FirmwareFilesThatCannotBeSentAreNotRead) {
         quickly_refused(p.handle(), over);
         EXPECT_TRUE(p.port.Writes().empty());
     }
-    // A handle still registered (a call holds it) whose port was closed.
+    // A port closed while another call still holds its handle.
     auto transport = std::make_shared<qvtest::FakeTransport>();
     void* h = qvtest::OpenFakeHandle(transport);
     ASSERT_NE(h, nullptr);
