@@ -178,6 +178,11 @@ std::vector<int> BLERWProtoV2::PacketRetryList() {
     return std::vector<int>(mPacketRetryList_.begin(), mPacketRetryList_.end());
 }
 
+void BLERWProtoV2::ClearPacketRetryListForTesting() {
+    std::lock_guard<std::mutex> lock(mPacketListLock_);
+    mPacketRetryList_.clear();
+}
+
 void BLERWProtoV2::HandleFrame(const unsigned char* frame, unsigned length) {
     if (frame[0] != 0) {
         for (unsigned k = 3; k < length; ++k) rxBuffer_.putByte(frame[k]);

@@ -40,6 +40,9 @@ public:
     // Protocol state, for tests.
     int nPrinterBufferValidSize() const { return nPrinterBufferValidSize_.load(); }
     std::vector<int> PacketRetryList();
+    // Empties the retry list, which otherwise only a new group does (the fuzz target keeps
+    // one client across inputs).
+    void ClearPacketRetryListForTesting();
 
     void didDiscoverServices(CBPeripheral& peripheral, const NSError* error) override;
     void didDiscoverCharacteristicsForService(CBPeripheral& peripheral, const std::shared_ptr<CBService>& service,

@@ -7,11 +7,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "BleRetryRequests.h"
 #include "ble/MBPeripheralProxyV2.h"
+
+namespace {
+
+// Room for dozens of frames of every kind; longer inputs only repeat them.
+constexpr size_t kMaxInput = 1024;
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0) return 0;
+    if (size == 0 || size > kMaxInput) return 0;
+    fuzzble::RetryRequests retries;
+    retries.Feed(data + 1, size - 1);
+    if (!retries.Affordable()) return 0;
     const size_t chunk = static_cast<size_t>(data[0]) + 1;
     GattLink link;
     ProtoV2Session session(link, [](const std::shared_ptr<CBPeripheral>&) { return true; });

@@ -2,8 +2,8 @@
 //
 // The print calls get full-range width, height and stride with the true data length, so
 // they must refuse every size the data cannot hold. The imaging calls take no length: they
-// get sizes whose rows lie inside the data (strides below a row included), as a caller that
-// keeps their contract gives them.
+// get sizes whose rows lie inside the data, as a caller that keeps their contract gives them,
+// and strides below a row, which they refuse.
 //
 // Data: width, height and stride (four bytes each, little-endian), the format code (one byte,
 // 0 to 10), the binarisation method, the compression method, then the pixels.

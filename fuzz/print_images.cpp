@@ -22,8 +22,12 @@
 namespace {
 
 constexpr size_t kHeader = 7;
-// Keep each run short: images and target sizes beyond these take seconds and gigabytes.
-constexpr int64_t kMaxImageDots = 1 << 16;
+// Keep each run short: every input is decoded four times and scaled, binarised and
+// encoded three times, at a cost that follows the dots. Beyond these sizes nothing new is
+// reached, only more of the same rows; a side of 4096 still gives rows wider than the
+// run-length and bank limits.
+constexpr int64_t kMaxImageDots = 1 << 14;
+constexpr int64_t kMaxTargetDots = 1 << 15;
 constexpr int64_t kMaxSide = 4096;
 
 int16_t Le16(const uint8_t *p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
@@ -34,7 +38,7 @@ bool AffordableTarget(int iw, int ih, int dstw, int dsth) {
     if (w <= 0 && h <= 0) return true;
     if (w <= 0) w = h * iw / ih;
     if (h <= 0) h = w * ih / iw;
-    return w <= kMaxSide && h <= kMaxSide && w * h <= 4 * kMaxImageDots;
+    return w <= kMaxSide && h <= kMaxSide && w * h <= kMaxTargetDots;
 }
 
 // A file of the image's bytes, in memory: its /proc path opens as a regular file.

@@ -526,8 +526,9 @@ CP_API bool CP_Proto_StopAtBootBySenda(void *handle);
 CP_API bool CP_Proto_UpdateProgramFromData(void *handle, const unsigned char *data,
                                            unsigned int length, int *cancel,
                                            CP_OnProtoMessage callback, void *private_data);
-/* The file form reads a regular file of at most 4294967295 bytes; a device, a FIFO or a
- * directory gives false at once. */
+/* The file form reads a regular file of at most 4294967295 bytes (block offsets are 32-bit),
+ * and only once the handle's port is open; a larger file, a device, a FIFO or a directory
+ * gives false at once, before anything is read. */
 CP_API bool CP_Proto_UpdateProgramFromFile(void *handle, const char *path, int *cancel,
                                            CP_OnProtoMessage callback, void *private_data);
 /* Reads length bytes of flash from address into buffer, 256 bytes a request. */
@@ -893,7 +894,8 @@ CP_API unsigned char CP_CRC_Encrypt(const unsigned char *data, unsigned int leng
  *
  * Every pointer these functions return is a new buffer allocated with malloc, to be freed
  * by the caller with free; failure is NULL (or false / 0). Out-parameters may be NULL.
- * Sizes whose product does not fit in memory are refused.
+ * Sizes whose product does not fit in memory are refused, and so is a stride shorter than
+ * one row of its format (raster rows: (width + 7) / 8 bytes).
  */
 
 /* Caller pixels of any format to a raster. Mono formats keep the caller's stride as bytes
@@ -1056,7 +1058,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData
     size_t bytes_per_line, size_t lines, const unsigned char *raster, size_t *out_size);
 /* Run-length codes one line: N then N bytes of (value, count) pairs when N < line_length
  * and N fits a byte, else 0 then the line unchanged. dst null: length only; dst must hold
- * line_length + 1 bytes. Nonzero on success. */
+ * line_length + 1 bytes. Nonzero on success; 0 (length 0) for a length where that sum
+ * wraps. */
 CP_API int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, size_t line_length,
                                                    unsigned char *dst, size_t *out_length);
 /* One US ( P command per line. */

@@ -315,12 +315,6 @@ bool Proto_ReadData(void* handle, uint32_t address, unsigned char* buffer, uint3
     return true;
 }
 
-bool Proto_Utils_ReadFile(const char* path, std::vector<unsigned char>* contents) {
-    if (contents == nullptr) return false;
-    contents->clear();
-    // An update image has a 32-bit length; an empty file is read as empty.
-    RegularFile file;
-    if (!RegularFile::Read(path, UINT32_MAX, &file)) return file.found_size == 0;
-    contents->assign(file.bytes.get(), file.bytes.get() + file.size);
-    return true;
+bool Proto_Utils_ReadFile(const char* path, RegularFile* image) {
+    return image != nullptr && RegularFile::Read(path, kProtoMaxFirmwareImageBytes, image);
 }

@@ -4,6 +4,7 @@
 #include <list>
 #include <vector>
 
+#include "base/RegularFile.h"
 #include "printer/NZReceivedProtoPackage.h"
 #include "quorvantelmise.h"
 
@@ -70,5 +71,10 @@ bool Proto_WriteData(void* handle, const unsigned char* data, uint32_t length, i
 bool Proto_ReadData(void* handle, uint32_t address, unsigned char* buffer, uint32_t length,
                     int* cancel, CP_OnProtoMessage callback, void* private_data);
 
-// The whole file, read with "rb"; false (and size 0) when it cannot be read.
-bool Proto_Utils_ReadFile(const char* path, std::vector<unsigned char>* contents);
+// Each firmware block carries its byte offset in the packet's 32-bit parameter, and the
+// update's length is 32-bit: no larger image can be sent.
+constexpr uint64_t kProtoMaxFirmwareImageBytes = UINT32_MAX;
+
+// The whole of a firmware image file; false when it is no regular file of 1 to
+// kProtoMaxFirmwareImageBytes bytes, a larger one refused before a byte of it is read.
+bool Proto_Utils_ReadFile(const char* path, RegularFile* image);

@@ -209,11 +209,13 @@ bool CP_Proto_UpdateProgramFromData(void* handle, const unsigned char* data, uns
 
 bool CP_Proto_UpdateProgramFromFile(void* handle, const char* path, int* cancel,
                                     CP_OnProtoMessage callback, void* private_data) {
-    return WithHandle(handle, false, [&](IOHandle&) {
-        std::vector<unsigned char> image;
-        if (!Proto_Utils_ReadFile(path, &image) || image.size() > UINT32_MAX) return false;
-        return CP_Proto_UpdateProgramFromData(handle, image.data(),
-                                              static_cast<unsigned int>(image.size()), cancel,
+    return WithHandle(handle, false, [&](IOHandle& h) {
+        // An image may be gigabytes: nothing is read for a port that cannot take it.
+        if (path == nullptr || !PortOpened(h)) return false;
+        RegularFile image;
+        if (!Proto_Utils_ReadFile(path, &image)) return false;
+        return CP_Proto_UpdateProgramFromData(handle, image.bytes.get(),
+                                              static_cast<unsigned int>(image.size), cancel,
                                               callback, private_data);
     });
 }

@@ -469,7 +469,11 @@ bool Binarise(const PixelView &gray, Fill fill, MonoRaster *out) {
 // The diffusion kernel walks rows with signed 32-bit positions.
 bool Diffusable(const PixelView &gray) { return gray.width <= 0x7FFFFFFF && gray.height <= 0x7FFFFFFF; }
 
+// The exported gray calls take the caller's stride, which must hold a row of the width.
+bool StrideHoldsGrayRow(const PixelView &gray) { return nzimg::StrideHoldsRow(CP_ImagePixelsFormat_Gray8, gray.width, gray.stride); }
+
 unsigned char *Exported(const PixelView &gray, Fill fill, size_t *out_size, size_t *out_bpl) {
+    if (!StrideHoldsGrayRow(gray)) return nullptr;
     MonoRaster raster;
     const bool made = Binarise(gray, fill, &raster);
     return nzimg::HandOver(made, raster, out_size, out_bpl);
@@ -524,8 +528,10 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertGrayImageToMonoFormat(const
                                                                           size_t height, size_t stride,
                                                                           CP_ImageBinarizationMethod method,
                                                                           size_t *out_size, size_t *out_bpl) {
+    const PixelView rows = GrayRows(gray, width, height, stride);
+    if (!StrideHoldsGrayRow(rows)) return nullptr;
     MonoRaster raster;
-    const bool made = nzimg::BinariseGray(GrayRows(gray, width, height, stride), method, &raster);
+    const bool made = nzimg::BinariseGray(rows, method, &raster);
     return nzimg::HandOver(made, raster, out_size, out_bpl);
 }
 

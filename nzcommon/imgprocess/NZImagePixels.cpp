@@ -15,7 +15,10 @@ using nzimg::AllocZeroedBytes;
 using nzimg::MallocPtr;
 using nzimg::MulSize;
 using nzimg::RowsAddressable;
+using nzimg::RowBytes;
 using nzimg::SetRowPadding;
+using nzimg::StrideHoldsRasterRow;
+using nzimg::StrideHoldsRow;
 
 extern const unsigned char BitReverseTable256[256] = {
 #define R2(n) n, n + 2 * 64, n + 1 * 64, n + 3 * 64
@@ -235,15 +238,15 @@ extern "C" {
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertImageToGrayFormat(const unsigned char *pixels, size_t width,
                                                                        size_t height, size_t stride,
                                                                        CP_ImagePixelsFormat format) {
+    if (!StrideHoldsRow(format, width, stride)) return nullptr;
     return nzimg::ToGray({pixels, width, height, stride, format}).release();
 }
 
 CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertMonoImageToMonoLsbFormat(const unsigned char *raster,
                                                                              size_t width, size_t height,
                                                                              size_t stride) {
-    (void)width;
     size_t size;
-    if (!raster || !MulSize(stride, height, &size)) return nullptr;
+    if (!raster || !StrideHoldsRasterRow(width, stride) || !MulSize(stride, height, &size)) return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     for (size_t i = 0; i < size; ++i) out[i] = BitReverseTable256[raster[i]];
@@ -254,7 +257,7 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataAndSetOverbound(size
                                                                            size_t height,
                                                                            const unsigned char *raster, int flag) {
     size_t size;
-    if (!raster || !MulSize(stride, height, &size)) return nullptr;
+    if (!raster || !StrideHoldsRasterRow(width, stride) || !MulSize(stride, height, &size)) return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     std::memcpy(out, raster, size);
@@ -267,7 +270,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_DumpRasterDataToWiderStrideAndSetO
     // A narrower destination keeps what fits rather than writing past its rows.
     const size_t copy = old_stride < new_stride ? old_stride : new_stride;
     size_t size;
-    if (!raster || !MulSize(new_stride, height, &size) || !RowsAddressable(height, old_stride, copy)) return nullptr;
+    if (!raster || !StrideHoldsRasterRow(width, old_stride) || !StrideHoldsRasterRow(width, new_stride) ||
+        !MulSize(new_stride, height, &size) || !RowsAddressable(height, old_stride, copy))
+        return nullptr;
     unsigned char *out = AllocZeroedBytes(size);
     if (!out) return nullptr;
     for (size_t y = 0; y < height; ++y) {
@@ -283,8 +288,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToImag
                                                                                   const unsigned char *raster) {
     size_t size;
     // Rows narrower than the width would read the next row and, at the end, past the data.
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
-        !RowsAddressable(height, stride, (width + 7) / 8))
+    if (!raster || width == 0 || !StrideHoldsRasterRow(width, stride) || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, RowBytes(CP_ImagePixelsFormat_Mono, width)))
         return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
@@ -300,8 +305,8 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_ConvertHorizontalRasterImageToGray
                                                                                      size_t height,
                                                                                      const unsigned char *raster) {
     size_t size;
-    if (!raster || width == 0 || stride < (width + 7) / 8 || !MulSize(width, height, &size) ||
-        !RowsAddressable(height, stride, (width + 7) / 8))
+    if (!raster || width == 0 || !StrideHoldsRasterRow(width, stride) || !MulSize(width, height, &size) ||
+        !RowsAddressable(height, stride, RowBytes(CP_ImagePixelsFormat_Mono, width)))
         return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
@@ -355,7 +360,9 @@ CP_API unsigned char *Quorvantelmise_ImgUtils_GetAlignedHorizontalRasterImageDat
 CP_API unsigned char *Quorvantelmise_ImgUtils_GetBGRA8888ImageFromRGB888Image(const unsigned char *rgb, size_t width,
                                                                              size_t height, size_t stride) {
     size_t size;
-    if (!rgb || !MulSize(width, height, 4, &size) || !RowsAddressable(height, stride, width * 3)) return nullptr;
+    if (!rgb || !StrideHoldsRow(CP_ImagePixelsFormat_Rgb888, width, stride) || !MulSize(width, height, 4, &size) ||
+        !RowsAddressable(height, stride, width * 3))
+        return nullptr;
     unsigned char *out = AllocBytes(size);
     if (!out) return nullptr;
     unsigned char *dst = out;

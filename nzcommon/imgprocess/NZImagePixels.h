@@ -26,6 +26,20 @@ struct PixelView {
 // whose size wraps.
 size_t RowBytes(CP_ImagePixelsFormat format, size_t width);
 
+// Whether rows stride bytes apart each hold a whole row of width pixels of the format: a
+// shorter stride (one counted in pixels, say) reads each row into the next and the last
+// past the caller's data. False for an unknown format and for width 0.
+inline bool StrideHoldsRow(CP_ImagePixelsFormat format, size_t width, size_t stride) {
+    const size_t row = RowBytes(format, width);
+    return row != 0 && stride >= row;
+}
+
+// The same for raster rows of width dots, where a width of 0 (nothing but padding) is
+// allowed.
+inline bool StrideHoldsRasterRow(size_t width, size_t stride) {
+    return stride >= RowBytes(CP_ImagePixelsFormat_Mono, width);
+}
+
 // Formats 3 to 9 to a gray image of width x height bytes (stride = width); null for the
 // other formats, rows no buffer can hold, or when allocation fails. One pass: formats with
 // alpha take each dot's luma and composite over white only the dots that are not opaque,

@@ -37,7 +37,7 @@ bool MonoPixels(const PixelView &px, MonoRaster *out) {
 
 bool PixelsToMonoRaster(const PixelView &px, CP_ImageBinarizationMethod method, MonoRaster *out) {
     const int code = static_cast<int>(px.format);
-    if (code < 1 || code > 9 || !px.data) return false;
+    if (code < 1 || code > 9 || !px.data || !StrideHoldsRow(px.format, px.width, px.stride)) return false;
     if (code == 1 || code == 2) return MonoPixels(px, out);
     if (code == 3) return BinariseGray(px, method, out);
     if (!ValidBinarizationMethod(method)) return false; // no point converting for a method that fails

@@ -224,12 +224,14 @@ unsigned char *Quorvantelmise_ImgUtils_GetEpsonTM88IVGS8CmdFromRasterData(
 
 int Quorvantelmise_ImgUtils_CompressDataBuf(const unsigned char *line, size_t line_length,
                                             unsigned char *dst, size_t *out_length) {
-  if (!line && line_length) {
+  // The raw form is one byte longer than the line: a length that would wrap is no line.
+  size_t raw_length = 0;
+  if ((!line && line_length) || !AddSize(line_length, 1, raw_length)) {
     Report(out_length, 0);
     return 0;
   }
   const size_t pair_bytes = RunLengthPairBytes(line, line_length);
-  const size_t length = pair_bytes ? pair_bytes + 1 : line_length + 1;
+  const size_t length = pair_bytes ? pair_bytes + 1 : raw_length;
   if (dst) WriteRunLengthLine(line, line_length, pair_bytes, dst);
   Report(out_length, length);
   return 1;

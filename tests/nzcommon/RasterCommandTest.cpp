@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <random>
 
@@ -252,6 +253,13 @@ TEST(RasterCommand, RefusesWhatItsFieldsCannotHold) {
   unsigned char dst[16];
   EXPECT_FALSE(Quorvantelmise_ImgUtils_RasterDataToRasterCmd(1, 1, nullptr, dst, &size));
   EXPECT_FALSE(Quorvantelmise_ImgUtils_CompressDataBuf(nullptr, 4, dst, &size));
+  // Its raw form is line length + 1 bytes: a length where that wraps reported 0 and, with a
+  // destination, copied SIZE_MAX bytes.
+  for (unsigned char *to : {static_cast<unsigned char *>(nullptr), dst}) {
+    size = 12345;
+    EXPECT_FALSE(Quorvantelmise_ImgUtils_CompressDataBuf(p, SIZE_MAX, to, &size)) << (to ? "with" : "without") << " destination";
+    EXPECT_EQ(size, 0u);
+  }
 }
 
 // The largest sizes the fields hold are still accepted.

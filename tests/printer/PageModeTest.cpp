@@ -255,6 +255,17 @@ TEST_F(PageMode, BadArgumentsMoveNothing) {
          [](void* h) { return CP_Page_DrawRasterImageFromData(h, 0, 0, 0, 0, nullptr, 10, kThreshold); }},
         {"Image pixels short",
          [](void* h) { return CP_Page_DrawRasterImageFromPixels(h, 0, 0, kMono, 3, 10, 2, 2, CP_ImagePixelsFormat_Mono, kThreshold); }},
+        // Rows of a short stride would overlap and the last run past the caller's pixels.
+        {"Image stride below an RGB row",
+         [](void* h) {
+             static const unsigned char rgb[16] = {};
+             return CP_Page_DrawRasterImageFromPixels(h, 0, 0, rgb, 16, 8, 2, 8, CP_ImagePixelsFormat_Rgb888, kThreshold);
+         }},
+        {"Image stride negative",
+         [](void* h) {
+             static const unsigned char gray[16] = {};
+             return CP_Page_DrawRasterImageFromPixels(h, 0, 0, gray, 16, 8, 2, -8, CP_ImagePixelsFormat_Gray8, kThreshold);
+         }},
         {"Image method 3",
          [](void* h) {
              static const unsigned char gray[8] = {};

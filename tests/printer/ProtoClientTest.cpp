@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include "ProtoClientResponder.h"
 #include "QueryTestPort.h"
 #include "ports/RAZIThread.h"
@@ -403,6 +405,43 @@ TEST_F(ProtoClient, FirmwareUpdateFromFile) {
         })) << path;
     }
     EXPECT_TRUE(p.port.Writes().empty());
+}
+
+// Sparse files: a call that read them would take seconds and gigabytes, one that refuses
+// them first returns at once.
+TEST_F(ProtoClient, FirmwareFilesThatCannotBeSentAreNotRead) {
+    qvtest::TempDir dir;
+    const auto sparse = [&](const char* name, off_t size) {
+        dir.WriteFile(name, "");
+        EXPECT_EQ(truncate(dir.File(name).c_str(), size), 0) << name;
+        return dir.File(name);
+    };
+    const std::string gigabyte = sparse("1g.bin", off_t{1} << 30);
+    // Block offsets travel in the 32-bit parameter: 2^32 bytes is one byte too many.
+    const std::string over = sparse("over.bin", off_t{1} << 32);
+    const auto quickly_refused = [](void* h, const std::string& path) {
+        const int64_t start = Now();
+        EXPECT_FALSE(CP_Proto_UpdateProgramFromFile(h, path.c_str(), nullptr, nullptr, nullptr));
+        EXPECT_LT(Now() - start, 1000) << path;
+    };
+    auto stray = std::make_unique<IOHandle>();  // never registered
+    quickly_refused(stray.get(), gigabyte);
+    quickly_refused(stray.get(), over);
+    {
+        ProtoPort p;
+        quickly_refused(p.handle(), over);
+        EXPECT_TRUE(p.port.Writes().empty());
+    }
+    // A port closed while another call still holds its handle.
+    auto transport = std::make_shared<qvtest::FakeTransport>();
+    void* h = qvtest::OpenFakeHandle(transport);
+    ASSERT_NE(h, nullptr);
+    {
+        const IOHandleRef held(h);
+        CP_Port_Close(h);
+        quickly_refused(h, gigabyte);
+    }
+    EXPECT_TRUE(transport->Writes().empty());
 }
 
 TEST_F(ProtoClient, ReadFlash) {
