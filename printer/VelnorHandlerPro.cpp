@@ -99,9 +99,9 @@ size_t VelnorHandlerPro::Split(const unsigned char* data, size_t length, unsigne
     size_t at = 0;
     while (at < length) {
         if (m_count == 0) {
-            const void* head = std::memchr(data + at, kHeadByte, length - at);
-            const size_t end =
-                head == nullptr ? length : static_cast<size_t>(static_cast<const unsigned char*>(head) - data);
+            const auto* head =
+                static_cast<const unsigned char*>(std::memchr(data + at, kHeadByte, length - at));
+            const size_t end = head == nullptr ? length : static_cast<size_t>(head - data);
             std::memcpy(plain + *plain_length, data + at, end - at);
             *plain_length += end - at;
             at = end;
