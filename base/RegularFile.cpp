@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 namespace {
 
@@ -30,6 +32,11 @@ bool ReadAll(int fd, unsigned char* to, size_t size) {
 }  // namespace
 
 bool RegularFile::Read(const char* path, size_t max_size, RegularFile* out) {
+    return Read(path, max_size, out, 0, nullptr);
+}
+
+bool RegularFile::Read(const char* path, size_t max_size, RegularFile* out, size_t head_size,
+                       bool (*accept_head)(const unsigned char* head, size_t n)) {
     *out = RegularFile{};
     if (path == nullptr) return false;
     struct stat st {};
@@ -41,8 +48,13 @@ bool RegularFile::Read(const char* path, size_t max_size, RegularFile* out) {
     out->found_size = st.st_size;
     if (st.st_size < 1 || static_cast<uint64_t>(st.st_size) > max_size) return false;
     const size_t size = static_cast<size_t>(st.st_size);
+    const size_t head = accept_head == nullptr ? 0 : std::min(head_size, size);
+    std::vector<unsigned char> first(head);
+    if (head > 0 && (!ReadAll(file.fd, first.data(), head) || !accept_head(first.data(), head))) return false;
     out->bytes.reset(static_cast<unsigned char*>(std::malloc(size)));
-    if (out->bytes == nullptr || !ReadAll(file.fd, out->bytes.get(), size)) {
+    if (out->bytes == nullptr) return false;
+    std::copy(first.begin(), first.end(), out->bytes.get());
+    if (!ReadAll(file.fd, out->bytes.get() + head, size - head)) {
         out->bytes.reset();
         return false;
     }

@@ -16,4 +16,10 @@ struct RegularFile {
     // Anything else is refused before a byte is read: a FIFO would block the call, a device
     // may never end, and a file over max_size is not read at all.
     static bool Read(const char* path, size_t max_size, RegularFile* out);
+
+    // The same, but the first bytes (up to head_size) are read first and the rest only when
+    // accept_head takes them: a large file that is plainly not what the caller reads is
+    // refused after a few bytes.
+    static bool Read(const char* path, size_t max_size, RegularFile* out, size_t head_size,
+                     bool (*accept_head)(const unsigned char* head, size_t n));
 };

@@ -50,17 +50,18 @@ void BM_ReceivedHook(benchmark::State& state) {
     const std::vector<unsigned char> chunk = Stream(state.range(0) != 0, kChunk);
     auto owned = std::make_unique<IOHandle>();
     IOHandle* h = owned.get();
-    if (!ptrs().InitPtr(h)) {
+    void* value = ptrs().InitPtr(h);
+    if (value == nullptr) {
         state.SkipWithError("handle table full");
         return;
     }
     owned.release();  // the table owns it now
     for (auto _ : state) {
-        Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), h);
+        Port_ReadedEvent(chunk.data(), static_cast<unsigned>(chunk.size()), value);
         std::lock_guard<std::mutex> lock(h->receiveMutex);
         h->receiveRing.SkipUnread();
     }
-    ptrs().Release(h);
+    ptrs().Release(value);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kChunk));
 }
 BENCHMARK(BM_ReceivedHook)->ArgName("all_values")->Arg(0)->Arg(1);

@@ -66,11 +66,18 @@ Outcome Collect(IOHandle& h)
     return o;
 }
 
-IOHandle* Register()
+// A registered handle: the value the hooks take, and the object behind it.
+struct Registered {
+    void* value;
+    IOHandle* h;
+};
+
+Registered Register()
 {
     auto h = std::make_unique<IOHandle>();
-    if (!ptrs().InitPtr(h.get())) __builtin_trap();
-    return h.release();
+    void* value = ptrs().InitPtr(h.get());
+    if (value == nullptr) __builtin_trap();
+    return {value, h.release()};
 }
 
 }  // namespace
@@ -82,28 +89,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     data += 1;
     size -= 1;
 
-    IOHandle* chunked = Register();
-    IOHandle* whole = Register();
-    IOHandle* quiet = Register();
+    const Registered chunked = Register();
+    const Registered whole = Register();
+    const Registered quiet = Register();
     for (size_t at = 0; at < size;) {
         seed = seed * 1103515245u + 12345u;
         const size_t n = std::min<size_t>(size - at, 1 + (seed >> 16) % 24);
-        Port_ReadedEvent(data + at, static_cast<unsigned>(n), chunked);
-        Port_ReadedEvent(data + at, static_cast<unsigned>(n), quiet);
-        if ((seed >> 8) % 4 == 0) Port_ReadQuietEvent(quiet);
+        Port_ReadedEvent(data + at, static_cast<unsigned>(n), chunked.value);
+        Port_ReadedEvent(data + at, static_cast<unsigned>(n), quiet.value);
+        if ((seed >> 8) % 4 == 0) Port_ReadQuietEvent(quiet.value);
         at += n;
     }
-    Port_ReadedEvent(data, static_cast<unsigned>(size), whole);
-    for (IOHandle* h : {chunked, whole, quiet}) Port_ReadQuietEvent(h);
+    Port_ReadedEvent(data, static_cast<unsigned>(size), whole.value);
+    for (const Registered& r : {chunked, whole, quiet}) Port_ReadQuietEvent(r.value);
 
-    const Outcome a = Collect(*chunked);
-    const Outcome b = Collect(*whole);
-    const Outcome c = Collect(*quiet);
+    const Outcome a = Collect(*chunked.h);
+    const Outcome b = Collect(*whole.h);
+    const Outcome c = Collect(*quiet.h);
     if (a.ring != b.ring || a.records != b.records || a.packets != b.packets) __builtin_trap();
     if (a.ring.size() > size || c.ring.size() > size) __builtin_trap();
-    for (IOHandle* h : {chunked, whole, quiet})
-        if (h->velnorHandler.BufferedCount() != 0) __builtin_trap();
+    for (const Registered& r : {chunked, whole, quiet})
+        if (r.h->velnorHandler.BufferedCount() != 0) __builtin_trap();
 
-    for (IOHandle* h : {chunked, whole, quiet}) ptrs().Release(h);
+    for (const Registered& r : {chunked, whole, quiet}) ptrs().Release(r.value);
     return 0;
 }

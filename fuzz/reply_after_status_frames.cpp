@@ -64,14 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     auto owned = std::make_unique<IOHandle>();
     IOHandle* h = owned.get();
-    if (!ptrs().InitPtr(h)) __builtin_trap();
+    void* value = ptrs().InitPtr(h);
+    if (value == nullptr) __builtin_trap();
     owned.release();
     h->protoHandler.SetCheckHeader(checks);
     h->protoHandler.SetCheckBody(checks);
     for (size_t pos = 0; pos < stream.size();) {
         seed = seed * 1103515245u + 12345u;
         const size_t n = std::min<size_t>(stream.size() - pos, 1 + (seed >> 16) % 40);
-        Port_ReadedEvent(stream.data() + pos, static_cast<unsigned>(n), h);
+        Port_ReadedEvent(stream.data() + pos, static_cast<unsigned>(n), value);
         pos += n;
     }
     {
@@ -82,6 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             (!body.empty() && std::memcmp(p.data, body.data(), body.size()) != 0))
             __builtin_trap();
     }
-    ptrs().Release(h);
+    ptrs().Release(value);
     return 0;
 }

@@ -5,8 +5,9 @@
  * count, an unknown handle or a malformed buffer gives the function's failure value.
  *
  * Memory: buffers returned by the library are allocated with malloc and freed by the
- * caller with free (QR images: Quorvantelmise_qrhelper_free), unless a function says
- * otherwise.
+ * caller with free. The exceptions: images of Quorvantelmise_qrhelper_encode are freed
+ * with Quorvantelmise_qrhelper_free; CP_Library_Version's text and
+ * CP_Port_GetMemoryBufferDataPointer's bytes belong to the library and are never freed.
  *
  * Threads: calls may come from any thread; several threads may use one handle at once.
  * Event callbacks run on library threads with their list's lock held: a callback must not
@@ -49,9 +50,12 @@ CP_API const char *CP_Library_Version(void);
 /* ---- Port handles, port calls and events --------------------------------------------- */
 
 /*
- * A handle (void *) names one open port. It is valid from a successful open until the port
- * is closed; every call refuses a null or unknown handle with its failure value. Up to 100
- * handles exist at once.
+ * A handle (void *) names one open port. It is an opaque value, not an address, and is valid
+ * from a successful open until the port's close begins, whether the application closes it
+ * or the library does after a transport failure. No handle value is given out twice in the
+ * life of the process, so a closed handle never names a port opened later. Every call
+ * refuses a null, unknown or closed handle with its failure value. Up to 100 handles exist
+ * at once.
  */
 
 /* Port type codes. */
@@ -211,7 +215,8 @@ CP_API bool CP_Port_IsConnectionValid(void *handle);
 /* Default write timeout (ms) of the printer commands on this port. */
 CP_API bool CP_Port_SetDefaultWriteTimeout(void *handle, unsigned int timeout);
 /* Closes the port at once, even under other calls; the handle becomes invalid. True for the
- * first close of an open handle; false for a null, unknown or already closed handle. */
+ * first close of an open handle; false for a null, unknown or already closed handle, also
+ * one whose port the library closed after a transport failure. */
 CP_API bool CP_Port_Close(void *handle);
 
 
@@ -589,7 +594,9 @@ typedef int32_t CP_Pos_BarcodeType;
 #define CP_Pos_BarcodeType_CODE93 72
 #define CP_Pos_BarcodeType_CODE128 73
 
-/* QR error-correction level of the printer commands. */
+/* QR error-correction level of the printer commands: 1..4 = L, M, Q, H. The QR image
+ * helpers (Quorvantelmise_qrhelper_*, CP_Qrcode_*, Quorvantelmise_NZQRCodeUtils_*) number
+ * the same levels 0..3 and refuse 4. */
 typedef int32_t CP_QRCodeECC;
 #define CP_QRCodeECC_L 1
 #define CP_QRCodeECC_M 2
@@ -1231,8 +1238,8 @@ CP_API int EAN13_build(const char *str, unsigned char *pDst);
 /*
  * QR symbols are encoded in 8-bit mode from the whole NUL-terminated text. version 0..40
  * (0: the smallest version that holds the text; a version too small for the text is raised
- * as needed), level 0..3 = L, M, Q, H (not the CP_QRCodeECC numbering of the printer
- * commands). An empty text, an out-of-range version or level, or a text that no version
+ * as needed), level 0..3 = L, M, Q, H (not the CP_QRCodeECC numbering 1..4 of the
+ * printer commands: level 4 is refused here). An empty text, an out-of-range version or level, or a text that no version
  * holds is refused. Safe to call from any thread (encoding is serialised).
  */
 

@@ -1,6 +1,7 @@
 #include "ports/IOHandle.h"
 
 #include "ports/PortTiming.h"
+#include "ports/RAZIThread.h"
 
 IOHandle::IOHandle() {
     const PortTiming timing = GetPortTiming();
@@ -27,11 +28,22 @@ PtrAutoDeleteManager<IOHandle>& ptrs() {
     return *table;
 }
 
-IOHandleRef::IOHandleRef(void* handle) {
-    auto* candidate = static_cast<IOHandle*>(handle);
-    if (candidate != nullptr && ptrs().AddRef(candidate)) handle_ = candidate;
-}
+IOHandleRef::IOHandleRef(void* handle) : value_(handle), handle_(ptrs().AddRef(handle)) {}
+
+IOHandleRef::IOHandleRef(void* handle, Closing)
+    : value_(handle), handle_(ptrs().AddRefWithdrawn(handle)) {}
 
 IOHandleRef::~IOHandleRef() {
-    if (handle_ != nullptr) ptrs().Release(handle_);
+    if (handle_ != nullptr) ptrs().Release(value_);
+}
+
+namespace {
+
+void releaseOnThisThread(void* handle) { ptrs().Release(handle); }
+
+}  // namespace
+
+void ReleaseFromPortThread(void* handle) {
+    if (ptrs().ReleaseUnlessLast(handle)) return;
+    RAZIThread::StartThread(&releaseOnThisThread, handle);
 }

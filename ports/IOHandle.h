@@ -51,8 +51,9 @@ enum : uint32_t {
 
 constexpr size_t kPortNameSize = 300;
 
-// Everything that belongs to one opened port. An exported handle is the address of one of
-// these; it is usable only while registered in ptrs() (use IOHandleRef).
+// Everything that belongs to one opened port. An exported handle is the opaque value that
+// ptrs() gave the object when it was registered (never the object's address); it is usable
+// only while served there (use IOHandleRef).
 class IOHandle {
 public:
     IOHandle();
@@ -138,6 +139,9 @@ public:
 
     // Set by the first close that drops the open's reference, so later closes do not.
     std::atomic<bool> openReferenceDropped{false};
+
+    // The handle value callers and events know this port by; set when it is registered.
+    void* handleValue = nullptr;
 };
 
 // The process-wide handle table, 100 slots. Lives for the whole process.
@@ -151,7 +155,11 @@ constexpr size_t kHandleTableCapacity = 100;
 //     ref->activeTransport->...
 class IOHandleRef {
 public:
+    // Refuses a handle whose close has begun.
     explicit IOHandleRef(void* handle);
+    // The port's own hooks: a port that is closing still delivers its last events.
+    enum class Closing { Included };
+    IOHandleRef(void* handle, Closing);
     ~IOHandleRef();
     IOHandleRef(const IOHandleRef&) = delete;
     IOHandleRef& operator=(const IOHandleRef&) = delete;
@@ -159,7 +167,16 @@ public:
     explicit operator bool() const { return handle_ != nullptr; }
     IOHandle* get() const { return handle_; }
     IOHandle* operator->() const { return handle_; }
+    // The handle value the reference was taken for.
+    void* value() const { return value_; }
 
 private:
+    void* value_ = nullptr;
     IOHandle* handle_ = nullptr;
 };
+
+// Drops a reference taken on one of the port's own threads (its reader or its close thread),
+// which the handle's destructor waits for: when it is the last, a helper thread drops it
+// after this thread has moved on. With no thread to hand it to, the handle is kept: better
+// than waiting for ourselves.
+void ReleaseFromPortThread(void* handle);

@@ -1,5 +1,7 @@
 #include "ports/NZThreadIO.h"
 
+#include <chrono>
+
 #include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
@@ -26,7 +28,15 @@ bool NZThreadIO::IsReaderRunning() const { return read_start_.load() != read_fin
 
 void NZThreadIO::waitUntil(const std::atomic<uint64_t>& counter,
                            const std::atomic<uint64_t>& target) {
-    while (counter.load() != target.load()) pollSleep();
+    std::unique_lock<std::mutex> lock(threads_mutex_);
+    threads_changed_.wait(lock, [&] { return counter.load() == target.load(); });
+}
+
+void NZThreadIO::advance(std::atomic<uint64_t>& counter) {
+    // Notified under the lock: the waiter cannot return, and destroy us, before we are done.
+    std::lock_guard<std::mutex> lock(threads_mutex_);
+    counter.fetch_add(1);
+    threads_changed_.notify_all();
 }
 
 int NZThreadIO::BaseRead(unsigned char* buffer, size_t length, unsigned int timeout_ms) {
@@ -69,8 +79,8 @@ bool NZThreadIO::StartReadThread() {
     stop_read_.store(false);
     if (!RAZIThread::StartThread(&NZThreadIO::readThreadFunc, this)) {
         // Balance the counters: no reader runs.
-        read_started_.fetch_add(1);
-        read_finished_.fetch_add(1);
+        advance(read_started_);
+        advance(read_finished_);
         return false;
     }
     waitUntil(read_started_, read_start_);
@@ -85,7 +95,9 @@ void NZThreadIO::StopReadThread() {
 
 bool NZThreadIO::WaitReadThreadFinished(uint32_t timeout_ms) {
     WholeSecondDeadline deadline(timeout_ms);
-    while (IsReaderRunning() && !deadline.Passed()) pollSleep();
+    std::unique_lock<std::mutex> lock(threads_mutex_);
+    while (IsReaderRunning() && !deadline.Passed())
+        threads_changed_.wait_for(lock, std::chrono::milliseconds(deadline.RemainingMs()));
     return !IsReaderRunning();
 }
 
@@ -124,7 +136,7 @@ void keepChunk(NZThreadIO& io, const unsigned char* data, size_t length, bool bl
 void NZThreadIO::readThreadFunc(void* raw) {
     auto* self = static_cast<NZThreadIO*>(raw);
     tl_reader_of = self;
-    self->read_started_.fetch_add(1);
+    self->advance(self->read_started_);
     unsigned char packet[kPacketBufferSize];
     bool failed = false;
     for (;;) {
@@ -139,7 +151,8 @@ void NZThreadIO::readThreadFunc(void* raw) {
             keepChunk(*self, packet, static_cast<size_t>(r), self->block_when_full_.load(),
                       timing.pollSleepMs);
         } else if (r == 0) {
-            RAZISleep::SleepMs(static_cast<int>(timing.pollSleepMs));
+            // An end of input ends the reader at once: a close may be waiting for it.
+            if (!self->stopRequested()) RAZISleep::SleepMs(static_cast<int>(timing.pollSleepMs));
         } else if (!self->stopRequested() && !self->IsInvalid()) {
             // A failed read that set no flag must not make the reader spin.
             RAZISleep::SleepMs(static_cast<int>(timing.pollSleepMs));
@@ -147,12 +160,12 @@ void NZThreadIO::readThreadFunc(void* raw) {
     }
     if (failed) self->StartCloseThread();
     tl_reader_of = nullptr;
-    self->read_finished_.fetch_add(1);
+    self->advance(self->read_finished_);
 }
 
 void NZThreadIO::closeThreadFunc(void* raw) {
     auto* self = static_cast<NZThreadIO*>(raw);
-    self->close_started_.fetch_add(1);
+    self->advance(self->close_started_);
     self->Close();
-    self->close_finished_.fetch_add(1);
+    self->advance(self->close_finished_);
 }

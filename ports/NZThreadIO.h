@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "ports/RAZIBase.h"
 #include "base/RAZIRxBuffer.h"
@@ -54,6 +56,9 @@ protected:
 private:
     bool stopRequested();
     void waitUntil(const std::atomic<uint64_t>& counter, const std::atomic<uint64_t>& target);
+    // Counts a thread's start or end and wakes whoever waits for it. The waiter may destroy
+    // this object as soon as it sees the count, so a thread's final count is its last touch.
+    void advance(std::atomic<uint64_t>& counter);
 
     std::unique_ptr<RAZIRxBuffer> ring_;
     std::atomic<uint64_t> read_start_{0};
@@ -65,4 +70,7 @@ private:
     std::atomic<uint64_t> close_start_{0};
     std::atomic<uint64_t> close_started_{0};
     std::atomic<uint64_t> close_finished_{0};
+    // Waits for the counters above sleep here until the threads move them.
+    std::mutex threads_mutex_;
+    std::condition_variable threads_changed_;
 };

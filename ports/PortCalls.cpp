@@ -282,7 +282,7 @@ bool CP_Port_SetDefaultWriteTimeout(void* raw, unsigned int timeout) {
 bool CP_Port_Close(void* raw) {
     IOHandleRef ref(raw);
     if (!ref) return false;
-    return ClosePortHandle(ref.get());
+    return ClosePortHandle(*ref.get());
 }
 
 bool CP_Port_AddOnPortOpenedEvent(CP_OnPortOpenedEvent callback, void* private_data) {

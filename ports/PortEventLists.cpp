@@ -1,6 +1,6 @@
 #include "ports/PortEventLists.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <list>
@@ -10,7 +10,6 @@
 
 #include "ports/IOHandle.h"
 #include "ports/PortOpen.h"
-#include "ports/PortTiming.h"
 #include "ports/RAZIThread.h"
 
 namespace {
@@ -154,7 +153,9 @@ namespace {
 struct PortOpenFinishedEventClass {
     void* handle = nullptr;
     const char* name = nullptr;
-    std::atomic<bool> started{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
 };
 
 void deliverOpenFinished(void* handle, const char* name) {
@@ -169,15 +170,20 @@ void PortOpenFinishedEventFunction(void* raw) {
     auto* event = static_cast<PortOpenFinishedEventClass*>(raw);
     void* handle = event->handle;
     std::string name = event->name != nullptr ? event->name : "";
-    event->started.store(true);  // the event object may leave the opener's stack from here
+    {
+        // Notified under the lock, our last touch: the event object may leave the opener's
+        // stack as soon as the opener sees started.
+        std::lock_guard<std::mutex> lock(event->mutex);
+        event->started = true;
+        event->changed.notify_all();
+    }
     deliverOpenFinished(handle, name.c_str());
 }
 
-void Port_ClosedEvent(void* raw) {
-    auto* handle = static_cast<IOHandle*>(raw);
+void Port_ClosedEvent(void* handle) {
     CallPortClosedEventForStructList(handle);
-    // The hook's reference keeps the handle (and its address) ours until here.
-    ClosePortHandle(handle);
+    // The hook's reference keeps the handle ours until here.
+    ClosePortHandle(*ptrs().Peek(handle));
     ptrs().Release(handle);
 }
 
@@ -192,22 +198,25 @@ void Port_OpenFinishedEventOnChildThread(void* handle, const char* name) {
         deliverOpenFinished(handle, copy.c_str());
         return;
     }
-    const int sleep_ms = static_cast<int>(GetPortTiming().pollSleepMs);
-    while (!event.started.load()) RAZISleep::SleepMs(sleep_ms);
+    std::unique_lock<std::mutex> lock(event.mutex);
+    event.changed.wait(lock, [&] { return event.started; });
 }
 
-void Port_ClosedEventOnChildThread(void* raw) {
-    auto* handle = static_cast<IOHandle*>(raw);
+void Port_ClosedEventOnChildThread(void* handle) {
     // Whoever closes holds a reference (the closing call, or the open's own while the reader's
-    // close thread runs), so this AddRef finds the very handle the hook was installed for.
+    // close thread runs), so this finds the very handle the hook was installed for; the close
+    // has withdrawn it already.
     if (handle == nullptr) return;
-    if (!ptrs().AddRef(handle)) {
+    IOHandle* object = ptrs().AddRefWithdrawn(handle);
+    if (object == nullptr) {
         // The handle went while its transport was still closing: report, nothing to close.
         CallPortClosedEventForStructList(handle);
         return;
     }
     if (RAZIThread::StartThread(&Port_ClosedEvent, handle)) return;
-    // No thread: report here; the handle stays registered until its owner closes it.
+    // No thread: report here and drop what the event thread would have. This may be the
+    // close thread that the handle's destructor waits for.
     CallPortClosedEventForStructList(handle);
-    ptrs().Release(handle);
+    ClosePortHandle(*object);
+    ReleaseFromPortThread(handle);
 }

@@ -16,10 +16,11 @@ void* FailOpen(const char* event_name, bool report_events) {
     return nullptr;
 }
 
-bool Port_Initialize(IOHandle* handle) {
+bool Port_Initialize(void* handle) {
     IOHandleRef ref(handle);
     if (!ref || ref->activeTransport == nullptr) return false;
     RAZI* io = ref->activeTransport;
+    io->SetClosingEvent(&Port_ClosingEvent, handle);
     io->SetReadQuietEvent(&Port_ReadQuietEvent, handle);
     io->SetReadedEvent(&Port_ReadedEvent, handle);
     io->SetWritedEvent(&Port_WritedEvent, handle);
@@ -39,16 +40,18 @@ void* FinishOpen(std::unique_ptr<IOHandle> owned, RAZI* transport, uint32_t port
     }
     owned->activeTransport = transport;
     owned->portType = port_type;
-    IOHandle* handle = owned.get();
-    if (!ptrs().InitPtr(handle)) {
+    IOHandle* object = owned.get();
+    void* handle = ptrs().InitPtr(object);
+    if (handle == nullptr) {
         transport->Close();
         return FailOpen(event_name, report_events);  // owned frees the handle
     }
     owned.release();  // the table's count owns it now
-    handle->velnorMode.store(velnor_mode);
+    object->handleValue = handle;
+    object->velnorMode.store(velnor_mode);
     if (!Port_Initialize(handle)) {
         transport->Close();
-        handle->openReferenceDropped.store(true);
+        object->openReferenceDropped.store(true);
         ptrs().Release(handle);
         return FailOpen(event_name, report_events);
     }
@@ -59,11 +62,13 @@ void* FinishOpen(std::unique_ptr<IOHandle> owned, RAZI* transport, uint32_t port
     return handle;
 }
 
-bool ClosePortHandle(IOHandle* handle) {
+bool ClosePortHandle(IOHandle& handle) {
+    // Refused from here on, even to calls that race this one; references held stay.
+    ptrs().Withdraw(handle.handleValue);
     // Claimed before closing: the closed-event thread that the close starts may run first.
-    const bool first = !handle->openReferenceDropped.exchange(true);
-    if (handle->activeTransport != nullptr) handle->activeTransport->Close();
-    if (first) ptrs().Release(handle);
+    const bool first = !handle.openReferenceDropped.exchange(true);
+    if (handle.activeTransport != nullptr) handle.activeTransport->Close();
+    if (first) ptrs().Release(handle.handleValue);
     return first;
 }
 

@@ -19,12 +19,14 @@ void* FinishOpen(std::unique_ptr<IOHandle> handle, RAZI* transport, uint32_t por
 // A transport that did not open: frees nothing more, reports open-failed, returns null.
 void* FailOpen(const char* event_name, bool report_events = true);
 
-// Wires the received and written hooks and the command objects to the active transport.
-bool Port_Initialize(IOHandle* handle);
+// Wires the closing, received and written hooks and the command objects to the active
+// transport of a registered handle.
+bool Port_Initialize(void* handle);
 
-// Closes the handle's transport and drops the open's reference, once per handle. The
-// caller holds a reference of its own. False when an earlier close already dropped it.
-bool ClosePortHandle(IOHandle* handle);
+// Withdraws the handle (no call is served on it any more), closes its transport and drops
+// the open's reference, once per handle. The caller holds a reference of its own. False
+// when an earlier close already dropped it.
+bool ClosePortHandle(IOHandle& handle);
 
 // Tests and tools: an open handle whose active transport is the given (already opened)
 // transport, through the same open steps and events as a real open. The handle shares

@@ -6,8 +6,10 @@
 #include <mutex>
 #include <new>
 
-// Registry of live objects with reference counts. A pointer is usable only while registered;
-// lookups compare addresses only, so a stale pointer is refused without being touched.
+// Registry of live objects with reference counts, reached through opaque handle values.
+// Every registration gets a value never given out before in the life of the process, so a
+// value whose object is gone, or that was withdrawn, is refused without anything being
+// touched, even when a later object lands at the same address or in the same slot.
 // When a count reaches 0 the slot is cleared under the lock and the object is destroyed
 // after the lock is released, so a destructor that waits for threads never blocks the
 // other registered objects (nor a thread that is about to AddRef one of them).
@@ -15,51 +17,50 @@ template <typename T>
 class PtrAutoDeleteManager {
 public:
     explicit PtrAutoDeleteManager(size_t capacity)
-        : pointers_(new (std::nothrow) T*[capacity]()),
-          counts_(new (std::nothrow) uint64_t[capacity]()),
-          capacity_(capacity) {}
+        : slots_(new (std::nothrow) Slot[capacity]()), capacity_(capacity) {}
     PtrAutoDeleteManager(const PtrAutoDeleteManager&) = delete;
     PtrAutoDeleteManager& operator=(const PtrAutoDeleteManager&) = delete;
 
     size_t Capacity() const { return capacity_; }
 
-    // Stores the pointer in the lowest free slot with count 1. False for null, when the
-    // pointer is already registered, or when every slot is taken.
-    bool InitPtr(T* pointer) {
-        if (pointer == nullptr || !usable()) return false;
+    // Stores the object in the lowest free slot with count 1 and returns its new handle
+    // value. Null for a null object, one already registered, or when every slot is taken.
+    void* InitPtr(T* object) {
+        if (object == nullptr || !usable()) return nullptr;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (find(pointer) != capacity_) return false;
+        for (size_t i = 0; i < capacity_; ++i)
+            if (slots_[i].object == object) return nullptr;
         for (size_t i = 0; i < capacity_; ++i) {
-            if (pointers_[i] == nullptr) {
-                pointers_[i] = pointer;
-                counts_[i] = 1;
-                return true;
-            }
+            Slot& slot = slots_[i];
+            if (slot.object != nullptr) continue;
+            // Odd values only: no aligned address, and so no stray pointer, ever equals one.
+            next_value_ += 2;
+            slot = Slot{object, 1, next_value_, false};
+            return reinterpret_cast<void*>(next_value_);
         }
-        return false;
+        return nullptr;
     }
 
-    bool AddRef(T* pointer) {
-        if (pointer == nullptr || !usable()) return false;
-        std::lock_guard<std::mutex> lock(mutex_);
-        size_t slot = find(pointer);
-        if (slot == capacity_) return false;
-        ++counts_[slot];
-        return true;
-    }
+    // One more reference to the object behind a handle that is served; null when the
+    // handle is unknown or withdrawn.
+    T* AddRef(void* handle) { return addRef(handle, false); }
+
+    // The same for a withdrawn handle whose object still lives: for the owner's own hooks,
+    // which deliver the last events of an object that is being closed.
+    T* AddRefWithdrawn(void* handle) { return addRef(handle, true); }
 
     // True only when this release destroyed the object.
-    bool Release(T* pointer) {
-        if (pointer == nullptr || !usable()) return false;
+    bool Release(void* handle) {
+        if (!usable()) return false;
         T* doomed = nullptr;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            size_t slot = find(pointer);
-            if (slot == capacity_) return false;
-            if (counts_[slot] != 0) --counts_[slot];
-            if (counts_[slot] != 0) return false;
-            doomed = pointers_[slot];
-            pointers_[slot] = nullptr;
+            Slot* slot = find(handle);
+            if (slot == nullptr) return false;
+            if (slot->count != 0) --slot->count;
+            if (slot->count != 0) return false;
+            doomed = slot->object;
+            *slot = Slot{};
         }
         delete doomed;
         return true;
@@ -67,48 +68,95 @@ public:
 
     // Drops one reference unless it is the last; false (nothing done) when it is. Lets a
     // thread that the object's destructor would wait for hand the last release elsewhere.
-    bool ReleaseUnlessLast(T* pointer) {
-        if (pointer == nullptr || !usable()) return false;
+    bool ReleaseUnlessLast(void* handle) {
+        if (!usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        size_t slot = find(pointer);
-        if (slot == capacity_ || counts_[slot] <= 1) return false;
-        --counts_[slot];
+        Slot* slot = find(handle);
+        if (slot == nullptr || slot->count <= 1) return false;
+        --slot->count;
         return true;
     }
 
-    bool IsRegistered(T* pointer) {
-        if (pointer == nullptr || !usable()) return false;
+    // Stops serving the handle: AddRef refuses it from now on, while the references already
+    // held stay valid until released. True for the first withdrawal of a registered handle.
+    bool Withdraw(void* handle) {
+        if (!usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        return find(pointer) != capacity_;
+        Slot* slot = find(handle);
+        if (slot == nullptr || slot->withdrawn) return false;
+        slot->withdrawn = true;
+        return true;
     }
 
-    // The reference count of a registered pointer, else 0.
-    uint64_t RefCount(T* pointer) {
-        if (pointer == nullptr || !usable()) return 0;
+    // Whether the handle's object is still in the table, served or withdrawn.
+    bool IsRegistered(void* handle) {
+        if (!usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        size_t slot = find(pointer);
-        return slot == capacity_ ? 0 : counts_[slot];
+        return find(handle) != nullptr;
+    }
+
+    bool IsServed(void* handle) {
+        if (!usable()) return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Slot* slot = find(handle);
+        return slot != nullptr && !slot->withdrawn;
+    }
+
+    // The reference count of a registered handle, else 0.
+    uint64_t RefCount(void* handle) {
+        if (!usable()) return 0;
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Slot* slot = find(handle);
+        return slot == nullptr ? 0 : slot->count;
+    }
+
+    // The object behind a registered handle without taking a reference, else null: only
+    // for a caller that keeps the handle registered by other means (tests).
+    T* Peek(void* handle) {
+        if (!usable()) return nullptr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Slot* slot = find(handle);
+        return slot == nullptr ? nullptr : slot->object;
     }
 
     size_t RegisteredCount() {
         if (!usable()) return 0;
         std::lock_guard<std::mutex> lock(mutex_);
         size_t count = 0;
-        for (size_t i = 0; i < capacity_; ++i) count += pointers_[i] != nullptr ? 1 : 0;
+        for (size_t i = 0; i < capacity_; ++i) count += slots_[i].object != nullptr ? 1 : 0;
         return count;
     }
 
 private:
-    bool usable() const { return pointers_ != nullptr && counts_ != nullptr; }
+    struct Slot {
+        T* object = nullptr;
+        uint64_t count = 0;
+        uintptr_t value = 0;
+        bool withdrawn = false;
+    };
 
-    size_t find(T* pointer) const {
-        for (size_t i = 0; i < capacity_; ++i)
-            if (pointers_[i] == pointer) return i;
-        return capacity_;
+    bool usable() const { return slots_ != nullptr; }
+
+    T* addRef(void* handle, bool withdrawn_too) {
+        if (!usable()) return nullptr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        Slot* slot = find(handle);
+        if (slot == nullptr || (slot->withdrawn && !withdrawn_too)) return nullptr;
+        ++slot->count;
+        return slot->object;
     }
 
-    std::unique_ptr<T*[]> pointers_;
-    std::unique_ptr<uint64_t[]> counts_;
+    Slot* find(void* handle) const {
+        const auto value = reinterpret_cast<uintptr_t>(handle);
+        if (value == 0) return nullptr;
+        for (size_t i = 0; i < capacity_; ++i)
+            if (slots_[i].object != nullptr && slots_[i].value == value) return &slots_[i];
+        return nullptr;
+    }
+
+    std::unique_ptr<Slot[]> slots_;
     size_t capacity_;
+    // The last value given out; values only grow (with 64-bit pointers they never wrap).
+    uintptr_t next_value_ = 0x10001;
     std::mutex mutex_;
 };

@@ -24,6 +24,12 @@ void RAZIBase::SetClosedEvent(RAZIClosedHook hook, void* context) {
     closed_context_ = context;
 }
 
+void RAZIBase::SetClosingEvent(RAZIClosedHook hook, void* context) {
+    std::lock_guard<std::mutex> lock(hook_mutex_);
+    closing_hook_ = hook;
+    closing_context_ = context;
+}
+
 void RAZIBase::SetReadQuietEvent(RAZIQuietHook hook, void* context) {
     std::lock_guard<std::mutex> lock(hook_mutex_);
     quiet_hook_ = hook;
@@ -93,16 +99,22 @@ void RAZIBase::Close() {
         previous = close_nesting_++;
     }
     if (previous == 0 && IsOpened()) {
-        BaseClose();
-        SetOpened(false);
-        RAZIClosedHook hook;
-        void* context;
+        RAZIClosedHook closing, closed;
+        void *closing_context, *closed_context;
         {
             std::lock_guard<std::mutex> lock(hook_mutex_);
-            hook = closed_hook_;
-            context = closed_context_;
+            closing = closing_hook_;
+            closing_context = closing_context_;
         }
-        if (hook != nullptr) hook(context);
+        if (closing != nullptr) closing(closing_context);
+        BaseClose();
+        SetOpened(false);
+        {
+            std::lock_guard<std::mutex> lock(hook_mutex_);
+            closed = closed_hook_;
+            closed_context = closed_context_;
+        }
+        if (closed != nullptr) closed(closed_context);
     }
     std::lock_guard<std::recursive_mutex> lock(close_mutex_);
     --close_nesting_;

@@ -11,6 +11,9 @@ class NZFilter;
 // Hooks a transport calls: received (each chunk ReadDirectly got, on the reading thread),
 // written (after each Write with a result > 0, with the caller's data, on the writer's
 // thread) and closed (once per close of an opened transport, on the closing thread).
+// The closing hook runs on the closing thread too, once per such close, before the
+// transport is released: the owner can stop handing the port out from the moment its close
+// begins, whoever closes it.
 using RAZIDataHook = void (*)(const unsigned char* data, unsigned int length, void* context);
 using RAZIClosedHook = void (*)(void* context);
 // Called on the reading thread when a read comes back empty after bytes were received: the
@@ -31,6 +34,7 @@ public:
     virtual void SetWritedEvent(RAZIDataHook hook, void* context);
     virtual void SetClosedEvent(RAZIClosedHook hook, void* context);
     virtual void SetReadQuietEvent(RAZIQuietHook hook, void* context);
+    void SetClosingEvent(RAZIClosedHook hook, void* context);
 
     // The filter is not owned and must outlive its use by the transport.
     virtual void SetWriteFilter(NZFilter* filter);
@@ -98,6 +102,8 @@ private:
     DataHook written_;
     RAZIClosedHook closed_hook_ = nullptr;
     void* closed_context_ = nullptr;
+    RAZIClosedHook closing_hook_ = nullptr;
+    void* closing_context_ = nullptr;
     RAZIQuietHook quiet_hook_ = nullptr;
     void* quiet_context_ = nullptr;
 

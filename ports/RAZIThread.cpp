@@ -4,7 +4,9 @@
 #include <sys/time.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <new>
 
 #include "ports/PortTiming.h"
@@ -102,4 +104,14 @@ bool WholeSecondDeadline::Passed() const {
     int64_t elapsed = RAZITimeStamp::GetMonotonicMs() - start_ms_;
     if (elapsed < 0) elapsed = 0;
     return static_cast<uint64_t>(elapsed) / second_ms_ > limit_seconds_;
+}
+
+int64_t WholeSecondDeadline::RemainingMs() const {
+    int64_t elapsed = RAZITimeStamp::GetMonotonicMs() - start_ms_;
+    if (elapsed < 0) elapsed = 0;
+    // Passed once elapsed / second_ms_ > limit, i.e. from (limit + 1) seconds on.
+    const uint64_t end = (limit_seconds_ + 1) * second_ms_;
+    if (static_cast<uint64_t>(elapsed) >= end) return 0;
+    const uint64_t left = end - static_cast<uint64_t>(elapsed);
+    return static_cast<int64_t>(std::min<uint64_t>(left, INT32_MAX));
 }

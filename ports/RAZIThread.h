@@ -48,6 +48,8 @@ class WholeSecondDeadline {
 public:
     explicit WholeSecondDeadline(uint32_t timeout_ms);
     bool Passed() const;
+    // Milliseconds until Passed() turns true, at least 1 while it is false.
+    int64_t RemainingMs() const;
 
 private:
     int64_t start_ms_;

@@ -59,17 +59,17 @@ FrameResult ApplyFrame(IOHandle& h, const unsigned char* frame)
     return r;
 }
 
-void FirePrinterEvent(IOHandle* h, const FrameResult& r)
+void FirePrinterEvent(void* handle, const FrameResult& r)
 {
     switch (r.event) {
     case PrinterEvent::Status:
-        CallPrinterStatusEventForStructList(h, r.error, r.info);
+        CallPrinterStatusEventForStructList(handle, r.error, r.info);
         break;
     case PrinterEvent::Printed:
-        CallPrinterPrintedEventForStructList(h, r.value);
+        CallPrinterPrintedEventForStructList(handle, r.value);
         break;
     case PrinterEvent::Received:
-        CallPrinterReceivedEventForStructList(h, r.value);
+        CallPrinterReceivedEventForStructList(handle, r.value);
         break;
     case PrinterEvent::None:
         break;
@@ -119,8 +119,8 @@ void FeedPacketReader(IOHandle& h, const unsigned char* data, size_t length,
 constexpr size_t kSegment = 1024;
 constexpr size_t kSegmentFrames = kSegment / VelnorHandlerPro::kFrameSize + 1;
 
-// Splits the start of data; returns how many bytes it took.
-size_t SplitSegment(IOHandle& h, const unsigned char* data, size_t length)
+// Splits the start of data for h, whose handle value is handle; returns how many bytes it took.
+size_t SplitSegment(IOHandle& h, void* handle, const unsigned char* data, size_t length)
 {
     if (length > kSegment) length = kSegment;
     unsigned char plain[kSegment + VelnorHandlerPro::kFrameSize];
@@ -143,19 +143,8 @@ size_t SplitSegment(IOHandle& h, const unsigned char* data, size_t length)
     }
     FeedPacketReader(h, data, used, frameEnds, frames);
     PushPlain(h, plain, plainLength);  // the bytes before a frame are readable first
-    FirePrinterEvent(&h, result);
+    FirePrinterEvent(handle, result);
     return used;
-}
-
-void ReleaseOnThisThread(void* handle) { ptrs().Release(static_cast<IOHandle*>(handle)); }
-
-// The handle's destructor waits for its transport's reader, which is usually this thread:
-// when ours is the last reference, a helper thread drops it after we have returned.
-void ReleaseFromReader(IOHandle* h)
-{
-    if (ptrs().ReleaseUnlessLast(h)) return;
-    if (RAZIThread::StartThread(&ReleaseOnThisThread, h)) return;
-    // No thread to hand it to: keeping the handle is better than waiting for ourselves.
 }
 
 }  // namespace
@@ -163,20 +152,21 @@ void ReleaseFromReader(IOHandle* h)
 void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* context)
 {
     if (data == nullptr || count == 0 || context == nullptr) return;
-    auto* h = static_cast<IOHandle*>(context);
-    if (!ptrs().AddRef(h)) return;
+    // A closing port still delivers what it reads until its reader ends.
+    IOHandle* h = ptrs().AddRefWithdrawn(context);
+    if (h == nullptr) return;
 
-    for (size_t at = 0; at < count;) at += SplitSegment(*h, data + at, count - at);
+    for (size_t at = 0; at < count;) at += SplitSegment(*h, context, data + at, count - at);
 
-    CallPortReceivedEventForStructList(h, data, count);
-    ReleaseFromReader(h);
+    CallPortReceivedEventForStructList(context, data, count);
+    ReleaseFromPortThread(context);
 }
 
 void Port_ReadQuietEvent(void* context)
 {
     if (context == nullptr) return;
-    auto* h = static_cast<IOHandle*>(context);
-    if (!ptrs().AddRef(h)) return;
+    IOHandle* h = ptrs().AddRefWithdrawn(context);
+    if (h == nullptr) return;
     unsigned char held[VelnorHandlerPro::kFrameSize];
     unsigned heldLength = 0;
     {
@@ -184,5 +174,5 @@ void Port_ReadQuietEvent(void* context)
         h->velnorHandler.ReleasePartialFrame(held, sizeof held, &heldLength);
     }
     PushPlain(*h, held, heldLength);
-    ReleaseFromReader(h);
+    ReleaseFromPortThread(context);
 }

@@ -1,10 +1,17 @@
 #include "nzcommon/imgprocess/NZImageBinarize.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+
+#include "nzcommon/imgprocess/NZKernelPath.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if QV_AVX2_KERNELS
+#include <immintrin.h>
 #endif
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
@@ -125,15 +132,15 @@ inline double Quantise(double v, double *cell) {
     return v - now; // v - 0 is v exactly
 }
 
-inline void SpreadBelow(double *r1, double *r2, long x, const Shares &s) {
-    if (r1) {
+template <bool kR1, bool kR2> inline void SpreadBelow(double *r1, double *r2, long x, const Shares &s) {
+    if constexpr (kR1) {
         r1[x - 2] += s.e3;
         r1[x + 2] += s.e3;
         r1[x - 1] += s.e5;
         r1[x + 1] += s.e5;
         r1[x] += s.e6;
     }
-    if (r2) {
+    if constexpr (kR2) {
         r2[x - 2] += s.e1;
         r2[x + 2] += s.e1;
         r2[x - 1] += s.e3;
@@ -167,8 +174,9 @@ inline void DiffuseEdgeDot(double *r0, double *r1, double *r2, long w, long x, l
 // The 5 x 5 serpentine kernel on one row, walked in direction d (+1 or -1); r1 and r2
 // are the next two rows, null past the image. Each cell receives its shares in the order
 // the dots are walked, so the values are those of the plain dot-by-dot loop. In the
-// interior the two cells ahead in the row stay in registers.
-void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
+// interior the two cells ahead in the row stay in registers; which rows below exist is
+// settled once per row.
+template <bool kR1, bool kR2> void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
     const long first = d > 0 ? 0 : w - 1;
     long x = first;
     long done = 0;
@@ -180,7 +188,7 @@ void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
             const Shares s = SharesOf(Quantise(cur, &r0[x]));
             cur = next + s.e6;
             next = r0[x + 2 * d] + s.e4;
-            SpreadBelow(r1, r2, x, s);
+            SpreadBelow<kR1, kR2>(r1, r2, x, s);
         }
         r0[x] = cur;
         r0[x + d] = next;
@@ -189,7 +197,12 @@ void DiffuseRow(double *r0, double *r1, double *r2, long w, long d) {
     for (; done < w; ++done, x += d) DiffuseEdgeDot(r0, r1, r2, w, x, d);
 }
 
-void DiffuseRowAt(long y, double *r0, double *r1, double *r2, long w) { DiffuseRow(r0, r1, r2, w, y % 2 == 0 ? 1 : -1); }
+void DiffuseRowAt(long y, double *r0, double *r1, double *r2, long w) {
+    const long d = y % 2 == 0 ? 1 : -1;
+    if (r2) return DiffuseRow<true, true>(r0, r1, r2, w, d); // r2 is only given with r1
+    if (r1) return DiffuseRow<true, false>(r0, r1, r2, w, d);
+    DiffuseRow<false, false>(r0, r1, r2, w, d);
+}
 
 } // namespace
 
@@ -244,6 +257,41 @@ bool FillThresholded(const PixelView &g, unsigned char *out, size_t bpl) {
     return true;
 }
 
+// A row of gray bytes as doubles.
+void LoadRow(const unsigned char *src, double *dst, size_t width) {
+    for (size_t x = 0; x < width; ++x) dst[x] = src[x];
+}
+
+// A diffused row to raster bits: black where the value is at most 127.0.
+void PackDiffusedRow(const double *row, size_t width, unsigned char *out) {
+    for (size_t x = 0; x < width; ++x)
+        if (row[x] <= 127.0) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+}
+
+#if QV_AVX2_KERNELS
+QV_TARGET_AVX2 void LoadRowAvx2(const unsigned char *src, double *dst, size_t width) {
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(src + x)));
+        _mm256_storeu_pd(dst + x, _mm256_cvtepi32_pd(_mm256_castsi256_si128(v)));
+        _mm256_storeu_pd(dst + x + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1)));
+    }
+    LoadRow(src + x, dst + x, width - x);
+}
+
+QV_TARGET_AVX2 void PackDiffusedRowAvx2(const double *row, size_t width, unsigned char *out) {
+    const __m256d limit = _mm256_set1_pd(127.0);
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const int lo = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + x), limit, _CMP_LE_OQ));
+        const int hi = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + x + 4), limit, _CMP_LE_OQ));
+        out[x / 8] = BitReverseTable256[lo | hi << 4]; // mask bit 0 is the leftmost dot
+    }
+    for (; x < width; ++x)
+        if (row[x] <= 127.0) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+}
+#endif
+
 bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
     const size_t width = g.width, height = g.height;
     // Diffusion reaches two rows down only, so three rows of doubles give the same values
@@ -252,28 +300,27 @@ bool FillDiffused(const PixelView &g, unsigned char *out, size_t bpl) {
     if (!MulSize(width, 3 * sizeof(double), &ring_bytes)) return false;
     MallocPtr<double> ring(static_cast<double *>(std::malloc(ring_bytes)));
     if (!ring) return false;
+    auto load = LoadRow;
+    auto pack = PackDiffusedRow;
+#if QV_AVX2_KERNELS
+    if (nzimg::ChosenKernelPath() == nzimg::KernelPath::Avx2) load = LoadRowAvx2, pack = PackDiffusedRowAvx2;
+#endif
     auto slot = [&](size_t y) { return ring.get() + (y % 3) * width; };
-    auto load = [&](size_t y) {
-        const unsigned char *src = g.data + y * g.stride;
-        double *dst = slot(y);
-        for (size_t x = 0; x < width; ++x) dst[x] = src[x];
-    };
-    load(0);
-    if (height > 1) load(1);
+    load(g.data, slot(0), width);
+    if (height > 1) load(g.data + g.stride, slot(1), width);
     const long w = static_cast<long>(width);
     for (size_t y = 0; y < height; ++y) {
-        if (y + 2 < height) load(y + 2);
+        if (y + 2 < height) load(g.data + (y + 2) * g.stride, slot(y + 2), width);
         double *r0 = slot(y);
         DiffuseRowAt(static_cast<long>(y), r0, y + 1 < height ? slot(y + 1) : nullptr,
                      y + 2 < height ? slot(y + 2) : nullptr, w);
-        unsigned char *dst = out + y * bpl;
-        for (size_t x = 0; x < width; ++x)
-            if (r0[x] <= 127.0) dst[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+        pack(r0, width, out + y * bpl);
     }
     return true;
 }
 
-bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
+// The reference: the documented steps dot by dot on a copy of the whole image.
+bool FillFloydSteinbergReference(const PixelView &g, unsigned char *out, size_t bpl) {
     const size_t width = g.width, height = g.height;
     size_t size;
     if (!MulSize(width, height, &size)) return false;
@@ -302,6 +349,103 @@ bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
         }
     }
     return true;
+}
+
+// The shares of one dot's error, by the value the dot reached before its clamp: a row's
+// values are carried unclamped, so the step from one dot to the next is one look-up and
+// one add. Each share is the truncating integer division of the clamped dot's error.
+constexpr int kFloydLow = -64, kFloydHigh = 320; // reached values lie in -55 .. 310
+struct FloydShares {
+    std::array<int8_t, kFloydHigh - kFloydLow> right, below_left, below, below_right;
+};
+constexpr FloydShares MakeFloydShares() {
+    FloydShares t{};
+    for (int v = kFloydLow; v < kFloydHigh; ++v) {
+        const int old = std::clamp(v, 0, 255);
+        const int err = old - (old < 128 ? 0 : 255);
+        const size_t i = static_cast<size_t>(v - kFloydLow);
+        t.right[i] = static_cast<int8_t>(err * 7 / 16);
+        t.below_left[i] = static_cast<int8_t>(err * 3 / 16);
+        t.below[i] = static_cast<int8_t>(err * 5 / 16);
+        t.below_right[i] = static_cast<int8_t>(err / 16);
+    }
+    return t;
+}
+constexpr FloydShares kFloydShares = MakeFloydShares();
+
+inline unsigned char Clamp255(int v) { return static_cast<unsigned char>(std::min(std::max(v, 0), 255)); }
+
+// One row: row holds its values after the row above spread its error (read only: a dot's
+// new value is needed only by the next dot), below the next row's values, updated here,
+// or null on the last row. Each dot of below takes its three shares in the documented
+// order, clamped after each: from the dot left of it, the dot above, the dot right of it.
+template <bool kBelow> void FloydRow(const unsigned char *row, unsigned char *below, size_t w, unsigned char *out) {
+    const FloydShares &t = kFloydShares;
+    unsigned bits = 0;
+    auto put = [&](size_t x, int v) {
+        bits = bits << 1 | (v < 128); // the clamped value is below 128 exactly when v is
+        if (x % 8 == 7) out[x / 8] = static_cast<unsigned char>(bits), bits = 0;
+    };
+    int v = row[0];
+    size_t i = static_cast<size_t>(v - kFloydLow);
+    if (w == 1) {
+        if constexpr (kBelow) below[0] = Clamp255(below[0] + t.below[i]);
+        put(0, v);
+    } else {
+        // left: below[x - 1] waiting for its last share; mid: below[x] waiting for two.
+        int left = 0, mid = 0;
+        if constexpr (kBelow) {
+            left = Clamp255(below[0] + t.below[i]);
+            mid = Clamp255(below[1] + t.below_right[i]);
+        }
+        put(0, v);
+        v = row[1] + t.right[i];
+        for (size_t x = 1; x + 1 < w; ++x) {
+            i = static_cast<size_t>(v - kFloydLow);
+            if constexpr (kBelow) {
+                below[x - 1] = Clamp255(left + t.below_left[i]);
+                left = Clamp255(mid + t.below[i]);
+                mid = Clamp255(below[x + 1] + t.below_right[i]);
+            }
+            put(x, v);
+            v = row[x + 1] + t.right[i];
+        }
+        i = static_cast<size_t>(v - kFloydLow);
+        if constexpr (kBelow) {
+            below[w - 2] = Clamp255(left + t.below_left[i]);
+            below[w - 1] = Clamp255(mid + t.below[i]);
+        }
+        put(w - 1, v);
+    }
+    if (w % 8 != 0) out[w / 8] = static_cast<unsigned char>(bits << (8 - w % 8));
+}
+
+// Two rows of working bytes: the diffusion reaches one row down only.
+bool FillFloydSteinbergRows(const PixelView &g, unsigned char *out, size_t bpl) {
+    const size_t width = g.width, height = g.height;
+    size_t bytes;
+    if (!MulSize(width, 2, &bytes)) return false;
+    MallocPtr<unsigned char> work(static_cast<unsigned char *>(std::malloc(bytes)));
+    if (!work) return false;
+    unsigned char *next = work.get(), *spare = work.get() + width;
+    const unsigned char *row = g.data; // the first row takes no error from above
+    for (size_t y = 0; y < height; ++y) {
+        unsigned char *bits = out + y * bpl;
+        if (y + 1 == height) {
+            FloydRow<false>(row, nullptr, width, bits);
+            break;
+        }
+        std::memcpy(next, g.data + (y + 1) * g.stride, width);
+        FloydRow<true>(row, next, width, bits);
+        row = next;
+        std::swap(next, spare);
+    }
+    return true;
+}
+
+bool FillFloydSteinberg(const PixelView &g, unsigned char *out, size_t bpl) {
+    if (nzimg::ChosenKernelPath() == nzimg::KernelPath::Reference) return FillFloydSteinbergReference(g, out, bpl);
+    return FillFloydSteinbergRows(g, out, bpl);
 }
 
 // The layout is set before the raster is allocated, so that the exported calls report it

@@ -104,6 +104,16 @@ bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
     return 18 + uint64_t{data[0]} + w * h * ((bits + 7) / 8) <= length;
 }
 
+// Whether stb_image takes the data for a JPEG, which has no transparency: the readers it
+// tries before need other first bytes, and its JPEG reader accepts a start-of-image marker
+// after any 0xFF fill bytes.
+bool IsJpeg(const unsigned char *data, size_t length) {
+    if (length < 2 || data[0] != 0xFF) return false;
+    size_t i = 1;
+    while (i < length && data[i] == 0xFF) ++i;
+    return i < length && data[i] == 0xD8;
+}
+
 } // namespace
 
 namespace nzimg {
@@ -148,26 +158,17 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         return false;
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.
+    // (Four is also what stb_image's fast colour conversion of a JPEG writes.) Its buffer is
+    // kept: a photograph's pixels are tens of megabytes, each page fresh.
     int channels = 0;
     stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 4);
     if (!pixels) return false;
-    const std::unique_ptr<stbi_uc, void (*)(void *)> owned(pixels, stbi_image_free);
+    out->pixels = {pixels, stbi_image_free};
     size_t dots;
     if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || dots > SIZE_MAX / 4)
         return false;
-    bool opaque = true;
-    for (size_t i = 0; i < dots && opaque; ++i) opaque = pixels[i * 4 + 3] == 255;
-    // Owned as a malloc buffer like every other image here; copied so that no assumption
-    // about stb_image's allocator is made. Opaque images drop the alpha.
-    unsigned char *copy = AllocBytes(dots * (opaque ? 3 : 4));
-    if (!copy) return false;
-    if (opaque) {
-        for (size_t i = 0; i < dots; ++i) std::memcpy(copy + i * 3, pixels + i * 4, 3);
-    } else {
-        std::memcpy(copy, pixels, dots * 4);
-    }
-    out->pixels.reset(copy);
-    out->format = opaque ? CP_ImagePixelsFormat_Rgb888 : CP_ImagePixelsFormat_Rgba8888;
+    out->format = CP_ImagePixelsFormat_Rgba8888;
+    out->opaque = IsJpeg(data, length);
     out->bpp = channels * 8, out->width = w, out->height = h;
     return true;
 }
@@ -176,42 +177,61 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
 
 namespace {
 
-// RGB888 of RGBA8888 pixels composited over white.
-MallocPtr<unsigned char> RgbOverWhite(const unsigned char *rgba, size_t dots) {
-    MallocPtr<unsigned char> rgb(nzimg::AllocBytes(dots * 3));
-    if (!rgb) return rgb;
-    unsigned char *out = rgb.get();
-    for (size_t i = 0; i < dots; ++i, rgba += 4, out += 3)
-        for (int c = 0; c < 3; ++c) out[c] = nzimg::OverWhite(rgba[3], rgba[c]);
-    return rgb;
+// RGBA8888 pixels composited over white where they are not opaque, alpha then 255: the
+// bytes the gray conversion would see, so that scaling mixes no hidden colour.
+void CompositeOverWhiteInPlace(unsigned char *rgba, size_t dots) {
+    for (size_t i = 0; i < dots; ++i, rgba += 4) {
+        const unsigned char a = rgba[3];
+        if (a == 255) continue;
+        for (int c = 0; c < 3; ++c) rgba[c] = nzimg::OverWhite(a, rgba[c]);
+        rgba[3] = 255;
+    }
 }
 
 } // namespace
 
 namespace nzimg {
 
-bool ReadImageFile(const char *path, RegularFile *out) { return RegularFile::Read(path, INT_MAX, out); }
+bool MayStartImage(const unsigned char *head, size_t n) {
+    auto starts = [&](const char *signature) {
+        const size_t len = std::strlen(signature);
+        return n >= len && std::memcmp(head, signature, len) == 0;
+    };
+    // The own reader's and stb_image's: PNG, BMP, GIF, PSD, PIC, PNM, Radiance HDR, and
+    // JPEG from its first byte (fill bytes may follow).
+    if (starts("\x89PNG\r\n\x1A\n") || starts("BM") || starts("GIF8") || starts("8BPS") || starts("\x53\x80\xF6\x34") ||
+        starts("P5") || starts("P6") || starts("#?") || (n >= 1 && head[0] == 0xFF))
+        return true;
+    // TGA has no signature: stb_image's test starts with a colour-map type of 0 or 1 and
+    // an image type it reads.
+    if (n < 3 || head[1] > 1) return false;
+    const unsigned char type = head[2];
+    return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+}
+
+bool ReadImageFile(const char *path, RegularFile *out) {
+    return RegularFile::Read(path, INT_MAX, out, kImageHeadBytes, MayStartImage);
+}
 
 PixelView DecodedImage::View() const {
     const size_t w = static_cast<size_t>(width);
     return {pixels.get(), w, static_cast<size_t>(height), RowBytes(format, w), format};
 }
 
-bool DecodedToMonoRaster(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+bool DecodedToMonoRaster(DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
                          MonoRaster *out) {
     if (!nzimg::ValidBinarizationMethod(method) || !img.pixels) return false;
     const PixelView own = img.View();
     if (own.width == width && own.height == height) return PixelsToMonoRaster(own, method, out);
     // Pixels with alpha are composited over white before scaling, where transparent pixels
     // would otherwise bleed their colour into their neighbours.
-    const unsigned char *rgb = own.data;
-    MallocPtr<unsigned char> composited;
-    if (own.format == CP_ImagePixelsFormat_Rgba8888) {
-        composited = RgbOverWhite(own.data, own.width * own.height);
-        if (!composited) return false;
-        rgb = composited.get();
+    const bool rgba = own.format == CP_ImagePixelsFormat_Rgba8888;
+    if (rgba && !img.opaque) {
+        CompositeOverWhiteInPlace(img.pixels.get(), own.width * own.height);
+        img.opaque = true;
     }
-    const MallocPtr<unsigned char> scaled = ScaleRgb888(rgb, own.width, own.height, width, height);
+    const MallocPtr<unsigned char> scaled = rgba ? ScaleRgb888FromRgbx(own.data, own.width, own.height, width, height)
+                                                 : ScaleRgb888(own.data, own.width, own.height, width, height);
     if (!scaled) return false;
     return PixelsToMonoRaster({scaled.get(), width, height, RowBytes(CP_ImagePixelsFormat_Rgb888, width),
                                CP_ImagePixelsFormat_Rgb888},
@@ -225,7 +245,7 @@ namespace {
 using nzimg::MonoRaster;
 
 // A decoded image at width x height as a horizontal raster with its size reported.
-unsigned char *ToHorizontal(const DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
+unsigned char *ToHorizontal(DecodedImage &img, size_t width, size_t height, CP_ImageBinarizationMethod method,
                             size_t *out_size, size_t *out_bpl) {
     MonoRaster r;
     if (!nzimg::DecodedToMonoRaster(img, width, height, method, &r)) return nullptr;
@@ -235,7 +255,7 @@ unsigned char *ToHorizontal(const DecodedImage &img, size_t width, size_t height
 }
 
 // A decoded image at width x height as a vertical raster of (height + 7) / 8 bytes per column.
-unsigned char *ToVertical(const DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method,
+unsigned char *ToVertical(DecodedImage &img, size_t dw, size_t dh, CP_ImageBinarizationMethod method,
                           size_t *out_size, size_t *out_height_bytes) {
     MonoRaster r;
     if (!nzimg::DecodedToMonoRaster(img, dw, dh, method, &r)) return nullptr;

@@ -27,7 +27,9 @@ struct PixelView {
 size_t RowBytes(CP_ImagePixelsFormat format, size_t width);
 
 // Formats 3 to 9 to a gray image of width x height bytes (stride = width); null for the
-// other formats, rows no buffer can hold, or when allocation fails.
+// other formats, rows no buffer can hold, or when allocation fails. One pass: formats with
+// alpha take each dot's luma and composite over white only the dots that are not opaque,
+// so decoded RGBA8888 pixels need no opacity scan or copy first.
 MallocPtr<unsigned char> ToGray(const PixelView &pixels);
 
 // A value of gray or one colour channel with the given alpha, composited over white.

@@ -1,11 +1,16 @@
 #include "nzcommon/imgprocess/NZImageScale.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QV_SCALE_AVX2 1
 #endif
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
@@ -98,13 +103,82 @@ void ToDoubles(const unsigned char *s, size_t n, double *d) {
     for (; i < n; ++i) d[i] = s[i];
 }
 
+std::atomic<bool> wideAllowed{true};
+
+// One destination column for the four-lane path: where its taps start in a source row, in
+// values (bytes or doubles), and their weights.
+struct WideTaps {
+    size_t at[4];
+    double w[4];
+};
+
+bool UseWide() {
+#if defined(QV_SCALE_AVX2)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has && wideAllowed.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
+
+#if defined(QV_SCALE_AVX2)
+// Four channels in four double lanes: the same products and sums, in the same order, as one
+// channel at a time (multiply, then add; never fused).
+__attribute__((target("avx2"), always_inline)) inline __m256d Lanes(const unsigned char *p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(v)));
+}
+__attribute__((target("avx2"), always_inline)) inline __m256d Lanes(const double *p) { return _mm256_loadu_pd(p); }
+
+// Inner sums of one source row for every destination column; reads and writes four values
+// per pixel, so with three channels one past the last pixel of row and of h.
+template <int CH, typename P>
+__attribute__((target("avx2"))) void HorizontalWide(const P *row, const WideTaps *taps, size_t dw, double *h) {
+    for (size_t x = 0; x < dw; ++x) {
+        const WideTaps &t = taps[x];
+        __m256d a = _mm256_mul_pd(_mm256_set1_pd(t.w[0]), Lanes(row + t.at[0]));
+        a = _mm256_add_pd(a, _mm256_mul_pd(_mm256_set1_pd(t.w[1]), Lanes(row + t.at[1])));
+        a = _mm256_add_pd(a, _mm256_mul_pd(_mm256_set1_pd(t.w[2]), Lanes(row + t.at[2])));
+        a = _mm256_add_pd(a, _mm256_mul_pd(_mm256_set1_pd(t.w[3]), Lanes(row + t.at[3])));
+        _mm256_storeu_pd(h + x * CH, a);
+    }
+}
+
+// Four output bytes: the weighted rows, then border_color as clamping and truncation.
+__attribute__((target("avx2"), always_inline)) inline __m128i VerticalFour(const __m256d *w,
+                                                                          const double *const *h, size_t j) {
+    __m256d s = _mm256_mul_pd(w[0], _mm256_loadu_pd(h[0] + j));
+    s = _mm256_add_pd(s, _mm256_mul_pd(w[1], _mm256_loadu_pd(h[1] + j)));
+    s = _mm256_add_pd(s, _mm256_mul_pd(w[2], _mm256_loadu_pd(h[2] + j)));
+    s = _mm256_add_pd(s, _mm256_mul_pd(w[3], _mm256_loadu_pd(h[3] + j)));
+    s = _mm256_add_pd(s, _mm256_set1_pd(0.5));
+    return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(s, _mm256_setzero_pd()), _mm256_set1_pd(255)));
+}
+
+// Output bytes from the start, in blocks of 16; returns how many were written.
+__attribute__((target("avx2"))) size_t VerticalWide(const double *w, const double *const *h, size_t n,
+                                                     unsigned char *out) {
+    const __m256d wv[4] = {_mm256_set1_pd(w[0]), _mm256_set1_pd(w[1]), _mm256_set1_pd(w[2]), _mm256_set1_pd(w[3])};
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_packs_epi32(VerticalFour(wv, h, i), VerticalFour(wv, h, i + 4));
+        const __m128i b = _mm_packs_epi32(VerticalFour(wv, h, i + 8), VerticalFour(wv, h, i + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(a, b));
+    }
+    return i;
+}
+#endif
+
 // Separable evaluation: the inner (column) sums of one source row are the same doubles
 // whichever destination row uses them, so each is computed once and reused; the result
 // per channel is sum over rows of wy * (sum over columns of wx * tap), in that order.
-template <int CH> class Scaler {
+// CH channels are interpolated from pixels of STEP bytes (CH or more).
+template <int CH, int STEP> class Scaler {
 public:
     Scaler(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh)
-        : sw_(sw), src_(src), dw_(dw), dh_(dh), xs_(MakeAxis(sw, dw)), ys_(MakeAxis(sh, dh)) {
+        : sw_(sw), sh_(sh), src_(src), dw_(dw), dh_(dh), xs_(MakeAxis(sw, dw)), ys_(MakeAxis(sh, dh)),
+          wide_(UseWide()) {
         // A row is converted to doubles whole when every column is read; when shrinking
         // skips columns, taps read the bytes directly.
         std::vector<bool> used(sw_, false);
@@ -113,13 +187,21 @@ public:
             for (size_t t : a.tap)
                 if (!used[t]) used[t] = true, ++distinct;
         allColumns_ = distinct == sw_;
+#if defined(QV_SCALE_AVX2)
+        if (wide_) {
+            taps_.resize(dw_);
+            for (size_t x = 0; x < dw_; ++x)
+                for (int k = 0; k < 4; ++k) taps_[x].at[k] = xs_[x].tap[k] * STEP, taps_[x].w[k] = xs_[x].w[k];
+        }
+#endif
 #if defined(__SSE2__)
         pairs_.resize(dw_ * 8);
         for (size_t x = 0; x < dw_; ++x)
             for (int k = 0; k < 8; ++k) pairs_[x * 8 + k] = xs_[x].w[k / 2];
 #endif
+        // One value past the end: four-lane loads and stores of three-channel pixels.
         for (auto &row : rows_) row.assign(dw_ * CH + 1, 0.0);
-        if (allColumns_) row_.assign(sw_ * CH, 0.0);
+        if (allColumns_) row_.assign(sw_ * STEP + 1, 0.0);
     }
 
     void Run(unsigned char *dst) {
@@ -144,9 +226,12 @@ public:
     }
 
 private:
-    static void Vertical(const double *w, const double *const *h, size_t n, unsigned char *out) {
+    void Vertical(const double *w, const double *const *h, size_t n, unsigned char *out) const {
         const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
         size_t i = 0;
+#if defined(QV_SCALE_AVX2)
+        if (wide_) i = VerticalWide(w, h, n, out);
+#endif
 #if defined(__SSE2__)
         const __m128d w0 = _mm_set1_pd(w[0]), w1 = _mm_set1_pd(w[1]), w2 = _mm_set1_pd(w[2]), w3 = _mm_set1_pd(w[3]);
         const __m128d half = _mm_set1_pd(0.5), lo = _mm_setzero_pd(), hi = _mm_set1_pd(255);
@@ -200,10 +285,15 @@ private:
 
     void Fill(int slot, size_t sy) {
         rowOf_[slot] = static_cast<long>(sy);
-        const unsigned char *s = src_ + sy * sw_ * CH;
+        const unsigned char *s = src_ + sy * sw_ * STEP;
         if (allColumns_) {
-            ToDoubles(s, sw_ * CH, row_.data());
+            ToDoubles(s, sw_ * STEP, row_.data());
             Horizontal(row_.data(), rows_[slot].data());
+        } else if (STEP == 3 && wide_ && sy + 1 == sh_) {
+            // Four-byte loads would read past the caller's last pixel.
+            last_.assign(s, s + sw_ * STEP);
+            last_.push_back(0);
+            Horizontal(last_.data(), rows_[slot].data());
         } else {
             Horizontal(s, rows_[slot].data()); // few columns are read: straight from the bytes
         }
@@ -217,10 +307,17 @@ private:
     static double One(const unsigned char *p) { return kByteDouble.v[*p]; }
 
     template <typename P> void Horizontal(const P *row, double *h) const {
+#if defined(QV_SCALE_AVX2)
+        if (wide_) {
+            HorizontalWide<CH>(row, taps_.data(), dw_, h);
+            if constexpr (CH == 4) Alpha(row, h);
+            return;
+        }
+#endif
         for (size_t x = 0; x < dw_; ++x) {
             const Axis &ax = xs_[x];
-            const P *t0 = row + ax.tap[0] * CH, *t1 = row + ax.tap[1] * CH;
-            const P *t2 = row + ax.tap[2] * CH, *t3 = row + ax.tap[3] * CH;
+            const P *t0 = row + ax.tap[0] * STEP, *t1 = row + ax.tap[1] * STEP;
+            const P *t2 = row + ax.tap[2] * STEP, *t3 = row + ax.tap[3] * STEP;
             double *o = h + x * CH;
 #if defined(__SSE2__)
             // Channel pairs side by side; each lane is one channel's sum in order.
@@ -242,34 +339,44 @@ private:
             for (int c = 0; c < CH; ++c)
                 o[c] = ax.w[0] * One(t0 + c) + ax.w[1] * One(t1 + c) + ax.w[2] * One(t2 + c) + ax.w[3] * One(t3 + c);
 #endif
-            if constexpr (CH == 4) {
-                const P *t[4] = {t0, t1, t2, t3};
-                double a = 0;
-                for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : One(t[k] + 3));
-                o[3] = a;
-            }
+        }
+        if constexpr (CH == 4) Alpha(row, h);
+    }
+
+    // Taps of clamped columns carry no alpha.
+    template <typename P> void Alpha(const P *row, double *h) const {
+        for (size_t x = 0; x < dw_; ++x) {
+            const Axis &ax = xs_[x];
+            double a = 0;
+            for (int k = 0; k < 4; ++k) a = a + ax.w[k] * (ax.clamped[k] ? 0.0 : One(row + ax.tap[k] * STEP + 3));
+            h[x * CH + 3] = a;
         }
     }
 
-    size_t sw_;
+    size_t sw_, sh_;
     const unsigned char *src_;
     size_t dw_, dh_;
     std::vector<Axis> xs_, ys_;
+    bool wide_;
     bool allColumns_ = false;
 #if defined(__SSE2__)
     std::vector<double> pairs_; // each column weight twice, for two channels at once
 #endif
+#if defined(QV_SCALE_AVX2)
+    std::vector<WideTaps> taps_;
+#endif
     std::vector<double> rows_[4];
     std::vector<double> row_; // one source row as doubles
+    std::vector<unsigned char> last_; // the last source row, padded
     long rowOf_[4] = {-1, -1, -1, -1};
     unsigned long used_[4] = {0, 0, 0, 0};
     unsigned long stamp_ = 0;
 };
 
-template <int CH>
+template <int CH, int STEP = CH>
 unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, size_t dh) {
     size_t size, src_size;
-    if (!MulSize(dw, dh, CH, &size) || !MulSize(sw, sh, CH, &src_size)) return nullptr;
+    if (!MulSize(dw, dh, CH, &size) || !MulSize(sw, sh, STEP, &src_size)) return nullptr;
     // The source has no length: sizes no buffer can hold are refused, as they cannot be
     // the data's.
     if (size > nzimg::kMaxBufferBytes || src_size > nzimg::kMaxBufferBytes) return nullptr;
@@ -282,7 +389,7 @@ unsigned char *Scale(size_t sw, size_t sh, const unsigned char *src, size_t dw, 
         return nullptr;
     }
     try {
-        Scaler<CH>(sw, sh, src, dw, dh).Run(dst);
+        Scaler<CH, STEP>(sw, sh, src, dw, dh).Run(dst);
     } catch (...) { // allocation of the working rows
         std::free(dst);
         return nullptr;
@@ -296,6 +403,15 @@ nzimg::MallocPtr<unsigned char> nzimg::ScaleRgb888(const unsigned char *src, siz
                                                    size_t dh) {
     return MallocPtr<unsigned char>(Scale<3>(sw, sh, src, dw, dh));
 }
+
+nzimg::MallocPtr<unsigned char> nzimg::ScaleRgb888FromRgbx(const unsigned char *src, size_t sw, size_t sh, size_t dw,
+                                                           size_t dh) {
+    return MallocPtr<unsigned char>(Scale<3, 4>(sw, sh, src, dw, dh));
+}
+
+void nzimg::AllowWideVectorScaling(bool allow) { wideAllowed.store(allow, std::memory_order_relaxed); }
+
+bool nzimg::WideVectorScalingUsed() { return UseWide(); }
 
 extern "C" {
 

@@ -12,4 +12,13 @@ namespace nzimg {
 // refused or allocation fails.
 MallocPtr<unsigned char> ScaleRgb888(const unsigned char *src, size_t sw, size_t sh, size_t dw, size_t dh);
 
+// The same from four bytes per pixel (R, G, B and one that is not read), such as opaque
+// RGBA8888.
+MallocPtr<unsigned char> ScaleRgb888FromRgbx(const unsigned char *src, size_t sw, size_t sh, size_t dw, size_t dh);
+
+// Whether the scaler may use the processor's wider vector units where it has them (the
+// default); false keeps it on the baseline path, so that tests can compare both.
+void AllowWideVectorScaling(bool allow);
+bool WideVectorScalingUsed();
+
 } // namespace nzimg

@@ -6,9 +6,13 @@
 
 #include <unistd.h>
 
+#include <stb_image.h>
+
 #include "ImageTestUtil.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
+#include "nzcommon/imgprocess/NZImagePixels.h"
+#include "support/BytesRead.h"
 #include "support/Fifo.h"
 #include "quorvantelmise.h"
 
@@ -458,6 +462,51 @@ TEST(ImageLoad, TransparentPixelsCompositeOverWhite) {
     }
 }
 
+// What a scaled print of an encoded image must be: stb_image's pixels, composited over
+// white, scaled as RGB888, binarised.
+Bytes CompositeScaleBinarise(const Bytes &data, int dw, int dh, int method) {
+    int w = 0, h = 0, n = 0;
+    stbi_uc *rgba = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &w, &h, &n, 4);
+    EXPECT_NE(rgba, nullptr);
+    if (!rgba) return {};
+    Bytes rgb;
+    for (size_t i = 0; i < size_t(w) * h * 4; i += 4)
+        for (int c = 0; c < 3; ++c) rgb.push_back(nzimg::OverWhite(rgba[i + 3], rgba[i + c]));
+    stbi_image_free(rgba);
+    return RgbToMono(Take(Quorvantelmise_ImgUtils_ScaleRGB888Image(w, h, rgb.data(), dw, dh), size_t(dw) * dh * 3), dw, dh, method);
+}
+
+TEST(ImageLoad, ScaledEncodedImagesAreCompositedThenScaled) {
+    Bytes alpha = imgtest::Noise(37 * 23 * 4, 9);
+    for (size_t i = 3; i < alpha.size(); i += 4) alpha[i] = i % 7 == 0 ? 255 : i % 5 == 0 ? 0 : alpha[i];
+    const Bytes opaque = imgtest::Noise(37 * 23 * 4, 3), rgb = imgtest::Noise(613 * 421 * 3, 4);
+    const struct {
+        const char *name;
+        Bytes data;
+        int dw, dh;
+    } cases[] = {
+        {"png rgba, partly transparent, enlarged", imgtest::Png(37, 23, 4, alpha), 111, 71},
+        {"png rgba, partly transparent, shrunk", imgtest::Png(37, 23, 4, alpha), 13, 5},
+        {"png rgba, opaque", imgtest::Png(37, 23, 4, Bytes(opaque.size(), 255)), 19, 30},
+        {"png rgb", imgtest::Png(37, 23, 3, Bytes(opaque.begin(), opaque.begin() + 37 * 23 * 3)), 74, 46},
+        {"jpeg, odd width", imgtest::Jpeg(613, 421, 3, rgb, 80), 576, 396},
+        {"jpeg, one pixel", imgtest::Jpeg(1, 1, 3, {40, 90, 200}), 7, 5},
+        {"png gray, one pixel", imgtest::Png(1, 1, 1, {77}), 9, 1},
+    };
+    imgtest::OnEveryScalingPath([&] {
+        for (const auto &c : cases)
+            for (int method : {0, 2}) {
+                SCOPED_TRACE(std::string(c.name) + ", method " + std::to_string(method));
+                size_t size = 0, bpl = 0;
+                const Bytes expected = CompositeScaleBinarise(c.data, c.dw, c.dh, method);
+                EXPECT_BYTES_EQ(expected, Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(
+                                                   c.data.data(), c.data.size(), c.dw, c.dh,
+                                                   static_cast<CP_ImageBinarizationMethod>(method), &size, &bpl),
+                                               expected.size()));
+            }
+    });
+}
+
 TEST(ImageLoad, ScaledConversionIsScaleThenBinarise) {
     Bmp b;
     b.width = 5;
@@ -568,6 +617,52 @@ TEST(ImageLoad, AlignedHorizontalRaster) {
     EXPECT_BYTES_EQ(expected, r);
 }
 
+// The first bytes of a file decide whether it is read whole: files of every format the
+// decoders read still load.
+TEST(ImageLoad, ImageFilesOfEveryFormatLoad) {
+    imgtest::TempDir dir;
+    const Bytes rgb = imgtest::Noise(6 * 5 * 3, 21);
+    std::vector<float> hdr_pixels(6 * 5 * 3, 0.5f);
+    Bytes tga, tga_rle, hdr;
+    stbi_write_tga_with_rle = 0;
+    stbi_write_tga_to_func(imgtest::AppendTo, &tga, 6, 5, 3, rgb.data());
+    stbi_write_tga_with_rle = 1;
+    stbi_write_tga_to_func(imgtest::AppendTo, &tga_rle, 6, 5, 3, rgb.data());
+    stbi_write_hdr_to_func(imgtest::AppendTo, &hdr, 6, 5, 3, hdr_pixels.data());
+    Bytes ppm = {'P', '6', ' ', '6', ' ', '5', ' ', '2', '5', '5', '\n'};
+    ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+    const Bytes pgm = {'P', '5', ' ', '1', ' ', '1', ' ', '2', '5', '5', ' ', 0x80}; // shorter than the head
+    const Bytes gif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF,
+                       0x00, 0x00, 0x00, 0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00,
+                       0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    Bytes jpeg_with_fill = imgtest::Jpeg(6, 5, 3, rgb);
+    jpeg_with_fill.insert(jpeg_with_fill.begin(), 0xFF);
+    Bmp bmp;
+    bmp.width = 1, bmp.height = 1, bmp.rows = {{1, 2, 3}};
+    const struct {
+        const char *name;
+        Bytes data;
+        int w, h;
+    } cases[] = {
+        {"png", imgtest::Png(6, 5, 3, rgb), 6, 5},   {"jpeg", imgtest::Jpeg(6, 5, 3, rgb), 6, 5},
+        {"jpeg with a fill byte", jpeg_with_fill, 6, 5}, {"bmp", bmp.Encode(), 1, 1},
+        {"tga", tga, 6, 5},                          {"tga, run-length", tga_rle, 6, 5},
+        {"hdr", hdr, 6, 5},                          {"ppm", ppm, 6, 5},
+        {"pgm", pgm, 1, 1},                          {"gif", gif, 1, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir.Write(c.name, c.data);
+        const Decoded d = SizeQuery(c.data);
+        int bpp = 0, w = 0, h = 0;
+        EXPECT_TRUE(d.ok);
+        EXPECT_TRUE(Quorvantelmise_ImgUtils_GetImageSizeFromFile(file.c_str(), &bpp, &w, &h));
+        EXPECT_EQ(w, c.w);
+        EXPECT_EQ(h, c.h);
+        EXPECT_EQ(bpp, d.bpp);
+    }
+}
+
 TEST(ImageLoad, FilesAndFailures) {
     imgtest::TempDir dir;
     long size = 0;
@@ -589,6 +684,24 @@ TEST(ImageLoad, FilesAndFailures) {
     EXPECT_FALSE(nzimg::ReadImageFile(big.c_str(), &image_file));
     EXPECT_EQ(image_file.found_size, int64_t{INT_MAX} + 1);
     EXPECT_EQ(image_file.bytes, nullptr);
+    // A large file that is no image is refused after its first bytes, by every file call.
+    const std::string zeros = dir.Write("zeros", {});
+    ASSERT_EQ(truncate(zeros.c_str(), off_t{1} << 30), 0);
+    const int64_t before = qvtest::BytesReadSoFar();
+    {
+        int bpp = 0, w = 0, h = 0;
+        size_t a = 0, b = 0, c = 0, d = 0;
+        const auto m = CP_ImageBinarizationMethod_Dithering;
+        const char *z = zeros.c_str();
+        EXPECT_FALSE(Quorvantelmise_ImgUtils_GetImageSizeFromFile(z, &bpp, &w, &h));
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormat(z, 4, 4, m, &a, &b), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToMonoFormatWithoutScale(z, m, &a, &b, &c, &d), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImage(z, 4, 4, m, &a, &b), nullptr);
+        EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageFileToVerticalRasterImageWithoutScale(z, m, &a, &b, &c, &d), nullptr);
+    }
+    if (before >= 0) {
+        EXPECT_LT(qvtest::BytesReadSoFar() - before, 1 << 20);
+    }
     const qvtest::Fifo fifo(dir.path() + "/pipe");
     EXPECT_TRUE(fifo.ReturnsWithoutAWriter([&] {
         int bpp = 0, w = 0, h = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageTestUtil.h"
+#include "nzcommon/imgprocess/NZImageScale.h"
 #include "quorvantelmise.h"
 
 using imgtest::Bytes;
@@ -57,10 +58,12 @@ TEST(ImageScale, SmallImagesExactly) {
          {0x00, 0x00, 0x00, 0xBC, 0x8C, 0x8A, 0x87, 0xFF, 0xFF, 0xFF, 0xFF, 0xCB, 0x07, 0x1E, 0x34, 0xD0, 0x4A, 0x54,
           0x5E, 0xFB, 0x8D, 0x8B, 0x89, 0x7E, 0x35, 0x67, 0x98, 0x5A, 0x08, 0x1F, 0x36, 0x29, 0x00, 0x00, 0x00, 0x00}},
     };
-    for (const ScaleCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_BYTES_EQ(c.expected, Scale(c.ch, c.sw, c.sh, c.src, c.dw, c.dh));
-    }
+    imgtest::OnEveryScalingPath([&] {
+        for (const ScaleCase &c : cases) {
+            SCOPED_TRACE(c.name);
+            EXPECT_BYTES_EQ(c.expected, Scale(c.ch, c.sw, c.sh, c.src, c.dw, c.dh));
+        }
+    });
 }
 
 // One 4 x 4 kernel per destination pixel, straight from the sampling rules.
@@ -104,15 +107,35 @@ Bytes ReferenceScale(int ch, long sw, long sh, const Bytes &src, long dw, long d
 }
 
 TEST(ImageScale, MatchesThePlainPerPixelKernel) {
-    // Shrinking to a quarter and more skips source columns and rows; enlarging reuses them.
-    const long sizes[][2] = {{5, 4}, {2, 2}, {1, 1}, {23, 17}, {40, 9}, {7, 50}, {97, 61}};
-    for (int ch : {3, 4}) {
-        const Bytes src = imgtest::Noise(23 * 17 * ch, ch);
-        for (const auto &d : sizes) {
-            SCOPED_TRACE(testing::Message() << "23x17 to " << d[0] << "x" << d[1] << " channels " << ch);
-            EXPECT_BYTES_EQ(ReferenceScale(ch, 23, 17, src, d[0], d[1]), Scale(ch, 23, 17, src, d[0], d[1]));
+    // Shrinking to a quarter and more skips source columns and rows (taps then read the
+    // bytes, up to the caller's last one); enlarging reuses them.
+    const long sizes[][4] = {{23, 17, 5, 4},  {23, 17, 2, 2},  {23, 17, 1, 1}, {23, 17, 23, 17}, {23, 17, 40, 9},
+                             {23, 17, 7, 50}, {23, 17, 97, 61}, {1, 1, 3, 2},  {1, 7, 1, 3},     {9, 1, 2, 1},
+                             {101, 3, 13, 7}, {3, 101, 1, 14},  {57, 41, 7, 5}, {8, 8, 8, 8}};
+    imgtest::OnEveryScalingPath([&] {
+        for (int ch : {3, 4})
+            for (const auto &s : sizes) {
+                SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3] << " channels " << ch);
+                const Bytes src = imgtest::Noise(s[0] * s[1] * ch, ch + s[0]);
+                EXPECT_BYTES_EQ(ReferenceScale(ch, s[0], s[1], src, s[2], s[3]), Scale(ch, s[0], s[1], src, s[2], s[3]));
+            }
+    });
+}
+
+// Decoded images keep four bytes per pixel; scaling them reads R, G and B in place.
+TEST(ImageScale, FourBytePixelsScaleAsTheirRgb) {
+    const long sizes[][4] = {{23, 17, 5, 4}, {23, 17, 97, 61}, {1, 1, 7, 5}, {101, 3, 13, 7}, {57, 41, 56, 40}};
+    imgtest::OnEveryScalingPath([&] {
+        for (const auto &s : sizes) {
+            SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " to " << s[2] << "x" << s[3]);
+            const Bytes rgbx = imgtest::Noise(s[0] * s[1] * 4, 5 + s[2]);
+            Bytes rgb;
+            for (size_t i = 0; i < rgbx.size(); i += 4) rgb.insert(rgb.end(), rgbx.begin() + i, rgbx.begin() + i + 3);
+            const nzimg::MallocPtr<unsigned char> scaled = nzimg::ScaleRgb888FromRgbx(rgbx.data(), s[0], s[1], s[2], s[3]);
+            ASSERT_NE(scaled, nullptr);
+            EXPECT_BYTES_EQ(ReferenceScale(3, s[0], s[1], rgb, s[2], s[3]), Bytes(scaled.get(), scaled.get() + s[2] * s[3] * 3));
         }
-    }
+    });
 }
 
 TEST(ImageScale, OwnSizeReproducesTheImage) {

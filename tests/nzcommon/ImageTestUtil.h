@@ -14,6 +14,8 @@
 
 #include <stb_image_write.h>
 
+#include "nzcommon/imgprocess/NZImageScale.h"
+
 namespace imgtest {
 
 using Bytes = std::vector<unsigned char>;
@@ -141,6 +143,17 @@ inline Bytes Noise(size_t n, uint32_t seed) {
         b = static_cast<unsigned char>(seed >> 24);
     }
     return out;
+}
+
+// Runs body once on the scaler's baseline path and once on its wide-vector path (where the
+// processor has one), restoring the default.
+template <typename Body> void OnEveryScalingPath(Body &&body) {
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "wide-vector scaling" : "baseline scaling");
+        nzimg::AllowWideVectorScaling(wide);
+        body();
+    }
+    nzimg::AllowWideVectorScaling(true);
 }
 
 } // namespace imgtest

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "TcpUdpTestWait.h"
 #include "ble/MBCentralManager.h"
 #include "ble/MBPeripheralProxyV1.h"
 #include "ports/NZBleBaseIO.h"
+#include "ports/IOHandle.h"
 #include "ports/NZBleProtoV2IO.h"
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
@@ -105,6 +107,37 @@ TEST_F(BlePortTest, LostLinkClosesThePort) {
     CP_Port_Close(port);
     EXPECT_EQ(events.Count(EventKind::Closed, port), 1u);
     EXPECT_EQ(MBCentralManager::proxy().proxyCount(), 0u);
+}
+
+TEST_F(BlePortTest, LostLinkThenReopenNeverLetsTheOldHandleIn) {
+    auto printer = SeenPrinter(0x05);
+    const std::string address = Address(0x05);
+    void* old = CP_Port_OpenBtBle(address.c_str(), 0);
+    ASSERT_NE(old, nullptr);
+    constexpr int kRounds = 200;
+    for (int round = 0; round < kRounds && !HasFatalFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        printer->disconnect();
+        ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, old, 1, 2s));
+        // Gone, so the next open may land where it was.
+        ASSERT_TRUE(WaitUntil([&] { return !ptrs().IsRegistered(old); }, 2000));
+        printer->clearWrites();
+        void* now = CP_Port_OpenBtBle(address.c_str(), 0);
+        ASSERT_NE(now, nullptr);
+        EXPECT_NE(now, old);
+        const unsigned char stale = 0x33, marker = 0x5A;
+        EXPECT_EQ(CP_Pos_PrintText(old, "stale"), 0);
+        EXPECT_EQ(CP_Port_Write(old, &stale, 1, 100), -1);
+        EXPECT_FALSE(CP_Port_IsOpened(old));
+        EXPECT_FALSE(CP_Port_Close(old));
+        EXPECT_TRUE(CP_Port_IsOpened(now));
+        EXPECT_EQ(CP_Port_Write(now, &marker, 1, 1000), 1);
+        EXPECT_EQ(Written(*printer), std::vector<uint8_t>{marker});
+        EXPECT_EQ(events.Count(EventKind::Closed, old), 1u);
+        events.Clear();
+        old = now;
+    }
+    EXPECT_TRUE(CP_Port_Close(old));
 }
 
 TEST_F(BlePortTest, OpensFailWithAnOpenFailedEvent) {

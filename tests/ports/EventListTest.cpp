@@ -212,7 +212,7 @@ TEST(EventThreads, MemoryPortReportsNothing) {
     qvtest::TempDir dir;
     void* handle = CP_Port_OpenMemoryBuffer(16);
     ASSERT_NE(handle, nullptr);
-    // A file port open beside it (so at another address): once its closed event is in, the
+    // A file port open beside it (under a handle of its own): once its closed event is in, the
     // memory port's events would have been too.
     void* marker = CP_Port_OpenFile(dir.File("m").c_str());
     ASSERT_NE(marker, nullptr);
@@ -254,7 +254,7 @@ TEST(EventThreads, NoEventThreadsMeansDeliveryOnTheCaller) {
     EXPECT_TRUE(CP_Port_Close(handle));  // the closed event has no thread
     ASSERT_EQ(events.Count(EventKind::Closed, handle), 1u);
     EXPECT_EQ(events.Of(EventKind::Closed, handle)[0].thread, std::this_thread::get_id());
-    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    EXPECT_FALSE(ptrs().IsRegistered(handle));
     RAZIThread::FailNextStartsForTesting(0);
 }
 
@@ -270,7 +270,7 @@ struct OrderProbe {
     static void OnOpened(void* handle, const char* name, void* context) {
         auto* self = static_cast<OrderProbe*>(context);
         if (std::strcmp(name, "order probe") != 0) return;
-        auto* io_handle = static_cast<IOHandle*>(handle);
+        auto* io_handle = ptrs().Peek(handle);
         self->opened_ready = CP_Port_IsOpened(handle) &&
                              io_handle->posPrinter.GetIO() == io_handle->activeTransport;
         self->handle = handle;
@@ -279,7 +279,7 @@ struct OrderProbe {
         auto* self = static_cast<OrderProbe*>(context);
         if (handle != self->handle.load()) return;
         self->closed_before_handle_close =
-            !static_cast<IOHandle*>(handle)->openReferenceDropped.load() && !CP_Port_IsOpened(handle);
+            !ptrs().Peek(handle)->openReferenceDropped.load() && !CP_Port_IsOpened(handle);
         self->closed_seen = true;
     }
 };
@@ -305,9 +305,9 @@ TEST(EventThreads, OpenedSeesAReadyHandleAndClosedRunsBeforeTheHandleIsClosed) {
     fake->PushReadInvalid();
     ASSERT_TRUE(waitFor(probe.closed_seen));
     EXPECT_TRUE(probe.closed_before_handle_close.load());
-    for (int i = 0; i < 2000 && ptrs().IsRegistered(static_cast<IOHandle*>(handle)); ++i)
+    for (int i = 0; i < 2000 && ptrs().IsRegistered(handle); ++i)
         RAZISleep::SleepMs(1);
-    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    EXPECT_FALSE(ptrs().IsRegistered(handle));
     EXPECT_TRUE(CP_Port_RemoveOnPortOpenedEvent(&OrderProbe::OnOpened));
     EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&OrderProbe::OnClosed));
 }

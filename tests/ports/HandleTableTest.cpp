@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,25 +46,89 @@ TEST(PtrAutoDeleteManager, SlotsAndCounts) {
     auto* a = new Counted;
     auto* b = new Counted;
     Counted c;  // never registered
-    EXPECT_FALSE(table.InitPtr(nullptr));
-    ASSERT_TRUE(table.InitPtr(a));
-    EXPECT_FALSE(table.InitPtr(a));  // one pointer, one slot
-    ASSERT_TRUE(table.InitPtr(b));
-    EXPECT_FALSE(table.InitPtr(&c));  // full
-    EXPECT_FALSE(table.AddRef(&c));
-    EXPECT_FALSE(table.Release(&c));
-    EXPECT_TRUE(table.AddRef(a));
-    EXPECT_EQ(table.RefCount(a), 2u);
-    EXPECT_FALSE(table.Release(a));  // count 2 -> 1: still registered
-    EXPECT_TRUE(table.IsRegistered(a));
-    EXPECT_TRUE(table.Release(a));  // destroyed
+    int not_a_handle = 0;
+    EXPECT_EQ(table.InitPtr(nullptr), nullptr);
+    void* ha = table.InitPtr(a);
+    ASSERT_NE(ha, nullptr);
+    EXPECT_NE(ha, static_cast<void*>(a));  // a value of its own, not the address
+    EXPECT_EQ(table.InitPtr(a), nullptr);  // one object, one slot
+    void* hb = table.InitPtr(b);
+    ASSERT_NE(hb, nullptr);
+    EXPECT_NE(ha, hb);
+    EXPECT_EQ(table.InitPtr(&c), nullptr);  // full
+    for (void* foreign : {static_cast<void*>(&c), static_cast<void*>(a), static_cast<void*>(&not_a_handle)}) {
+        EXPECT_EQ(table.AddRef(foreign), nullptr);
+        EXPECT_FALSE(table.Release(foreign));
+    }
+    EXPECT_EQ(table.AddRef(ha), a);
+    EXPECT_EQ(table.RefCount(ha), 2u);
+    EXPECT_FALSE(table.Release(ha));  // count 2 -> 1: still registered
+    EXPECT_TRUE(table.IsRegistered(ha));
+    EXPECT_TRUE(table.Release(ha));  // destroyed
     EXPECT_EQ(Counted::destroyed.load(), 1);
-    EXPECT_FALSE(table.AddRef(a));  // a stale pointer is refused by address alone
+    EXPECT_EQ(table.AddRef(ha), nullptr);  // a stale value is refused
     auto* d = new Counted;
-    EXPECT_TRUE(table.InitPtr(d));  // takes the freed slot
-    EXPECT_TRUE(table.Release(b));
-    EXPECT_TRUE(table.Release(d));
+    void* hd = table.InitPtr(d);  // takes the freed slot, under a value never seen before
+    ASSERT_NE(hd, nullptr);
+    EXPECT_NE(hd, ha);
+    EXPECT_EQ(table.AddRef(ha), nullptr);
+    EXPECT_EQ(table.Peek(hd), d);
+    EXPECT_EQ(table.Peek(ha), nullptr);
+    EXPECT_TRUE(table.Release(hb));
+    EXPECT_TRUE(table.Release(hd));
     EXPECT_EQ(Counted::destroyed.load(), 3);
+}
+
+namespace {
+
+// Every object of this type lives at one address, as an allocator may hand a freed block back.
+struct Recycled {
+    alignas(std::max_align_t) static unsigned char storage[64];
+    static void* operator new(size_t) { return storage; }
+    static void operator delete(void*) {}
+};
+alignas(std::max_align_t) unsigned char Recycled::storage[64];
+
+}  // namespace
+
+TEST(PtrAutoDeleteManager, SameAddressAgainGetsANewValue) {
+    PtrAutoDeleteManager<Recycled> table(1);
+    std::vector<void*> seen;
+    for (int i = 0; i < 3; ++i) {
+        auto* object = new Recycled;
+        ASSERT_EQ(static_cast<void*>(object), static_cast<void*>(Recycled::storage));
+        void* handle = table.InitPtr(object);
+        ASSERT_NE(handle, nullptr);
+        for (void* old : seen) {
+            EXPECT_NE(handle, old);
+            EXPECT_EQ(table.AddRef(old), nullptr);
+            EXPECT_FALSE(table.Release(old));
+        }
+        seen.push_back(handle);
+        EXPECT_TRUE(table.Release(handle));
+    }
+}
+
+TEST(PtrAutoDeleteManager, WithdrawnHandleServesOnlyItsHolders) {
+    Counted::destroyed = 0;
+    PtrAutoDeleteManager<Counted> table(2);
+    auto* a = new Counted;
+    void* h = table.InitPtr(a);
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(table.IsServed(h));
+    EXPECT_TRUE(table.Withdraw(h));
+    EXPECT_FALSE(table.Withdraw(h));  // once
+    EXPECT_FALSE(table.IsServed(h));
+    EXPECT_TRUE(table.IsRegistered(h));
+    EXPECT_EQ(table.AddRef(h), nullptr);
+    EXPECT_EQ(table.AddRefWithdrawn(h), a);  // the owner's own threads finish with it
+    EXPECT_EQ(table.RefCount(h), 2u);
+    EXPECT_TRUE(table.ReleaseUnlessLast(h));
+    EXPECT_FALSE(table.ReleaseUnlessLast(h));  // the last stays
+    EXPECT_TRUE(table.Release(h));
+    EXPECT_EQ(Counted::destroyed.load(), 1);
+    EXPECT_FALSE(table.Withdraw(h));
+    EXPECT_EQ(table.AddRefWithdrawn(h), nullptr);
 }
 
 TEST(HandleContract, NullAndUnknownHandlesGetFailureValues) {
@@ -134,7 +199,8 @@ TEST(HandleContract, HundredSlotsThenOpenFails) {
 
 namespace {
 
-// A written callback that holds the writing call (and so its reference) until released.
+// A written or closed callback that holds the call or event thread (and so its reference)
+// until released.
 struct Gate {
     std::mutex mutex;
     std::condition_variable changed;
@@ -143,12 +209,15 @@ struct Gate {
     bool open = false;
 
     static void OnWritten(void* handle, const unsigned char*, unsigned int, void* context) {
-        auto* gate = static_cast<Gate*>(context);
-        std::unique_lock<std::mutex> lock(gate->mutex);
-        if (handle != gate->handle) return;
-        gate->entered = true;
-        gate->changed.notify_all();
-        gate->changed.wait(lock, [&] { return gate->open; });
+        static_cast<Gate*>(context)->Hold(handle);
+    }
+    static void OnClosed(void* handle, void* context) { static_cast<Gate*>(context)->Hold(handle); }
+    void Hold(void* seen) {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (seen != handle) return;
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
     }
     void WaitEntered() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -184,63 +253,70 @@ TEST(HandleContract, CloseDuringCallFreesOnlyWhenThatCallReturns) {
     // The closed-event thread closes the handle again; the open's reference is dropped only
     // once, so the writer's references (the call's and its written hook's) keep it alive.
     ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
-    ASSERT_TRUE(waitFor([&] { return ptrs().RefCount(static_cast<IOHandle*>(handle)) == 2; }));
-    EXPECT_TRUE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    ASSERT_TRUE(waitFor([&] { return ptrs().RefCount(handle) == 2; }));
+    EXPECT_TRUE(ptrs().IsRegistered(handle));
     gate.Open();
     writer.join();
     EXPECT_EQ(written, 3);
-    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(handle); }));
     EXPECT_TRUE(CP_Port_RemoveOnPortWrittenEvent(&Gate::OnWritten));
     EXPECT_EQ(fake->BaseCloseCount(), 1);
 }
 
-namespace {
-
-struct ClosedGate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    void* handle = nullptr;
-    bool entered = false;
-    bool open = false;
-    static void OnClosed(void* handle, void* context) {
-        auto* gate = static_cast<ClosedGate*>(context);
-        std::unique_lock<std::mutex> lock(gate->mutex);
-        if (handle != gate->handle) return;
-        gate->entered = true;
-        gate->changed.notify_all();
-        gate->changed.wait(lock, [&] { return gate->open; });
-    }
-};
-
-}  // namespace
 
 TEST(HandleContract, ClosedEventThreadClosesOnlyItsOwnHandle) {
     qvtest::ScopedPortTiming timing;
     auto first_io = std::make_shared<qvtest::FakeTransport>();
     void* first = qvtest::OpenFakeHandle(first_io);
     ASSERT_NE(first, nullptr);
-    ClosedGate gate;
+    Gate gate;
     gate.handle = first;
-    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&ClosedGate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&Gate::OnClosed, &gate));
     ASSERT_TRUE(CP_Port_Close(first));
-    {
-        std::unique_lock<std::mutex> lock(gate.mutex);
-        gate.changed.wait(lock, [&] { return gate.entered; });
-    }
+    gate.WaitEntered();
     // While the first port's closed-event thread is held, a new port opens.
     auto second_io = std::make_shared<qvtest::FakeTransport>();
     void* second = qvtest::OpenFakeHandle(second_io);
     ASSERT_NE(second, nullptr);
-    {
-        std::lock_guard<std::mutex> lock(gate.mutex);
-        gate.open = true;
-        gate.changed.notify_all();
-    }
-    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(first)); }));
+    gate.Open();
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(first); }));
     EXPECT_TRUE(CP_Port_IsOpened(second));
     EXPECT_EQ(second_io->BaseCloseCount(), 0);
-    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&ClosedGate::OnClosed));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&Gate::OnClosed));
     EXPECT_TRUE(CP_Port_Close(second));
+}
+
+TEST(HandleContract, ClosedHandleIsRefusedWhileItsClosedEventRuns) {
+    qvtest::ScopedPortTiming timing;
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake);
+    ASSERT_NE(handle, nullptr);
+    IOHandle& object = *ptrs().Peek(handle);
+    const unsigned char version[] = {'V', '1', '.', '2'};
+    {
+        std::lock_guard<std::mutex> lock(object.protoMutex);
+        object.protoFirmwareVersion.Store(version, sizeof version, 1);
+    }
+    char text[16] = {};
+    ASSERT_TRUE(CP_Printer_GetPrinterFirmwareVersion(handle, text, sizeof text, nullptr));
+    ASSERT_STREQ(text, "V1.2");
+    Gate gate;
+    gate.handle = handle;
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&Gate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_Close(handle));
+    gate.WaitEntered();
+    // The closed-event thread still holds the handle, but the application closed it.
+    EXPECT_TRUE(ptrs().IsRegistered(handle));
+    text[0] = '\0';
+    unsigned int needed = 0;
+    EXPECT_FALSE(CP_Printer_GetPrinterFirmwareVersion(handle, text, sizeof text, &needed));
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(CP_Port_Available(handle), -1);
+    EXPECT_FALSE(CP_Port_Close(handle));
+    gate.Open();
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(handle); }));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&Gate::OnClosed));
 }
 
 TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
@@ -251,7 +327,7 @@ TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
     ASSERT_NE(handle, nullptr);
     fake->PushReadInvalid();
     ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
-    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
+    EXPECT_TRUE(waitFor([&] { return !ptrs().IsRegistered(handle); }));
     EXPECT_FALSE(CP_Port_Close(handle));
     EXPECT_EQ(events.Count(EventKind::Closed, handle), 1u);
 }
@@ -278,7 +354,7 @@ public:
 
 }  // namespace
 
-TEST(HandleContract, ApplicationCloseOvertakingFailureCloseWaitsForIt) {
+TEST(HandleContract, ApplicationCloseDuringFailureCloseIsRefused) {
     qvtest::ScopedPortTiming timing;
     qvtest::CallbackRecorder events;
     auto slow = std::make_shared<SlowClose>();
@@ -292,18 +368,19 @@ TEST(HandleContract, ApplicationCloseOvertakingFailureCloseWaitsForIt) {
         std::unique_lock<std::mutex> lock(io->mutex);
         io->changed.wait(lock, [&] { return io->entered; });
     }
-    // The failure's close thread is inside BaseClose; the application's close overtakes it.
-    bool closed = false;
-    std::thread closer([&] { closed = CP_Port_Close(handle); });
-    ASSERT_TRUE(waitFor([&] { return !ptrs().IsRegistered(static_cast<IOHandle*>(handle)); }));
-    EXPECT_FALSE(watch.expired());  // the transport outlives its close
+    // The failure's close thread is inside BaseClose: the close has begun, so the handle is
+    // no longer served, while the close still runs in it.
+    EXPECT_FALSE(CP_Port_Close(handle));
+    EXPECT_FALSE(CP_Port_IsOpened(handle));
+    EXPECT_TRUE(ptrs().IsRegistered(handle));
+    EXPECT_FALSE(watch.expired());
     {
         std::lock_guard<std::mutex> lock(io->mutex);
         io->open = true;
         io->changed.notify_all();
     }
-    closer.join();
-    EXPECT_TRUE(closed);
-    EXPECT_TRUE(watch.expired());
     EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+    EXPECT_TRUE(waitFor([&] { return watch.expired(); }));
+    EXPECT_FALSE(ptrs().IsRegistered(handle));
+    EXPECT_EQ(events.Count(EventKind::Closed, handle), 1u);
 }

@@ -111,7 +111,7 @@ TEST(FilePort, HandleKeepsTypeAndNameCutTo299Bytes) {
     ASSERT_GT(path.size(), 299u);
     void* handle = CP_Port_OpenFile(path.c_str());
     ASSERT_NE(handle, nullptr);
-    auto* io_handle = static_cast<IOHandle*>(handle);
+    auto* io_handle = ptrs().Peek(handle);
     EXPECT_EQ(io_handle->portType, static_cast<uint32_t>(CP_PortType_File));
     EXPECT_EQ(std::string(io_handle->fileName), path.substr(0, 299));
     EXPECT_EQ(io_handle->velnorMode.load(), 0u);
@@ -121,7 +121,7 @@ TEST(FilePort, HandleKeepsTypeAndNameCutTo299Bytes) {
 
     handle = CP_Port_OpenMemoryBuffer(4);
     ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(static_cast<IOHandle*>(handle)->portType, static_cast<uint32_t>(CP_PortType_MemoryBuffer));
+    EXPECT_EQ(ptrs().Peek(handle)->portType, static_cast<uint32_t>(CP_PortType_MemoryBuffer));
     EXPECT_TRUE(CP_Port_Close(handle));
 }
 
@@ -225,7 +225,7 @@ TEST(PortRead, CloseEndsAWaitingRead) {
         unsigned char buffer[4];
         result = CP_Port_Read(handle, buffer, 4, UINT32_MAX);
     });
-    while (ptrs().RefCount(static_cast<IOHandle*>(handle)) < 2) RAZISleep::SleepMs(1);
+    while (ptrs().RefCount(handle) < 2) RAZISleep::SleepMs(1);
     EXPECT_TRUE(CP_Port_Close(handle));
     reader.join();
     EXPECT_EQ(result, 0);
@@ -238,7 +238,7 @@ TEST(PortWrite, FilterAndWrittenEventsThroughExportedWrite) {
     auto fake = std::make_shared<qvtest::FakeTransport>();
     void* handle = qvtest::OpenFakeHandle(fake);
     ASSERT_NE(handle, nullptr);
-    auto* io_handle = static_cast<IOHandle*>(handle);
+    auto* io_handle = ptrs().Peek(handle);
     io_handle->writeFilter.alignment = 64;
     fake->SetWriteFilter(&io_handle->writeFilter);
     const Bytes data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
@@ -269,7 +269,7 @@ TEST(PortState, OpenedConnectionValidityAndDefaultTimeout) {
     EXPECT_TRUE(CP_Port_IsOpened(handle));
     EXPECT_TRUE(CP_Port_IsConnectionValid(handle));  // Velnor mode off: no status needed
 
-    auto* io_handle = static_cast<IOHandle*>(handle);
+    auto* io_handle = ptrs().Peek(handle);
     EXPECT_EQ(io_handle->posPrinter.GetIODefaultTimeout(), qvtest::ScopedPortTiming::Fast().defaultWriteTimeoutMs);
     EXPECT_EQ(io_handle->posPrinter.GetIO(), static_cast<RAZI*>(plain.get()));
     EXPECT_EQ(io_handle->settingPackage.GetIO(), static_cast<RAZI*>(plain.get()));
@@ -281,7 +281,7 @@ TEST(PortState, OpenedConnectionValidityAndDefaultTimeout) {
     auto velnor = std::make_shared<qvtest::FakeTransport>();
     handle = qvtest::OpenFakeHandle(velnor, CP_PortType_Tcp, "fake", 1);
     ASSERT_NE(handle, nullptr);
-    io_handle = static_cast<IOHandle*>(handle);
+    io_handle = ptrs().Peek(handle);
     EXPECT_FALSE(CP_Port_IsConnectionValid(handle));  // no status frame yet
     {
         std::lock_guard<std::mutex> lock(io_handle->velnorMutex);

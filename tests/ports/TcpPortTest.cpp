@@ -28,7 +28,7 @@ using qvtest::EventKind;
 using qvtest::LoopbackTcpPrinter;
 using namespace std::chrono_literals;
 
-NZTcpClientIO_ios &Tcp(void *handle) { return static_cast<IOHandle *>(handle)->tcpIO; }
+NZTcpClientIO_ios &Tcp(void *handle) { return ptrs().Peek(handle)->tcpIO; }
 
 int GetIntOption(int fd, int level, int option) {
     int value = -1;
@@ -149,6 +149,31 @@ TEST_F(TcpPort, GracefulCloseEndsAsSoonAsThePrinterCloses) {
     EXPECT_EQ(out.find("recv 0"), std::string::npos) << out;
     EXPECT_TRUE(printer.ClientClosed());
     EXPECT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 2s));
+}
+
+TEST_F(TcpPort, OpenAndCloseWaitForTheirThreadsWithoutPolling) {
+    // A poll pass of 2 s would show in both: the open waits for its reader and its event
+    // thread to start, the close for the reader to end. The reader waits in its receive.
+    timing_.Set([](PortTiming &t) {
+        t.pollSleepMs = 2000;
+        t.readerReadTimeoutMs = 60000;
+    });
+    LoopbackTcpPrinter printer;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const auto start = std::chrono::steady_clock::now();
+        void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
+        ASSERT_NE(h, nullptr);
+        EXPECT_LT(ElapsedMs(start), 1000);
+        ASSERT_TRUE(events_.WaitForHandle(EventKind::Opened, h, 1, 2s));
+        const auto closing = std::chrono::steady_clock::now();
+        EXPECT_TRUE(CP_Port_Close(h));
+        EXPECT_LT(ElapsedMs(closing), 1000);
+        EXPECT_TRUE(printer.ClientClosed());
+        ASSERT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 2s));
+        // The closed-event thread frees the handle, waiting for nothing that polls either.
+        ASSERT_TRUE(WaitUntil([&] { return !ptrs().IsRegistered(h); }, 1000));
+    }
 }
 
 TEST_F(TcpPort, ForcedCloseWhenThePrinterKeepsTheLinkOpen) {

@@ -119,7 +119,7 @@ protected:
         void* closed = OpenHandleOnTransport(transport, 2, "fake", 0, false);
         ASSERT_NE(closed, nullptr);
         ASSERT_EQ(CP_Port_Close(closed), 1);
-        ASSERT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(closed)));
+        ASSERT_FALSE(ptrs().IsRegistered(closed));
         for (const WriteCase& c : cases) {
             SCOPED_TRACE(c.name);
             EXPECT_EQ(c.call(nullptr), 0);
@@ -129,7 +129,7 @@ protected:
     }
 
     void* handle() const { return handle_; }
-    IOHandle& ioHandle() const { return *static_cast<IOHandle*>(handle_); }
+    IOHandle& ioHandle() const { return *ptrs().Peek(handle_); }
     FakeTransport& transport() const { return *transport_; }
     std::vector<WriteRecord> writes() const { return transport_->WriteLog(); }
 

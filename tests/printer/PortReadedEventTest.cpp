@@ -72,7 +72,7 @@ public:
     }
 
     void* handle() const { return handle_; }
-    IOHandle& io() const { return *static_cast<IOHandle*>(handle_); }
+    IOHandle& io() const { return *ptrs().Peek(handle_); }
 
     // An empty chunk stands for the link going quiet.
     void Receive(const Bytes& chunk)
@@ -449,7 +449,7 @@ struct MutexProbe {
     static void Probe(void* handle)
     {
         if (handle != target) return;
-        auto& h = *static_cast<IOHandle*>(handle);
+        auto& h = *ptrs().Peek(handle);
         // try_lock from this thread would be undefined if it held the mutex itself.
         std::array<bool, 3> takeable{};
         std::thread([&] {
@@ -538,7 +538,7 @@ TEST(PortReadedEvent, NeverDestroysItsHandleOnTheReadingThread)
     std::unique_lock<std::mutex> lock(watch->mutex);
     ASSERT_TRUE(watch->destroyed.wait_for(lock, 5s, [&] { return watch->gone; }));
     EXPECT_NE(watch->thread, std::this_thread::get_id());
-    EXPECT_FALSE(ptrs().IsRegistered(static_cast<IOHandle*>(handle)));
+    EXPECT_FALSE(ptrs().IsRegistered(handle));
 }
 
 TEST(PortReadedEvent, ThreadedPortDeliversThroughItsReader)

@@ -551,9 +551,9 @@ TEST_F(ProtoClient, UdpOpenTakesRepliesWithoutCheckingThem) {
     peer.SetResponder([&](const qvtest::Datagram& d) { return printer.Feed(d.data, {}); });
     void* h = CP_Proto_OpenUdp("127.0.0.1", 0, "127.0.0.1", peer.Port());
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(static_cast<IOHandle*>(h)->portType, 16u);
-    EXPECT_EQ(static_cast<IOHandle*>(h)->udpDestPort, peer.Port());
-    EXPECT_STREQ(static_cast<IOHandle*>(h)->netDestination, "127.0.0.1");
+    EXPECT_EQ(ptrs().Peek(h)->portType, 16u);
+    EXPECT_EQ(ptrs().Peek(h)->udpDestPort, peer.Port());
+    EXPECT_STREQ(ptrs().Peek(h)->netDestination, "127.0.0.1");
     ASSERT_TRUE(CP_Proto_SetWorkEnabled(h, 1));
     unsigned char reply[16] = {};
     unsigned length = 0;

@@ -62,7 +62,7 @@ public:
     ScriptedPort& operator=(const ScriptedPort&) = delete;
 
     void* handle() const { return handle_; }
-    IOHandle& io() const { return *static_cast<IOHandle*>(handle_); }
+    IOHandle& io() const { return *ptrs().Peek(handle_); }
     RespondingTransport& transport() const { return *transport_; }
 
     // Through the received hook on this thread, so its effects are there on return.

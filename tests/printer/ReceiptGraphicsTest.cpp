@@ -12,10 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "CommandTestFixture.h"
 #include "RasterStreamDecode.h"
 #include "nzcommon/imgprocess/NZImageLoader.h"
 #include "quorvantelmise.h"
+#include "support/BytesRead.h"
 #include "support/Fifo.h"
 #include "support/RasterSymbolDecode.h"
 #include "support/TempDir.h"
@@ -359,6 +362,28 @@ TEST_F(ReceiptGraphics, ImageFilesThatAreNotRegularAreRefusedAtOnce) {
             EXPECT_EQ(CP_Page_DrawRasterImageFromFile(handle(), 0, 0, 0, 0, file, kDither), 0);
             EXPECT_EQ(CP_Label_DrawImageFromFile(handle(), 0, 0, 0, 0, file, kDither, kPlain), 0);
         }));
+    }
+    EXPECT_TRUE(writes().empty());
+}
+
+// A large file that is no image is refused after its first bytes, not read whole (sparse:
+// no disk used).
+TEST_F(ReceiptGraphics, LargeFilesThatAreNoImageAreRefusedAfterTheirFirstBytes) {
+    qvtest::TempDir dir;
+    dir.WriteFile("zeros", "");
+    dir.WriteFile("text", "not an image, just a large file\n");
+    for (const char* name : {"zeros", "text"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.File(name);
+        ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
+        const char* file = path.c_str();
+        const int64_t before = qvtest::BytesReadSoFar();
+        EXPECT_EQ(CP_Pos_PrintRasterImageFromFile(handle(), 0, 0, file, kDither, kPlain), 0);
+        EXPECT_EQ(CP_Page_DrawRasterImageFromFile(handle(), 0, 0, 0, 0, file, kDither), 0);
+        EXPECT_EQ(CP_Label_DrawImageFromFile(handle(), 0, 0, 0, 0, file, kDither, kPlain), 0);
+        if (before >= 0) {
+            EXPECT_LT(qvtest::BytesReadSoFar() - before, 1 << 20);
+        }
     }
     EXPECT_TRUE(writes().empty());
 }

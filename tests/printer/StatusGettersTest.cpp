@@ -237,7 +237,7 @@ TEST_F(StatusGetters, OverTheLoopbackTcpPrinter) {
 class StatusFreshness : public ::testing::Test {
 protected:
     static void AgeLastStatus(void* handle, int64_t age_ms) {
-        IOHandle& h = *static_cast<IOHandle*>(handle);
+        IOHandle& h = *ptrs().Peek(handle);
         std::lock_guard<std::mutex> lock(h.velnorMutex);
         h.velnorStatus.timestamp_ms = static_cast<uint64_t>(RAZITimeStamp::GetSysTimeMs() - age_ms);
     }
