@@ -1,6 +1,7 @@
 #include "base/RAZIRxBuffer.h"
 
 #include <chrono>
+#include <cstring>
 #include <new>
 #include <thread>
 
@@ -42,6 +43,19 @@ bool RAZIRxBuffer::TryPushBack(unsigned char byte) {
     storage_[tail] = byte;
     tail_.store(next, std::memory_order_release);
     return true;
+}
+
+size_t RAZIRxBuffer::TryPushBulk(const unsigned char* data, size_t length) {
+    if (size_ == 0 || length == 0) return 0;
+    const size_t tail = tail_.load(std::memory_order_relaxed);
+    const size_t head = head_.load(std::memory_order_acquire);
+    const size_t room = (head + size_ - tail - 1) % size_;
+    const size_t count = length < room ? length : room;
+    const size_t first = count < size_ - tail ? count : size_ - tail;
+    std::memcpy(&storage_[tail], data, first);
+    std::memcpy(&storage_[0], data + first, count - first);
+    tail_.store((tail + count) % size_, std::memory_order_release);
+    return count;
 }
 
 bool RAZIRxBuffer::TryPopFront(unsigned char* byte) {

@@ -24,6 +24,9 @@ public:
     // Non-blocking forms: false when full / empty.
     bool TryPushBack(unsigned char byte);
     bool TryPopFront(unsigned char* byte);
+    // Puts as many of the bytes as there is room for, in order, and publishes them at once;
+    // returns how many (the rest did not fit).
+    size_t TryPushBulk(const unsigned char* data, size_t length);
 
     // Blocking forms: wait (sleeping, never spinning) while full / empty.
     void PushBack(unsigned char byte);

@@ -116,6 +116,23 @@ bool NZThreadIO::stopRequested() {
     return stop_read_.load() || !IsOpened() || IsUnreadable() || IsCancelRead();
 }
 
+namespace {
+
+// Puts a chunk the reader got into the ring, as much as fits, while the port stays readable.
+void keepChunk(NZThreadIO& io, const unsigned char* data, size_t length, bool blockWhenFull,
+               uint32_t pollSleepMs) {
+    RAZIRxBuffer& ring = io.ReceiveRing();
+    size_t kept = 0;
+    while (kept < length) {
+        if (!io.IsOpened() || io.IsInvalid() || io.IsUnreadable() || io.IsCancelRead()) return;
+        kept += ring.TryPushBulk(data + kept, length - kept);
+        if (kept == length || !blockWhenFull) return;  // ring full: the rest is dropped
+        RAZISleep::SleepMs(static_cast<int>(pollSleepMs));
+    }
+}
+
+}  // namespace
+
 void NZThreadIO::readThreadFunc(void* raw) {
     auto* self = static_cast<NZThreadIO*>(raw);
     tl_reader_of = self;
@@ -131,15 +148,8 @@ void NZThreadIO::readThreadFunc(void* raw) {
         const PortTiming timing = GetPortTiming();
         int r = self->ReadDirectly(packet, self->read_packet_size_.load(), timing.readerReadTimeoutMs);
         if (r > 0) {
-            for (int i = 0; i < r; ++i) {
-                if (!self->IsOpened() || self->IsInvalid() || self->IsUnreadable() ||
-                    self->IsCancelRead())
-                    break;
-                if (self->ring_->TryPushBack(packet[i])) continue;
-                if (!self->block_when_full_.load()) break;  // ring full: the rest is dropped
-                RAZISleep::SleepMs(static_cast<int>(timing.pollSleepMs));
-                --i;
-            }
+            keepChunk(*self, packet, static_cast<size_t>(r), self->block_when_full_.load(),
+                      timing.pollSleepMs);
         } else if (r == 0) {
             // An end of input ends the reader at once: a close may be waiting for it.
             if (!self->stopRequested()) RAZISleep::SleepMs(static_cast<int>(timing.pollSleepMs));

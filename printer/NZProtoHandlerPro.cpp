@@ -49,32 +49,60 @@ void NZProtoHandlerPro::ResetHead(const unsigned char* held, uint32_t count, uns
 
 bool NZProtoHandlerPro::HandleByte(unsigned char byte)
 {
-    if (m_complete) ResetHandler();
+    bool complete = false;
+    Feed(&byte, 1, &complete);
+    return complete;
+}
 
-    if (m_headerCount == 0) {
-        if (byte == NZProtoHandler::kStartByte) m_header[m_headerCount++] = byte;
-        return false;
-    }
+void NZProtoHandlerPro::DropHeaderBegunWithin(uint32_t frame_size)
+{
+    if (m_complete || m_headerCount == 0 || m_headerCount >= NZProtoHandler::kHeaderSize) return;
+    if (m_headerCount <= frame_size) ResetHandler();
+}
 
-    if (m_headerCount < NZProtoHandler::kHeaderSize) {
-        m_header[m_headerCount++] = byte;
-        if (m_headerCount < NZProtoHandler::kHeaderSize) return false;
-        m_bodyCount = 0;
-        if (m_checkHeader && NZProtoHandler::Xor(m_header, 10) != m_header[10]) {
-            ResetHead(m_header, m_headerCount, m_header, &m_headerCount);
-            return false;
+size_t NZProtoHandlerPro::Feed(const unsigned char* data, size_t length, bool* complete)
+{
+    *complete = false;
+    size_t at = 0;
+    while (at < length) {
+        if (m_complete) ResetHandler();
+
+        if (m_headerCount == 0) {
+            const void* start = std::memchr(data + at, NZProtoHandler::kStartByte, length - at);
+            if (start == nullptr) return length;
+            at = static_cast<size_t>(static_cast<const unsigned char*>(start) - data);
+            m_header[m_headerCount++] = data[at++];
+            continue;
         }
-        m_complete = BodyLength() == 0;
-        return m_complete;
-    }
 
-    // Body. The capacity exceeds the largest 16-bit length, so this cannot overrun.
-    m_body[m_bodyCount++] = byte;
-    if (m_bodyCount < BodyLength()) return false;
-    if (m_checkBody && NZProtoHandler::Xor(m_body.get(), m_bodyCount) != m_header[11]) {
-        ResetHandler();
-        return false;
+        if (m_headerCount < NZProtoHandler::kHeaderSize) {
+            m_header[m_headerCount++] = data[at++];
+            if (m_headerCount < NZProtoHandler::kHeaderSize) continue;
+            m_bodyCount = 0;
+            if (m_checkHeader && NZProtoHandler::Xor(m_header, 10) != m_header[10]) {
+                ResetHead(m_header, m_headerCount, m_header, &m_headerCount);
+                continue;
+            }
+            if (BodyLength() > 0) continue;
+            m_complete = true;
+            *complete = true;
+            return at;
+        }
+
+        // Body. The capacity exceeds the largest 16-bit length, so this cannot overrun.
+        const size_t wanted = BodyLength() - m_bodyCount;
+        const size_t taken = wanted < length - at ? wanted : length - at;
+        std::memcpy(m_body.get() + m_bodyCount, data + at, taken);
+        m_bodyCount += static_cast<uint32_t>(taken);
+        at += taken;
+        if (m_bodyCount < BodyLength()) continue;
+        if (m_checkBody && NZProtoHandler::Xor(m_body.get(), m_bodyCount) != m_header[11]) {
+            ResetHandler();
+            continue;
+        }
+        m_complete = true;
+        *complete = true;
+        return at;
     }
-    m_complete = true;
-    return true;
+    return at;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -18,7 +19,14 @@ public:
     // True when this byte completed a packet; its fields stay readable until the next
     // byte or ResetHandler. A byte fed after completion starts over as if reset.
     bool HandleByte(unsigned char byte);
+    // Feeds bytes in order until one completes a packet (*complete true; its fields are then
+    // readable as after HandleByte) or all are taken; returns how many it took.
+    size_t Feed(const unsigned char* data, size_t length, bool* complete);
     void ResetHandler();
+    // A status frame ended with the last byte fed. A header whose start byte is one of the
+    // frame's `frame_size` bytes was made of frame bytes, not of a packet: it is dropped, so
+    // its length field cannot make the reader swallow what follows.
+    void DropHeaderBegunWithin(uint32_t frame_size);
 
     uint16_t GetResultCmd() const;
     uint32_t GetResultPara() const;

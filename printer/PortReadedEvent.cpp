@@ -1,8 +1,8 @@
 // The received hook: splits each chunk a port reads into status frames, framed packets and
 // plain bytes.
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 #include "ports/IOHandle.h"
 #include "ports/PortEventLists.h"
@@ -76,22 +76,16 @@ void FirePrinterEvent(void* handle, const FrameResult& r)
     }
 }
 
-void PushPlain(IOHandle& h, std::vector<unsigned char>& plain)
+void PushPlain(IOHandle& h, const unsigned char* plain, size_t length)
 {
-    if (plain.empty()) return;
-    {
-        std::lock_guard<std::mutex> lock(h.receiveMutex);
-        for (unsigned char b : plain)
-            if (!h.receiveRing.TryPushBack(b)) break;  // full: the rest is dropped
-    }
-    plain.clear();
+    if (length == 0) return;
+    std::lock_guard<std::mutex> lock(h.receiveMutex);
+    h.receiveRing.TryPushBulk(plain, length);  // full: the rest is dropped
 }
 
-void FeedPacketReader(IOHandle& h, unsigned char byte)
+void StorePacket(IOHandle& h)
 {
-    std::lock_guard<std::mutex> lock(h.protoMutex);
     NZProtoHandlerPro& reader = h.protoHandler;
-    if (!reader.HandleByte(byte)) return;
     NZReceivedProtoPackage package(reader.GetResultCmd(), reader.GetResultPara(),
                                    reader.GetResultRecvbuf(), reader.GetResultRecvlen());
     if (package.command == NZProtoModePrinterFirmwareVersion::kCommand)
@@ -99,6 +93,58 @@ void FeedPacketReader(IOHandle& h, unsigned char byte)
                                      static_cast<uint64_t>(RAZITimeStamp::GetSysTimeMs()));
     AppendReceivedProtoPackage(h.protoPackages, std::move(package));
     reader.ResetHandler();
+}
+
+// Every byte, frame bytes included, goes to the packet reader: a packet body may hold bytes
+// that look like a status frame. frameEnds are the offsets just past each status frame.
+void FeedPacketReader(IOHandle& h, const unsigned char* data, size_t length,
+                      const size_t* frameEnds, size_t frames)
+{
+    std::lock_guard<std::mutex> lock(h.protoMutex);
+    NZProtoHandlerPro& reader = h.protoHandler;
+    size_t at = 0;
+    for (size_t f = 0; f <= frames; ++f) {
+        const size_t end = f < frames ? frameEnds[f] : length;
+        while (at < end) {
+            bool complete = false;
+            at += reader.Feed(data + at, end - at, &complete);
+            if (complete) StorePacket(h);
+        }
+        if (f < frames) reader.DropHeaderBegunWithin(VelnorHandlerPro::kFrameSize);
+    }
+}
+
+// Bytes split per lock: at most this many, and up to the first frame that fires a callback,
+// so that the callback sees the ring as it was at its frame.
+constexpr size_t kSegment = 1024;
+constexpr size_t kSegmentFrames = kSegment / VelnorHandlerPro::kFrameSize + 1;
+
+// Splits the start of data for h, whose handle value is handle; returns how many bytes it took.
+size_t SplitSegment(IOHandle& h, void* handle, const unsigned char* data, size_t length)
+{
+    if (length > kSegment) length = kSegment;
+    unsigned char plain[kSegment + VelnorHandlerPro::kFrameSize];
+    size_t plainLength = 0;
+    size_t frameEnds[kSegmentFrames];
+    size_t frames = 0;
+    FrameResult result;
+    size_t used = 0;
+    {
+        std::lock_guard<std::mutex> lock(h.velnorMutex);
+        while (used < length && result.event == PrinterEvent::None && frames < kSegmentFrames) {
+            unsigned char frame[VelnorHandlerPro::kFrameSize];
+            bool framed = false;
+            used += h.velnorHandler.Split(data + used, length - used, plain, &plainLength, frame,
+                                          &framed);
+            if (!framed) break;
+            frameEnds[frames++] = used;
+            result = ApplyFrame(h, frame);
+        }
+    }
+    FeedPacketReader(h, data, used, frameEnds, frames);
+    PushPlain(h, plain, plainLength);  // the bytes before a frame are readable first
+    FirePrinterEvent(handle, result);
+    return used;
 }
 
 }  // namespace
@@ -110,28 +156,7 @@ void Port_ReadedEvent(const unsigned char* data, unsigned int count, void* conte
     IOHandle* h = ptrs().AddRefWithdrawn(context);
     if (h == nullptr) return;
 
-    std::vector<unsigned char> plain;
-    plain.reserve(count);
-    for (unsigned int i = 0; i < count; ++i) {
-        unsigned char frame[VelnorHandlerPro::kFrameSize];
-        unsigned char passed[VelnorHandlerPro::kFrameSize];
-        unsigned frameLength = 0;
-        unsigned passedLength = 0;
-        FrameResult result;
-        {
-            std::lock_guard<std::mutex> lock(h->velnorMutex);
-            h->velnorHandler.HandleReceivedData(data[i], frame, sizeof frame, &frameLength,
-                                                passed, sizeof passed, &passedLength);
-            if (frameLength == VelnorHandlerPro::kFrameSize) result = ApplyFrame(*h, frame);
-        }
-        if (result.event != PrinterEvent::None) {
-            PushPlain(*h, plain);  // the bytes before the frame are readable first
-            FirePrinterEvent(context, result);
-        }
-        plain.insert(plain.end(), passed, passed + passedLength);
-        FeedPacketReader(*h, data[i]);
-    }
-    PushPlain(*h, plain);
+    for (size_t at = 0; at < count;) at += SplitSegment(*h, context, data + at, count - at);
 
     CallPortReceivedEventForStructList(context, data, count);
     ReleaseFromPortThread(context);
@@ -148,7 +173,6 @@ void Port_ReadQuietEvent(void* context)
         std::lock_guard<std::mutex> lock(h->velnorMutex);
         h->velnorHandler.ReleasePartialFrame(held, sizeof held, &heldLength);
     }
-    std::vector<unsigned char> plain(held, held + heldLength);
-    PushPlain(*h, plain);
+    PushPlain(*h, held, heldLength);
     ReleaseFromPortThread(context);
 }

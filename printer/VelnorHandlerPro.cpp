@@ -92,6 +92,34 @@ void VelnorHandlerPro::HandleReceivedData(unsigned char byte, unsigned char* fra
     m_count = 0;
 }
 
+size_t VelnorHandlerPro::Split(const unsigned char* data, size_t length, unsigned char* plain,
+                               size_t* plain_length, unsigned char* frame, bool* framed)
+{
+    *framed = false;
+    size_t at = 0;
+    while (at < length) {
+        if (m_count == 0) {
+            const auto* head =
+                static_cast<const unsigned char*>(std::memchr(data + at, kHeadByte, length - at));
+            const size_t end = head == nullptr ? length : static_cast<size_t>(head - data);
+            std::memcpy(plain + *plain_length, data + at, end - at);
+            *plain_length += end - at;
+            at = end;
+            if (at == length) break;
+        }
+        unsigned frameLength = 0;
+        unsigned passedLength = 0;
+        HandleReceivedData(data[at++], frame, kFrameSize, &frameLength, plain + *plain_length,
+                           kFrameSize, &passedLength);
+        *plain_length += passedLength;
+        if (frameLength == kFrameSize) {
+            *framed = true;
+            break;
+        }
+    }
+    return at;
+}
+
 void VelnorHandlerPro::ReleasePartialFrame(unsigned char* passed, unsigned passed_capacity,
                                            unsigned* passed_length)
 {

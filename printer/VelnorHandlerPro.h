@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Assembles the printer's 8-byte status frames out of the received byte stream:
@@ -17,6 +18,12 @@ public:
     void HandleReceivedData(unsigned char byte, unsigned char* frame, unsigned frame_capacity,
                             unsigned* frame_length, unsigned char* passed,
                             unsigned passed_capacity, unsigned* passed_length);
+    // Feeds bytes in order until one completes a valid frame (copied to frame, *framed true)
+    // or all are taken; returns how many it took. The bytes handed on as plain data are
+    // appended to plain at *plain_length, which must have room for length + kFrameSize more.
+    // Outside a frame it skips ahead to the next head byte.
+    size_t Split(const unsigned char* data, size_t length, unsigned char* plain,
+                 size_t* plain_length, unsigned char* frame, bool* framed);
     // Hands the bytes of a partial frame on as plain data (at most 7, cut to capacity)
     // and starts afresh: used when the link goes quiet, since the rest is not coming.
     void ReleasePartialFrame(unsigned char* passed, unsigned passed_capacity,

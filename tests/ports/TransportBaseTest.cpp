@@ -3,6 +3,7 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -59,6 +60,45 @@ TEST(RAZIRxBuffer, OneProducerOneConsumerKeepOrder) {
     constexpr int kCount = 5000;
     std::thread producer([&] {
         for (int i = 0; i < kCount; ++i) ring.PushBack(static_cast<unsigned char>(i * 7));
+    });
+    bool ordered = true;
+    for (int i = 0; i < kCount; ++i) ordered &= ring.PopFront() == static_cast<unsigned char>(i * 7);
+    producer.join();
+    EXPECT_TRUE(ordered);
+}
+
+TEST(RAZIRxBuffer, BulkPutWrapsAroundAndKeepsWhatFits) {
+    RAZIRxBuffer ring(8);  // holds 7
+    const unsigned char five[] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(ring.TryPushBulk(five, 5), 5u);
+    unsigned char byte = 0;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(ring.TryPopFront(&byte));
+    const unsigned char eight[] = {6, 7, 8, 9, 10, 11, 12, 13};
+    EXPECT_EQ(ring.TryPushBulk(eight, 8), 6u);  // past the end of the storage and round
+    EXPECT_TRUE(ring.IsFull());
+    EXPECT_EQ(ring.TryPushBulk(eight, 8), 0u);
+    Bytes out;
+    while (ring.TryPopFront(&byte)) out.push_back(byte);
+    EXPECT_EQ(out, (Bytes{5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(ring.TryPushBulk(eight, 0), 0u);
+    RAZIRxBuffer none(0);
+    EXPECT_EQ(none.TryPushBulk(five, 5), 0u);
+}
+
+TEST(RAZIRxBuffer, BulkProducerAndOneByteConsumerKeepOrder) {
+    RAZIRxBuffer ring(64);
+    constexpr int kCount = 5000;
+    std::thread producer([&] {
+        unsigned char chunk[37];
+        for (int at = 0; at < kCount;) {
+            const int n = std::min<int>(kCount - at, 1 + at % 37);
+            for (int i = 0; i < n; ++i) chunk[i] = static_cast<unsigned char>((at + i) * 7);
+            for (int kept = 0; kept < n;) {
+                kept += static_cast<int>(ring.TryPushBulk(chunk + kept, n - kept));
+                if (kept < n) std::this_thread::yield();
+            }
+            at += n;
+        }
     });
     bool ordered = true;
     for (int i = 0; i < kCount; ++i) ordered &= ring.PopFront() == static_cast<unsigned char>(i * 7);

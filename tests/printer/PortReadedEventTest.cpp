@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "ports/PortOpen.h"
 #include "ports/RAZIThread.h"
 #include "printer/NZProtoHandler.h"
+#include "printer/NZProtoHandlerPro.h"
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
@@ -235,6 +237,105 @@ TEST(PortReadedEvent, SplitsChunksIntoFramesPacketsAndPlainBytes)
         const auto raw = events.Of(EventKind::Received, port.handle());
         ASSERT_EQ(raw.size(), received.size()) << c.name;
         for (size_t i = 0; i < raw.size(); ++i) EXPECT_EQ(raw[i].data, received[i]) << c.name;
+    }
+}
+
+// Whether a packet reader of its own, fed every byte of `stream`, would find a packet in it.
+bool LoneReaderFindsAPacket(const Bytes& stream, bool checks)
+{
+    static NZProtoHandlerPro reader;  // its 64 KiB buffer is made once
+    reader.ResetHandler();
+    reader.SetCheckHeader(checks);
+    reader.SetCheckBody(checks);
+    for (unsigned char b : stream)
+        if (reader.HandleByte(b)) return true;
+    return false;
+}
+
+// A frame of `type` whose data bytes d1 and d3 are chosen so that a packet header begun at
+// the 0x03 inside `lead` passes its check with this frame's bytes and the next frame's, and
+// holds a packet reader of its own past `reply`.
+Bytes FollowerHidingTheReply(const Bytes& lead, unsigned char type, const Bytes& next,
+                             const Bytes& reply)
+{
+    for (int d3 = 0; d3 < 256; ++d3)
+        for (int d1 = 0; d1 < 256; ++d1) {
+            const Bytes f = VelnorFrame(type, static_cast<unsigned char>(d1), 0x20,
+                                        static_cast<unsigned char>(d3), 0x40, 0x50);
+            if (!LoneReaderFindsAPacket(Cat({lead, f, next, reply}), true)) return f;
+        }
+    return {};
+}
+
+// Status frames carry 0x03 bytes (a received-count frame's type byte, data and check bytes)
+// that a packet header may begin at. Such a header, made of frame bytes, must not keep the
+// packet reader from a reply that follows: every frame kind, every count whose data bytes
+// XOR to 0, checks on and off (the UDP framed-protocol open), any cut into chunks.
+TEST(PortReadedEvent, StatusFramesInFrontOfAReplyNeverHideIt)
+{
+    const Bytes body = Cat({Bytes(4, 0), Text("77")});
+    const Bytes reply = Packet(63, 86, body);
+    const Bytes next = VelnorFrame(2, 9);
+    struct Row {
+        std::string name;
+        Bytes frames;
+        bool checks;
+    };
+    std::vector<Row> rows;
+    // A received count whose five data bytes XOR to 0 puts 03 50 at the frame's end, and the
+    // next frame then completes a header that passes its check.
+    for (uint32_t count : {0u, 771u, 0x11223300u, 0xFFFF0000u})
+        for (unsigned char kind = 0; kind <= 9; ++kind)
+            rows.push_back({"received count " + std::to_string(count) + ", then a type " +
+                                std::to_string(kind) + " frame",
+                            Cat({VelnorFrame(3, count >> 24, count >> 16, count >> 8, count),
+                                 VelnorFrame(kind, 0x33), next}),
+                            true});
+    // 0x03 as a data byte at each offset, or as the check byte, of each frame kind.
+    for (unsigned char kind = 0; kind <= 9; ++kind) {
+        for (int offset = 1; offset <= 5; ++offset) {
+            Bytes lead = VelnorFrame(kind, 0x10, 0x11, 0x12, 0x13, 0x14);
+            lead[offset] = 0x03;
+            // From offset 5 the header's check covers all of the follower, so it can pass
+            // only when the lead's last three bytes XOR to 0: d1 makes them.
+            if (offset == 5) lead[1] = 0x53 ^ 0x11 ^ 0x12 ^ 0x13;
+            lead[7] = 0;
+            lead[7] = NZProtoHandler::Xor(lead.data(), 8);
+            rows.push_back({"0x03 at offset " + std::to_string(offset) + " of a type " +
+                                std::to_string(kind) + " frame",
+                            Cat({lead, FollowerHidingTheReply(lead, 0, next, reply), next}),
+                            true});
+        }
+        // The check byte is 0x03 when the other seven bytes XOR to it; the header then holds
+        // the whole next frame, and its check is the first data byte of the one after.
+        const Bytes lead = VelnorFrame(kind, static_cast<unsigned char>(0x53 ^ 0x03 ^ kind));
+        rows.push_back({"check byte 0x03 of a type " + std::to_string(kind) + " frame",
+                        Cat({lead, VelnorFrame(1, 0x20), VelnorFrame(2, 0x50)}), true});
+        // Unchecked, any 0x03 holds the reader.
+        rows.push_back({"checks off: 0x03 in a type " + std::to_string(kind) + " frame",
+                        VelnorFrame(kind, 0x01, 0x02, 0x03, 0x04), false});
+    }
+    rows.push_back({"checks off: received count 16909060", VelnorFrame(3, 1, 2, 3, 4), false});
+
+    const size_t chunkSizes[] = {0, 1, 3, 5, 7, 8, 13};  // 0: one chunk
+    for (const Row& row : rows) {
+        ASSERT_EQ(row.frames.size() % 8, 0u) << row.name;
+        const Bytes stream = Cat({row.frames, reply});
+        // The row is a real trap: the frames' bytes alone keep a packet reader from the reply.
+        ASSERT_FALSE(LoneReaderFindsAPacket(stream, row.checks)) << row.name << ": " << Hex(stream);
+        for (size_t chunk : chunkSizes) {
+            SplitPort port;
+            ASSERT_NE(port.handle(), nullptr);
+            port.io().protoHandler.SetCheckHeader(row.checks);
+            port.io().protoHandler.SetCheckBody(row.checks);
+            const size_t step = chunk == 0 ? stream.size() : chunk;
+            for (size_t at = 0; at < stream.size(); at += step)
+                port.Receive(Bytes(stream.begin() + at,
+                                   stream.begin() + std::min(stream.size(), at + step)));
+            EXPECT_EQ(port.Packets(), (std::vector<StoredPacket>{{63, 86, body}}))
+                << row.name << ", chunks of " << chunk << ": " << Hex(stream);
+            EXPECT_EQ(port.Ring(), reply) << row.name << ", chunks of " << chunk;
+        }
     }
 }
 

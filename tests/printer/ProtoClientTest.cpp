@@ -617,6 +617,37 @@ TEST_F(ProtoClient, OverTheLoopbackTcpPrinter) {
     CP_Port_Close(h);
 }
 
+// A printer's status frames before its reply: a received count whose data bytes XOR to 0
+// and the frames after it (or, unchecked over UDP, any 0x03 in a frame) once made a packet
+// header whose length held the packet reader for thousands of bytes, so every query after
+// it went unanswered.
+TEST_F(ProtoClient, StatusFramesBeforeTheReplyDoNotHideIt) {
+    using Printer = qvtest::LoopbackTcpPrinter;
+    const uint8_t zero[5] = {0, 0, 0, 0, 0}, next[5] = {0x33, 0, 0, 0, 0}, last[5] = {9, 0, 0, 0, 0};
+    const Bytes query = qvtest::EncodeProtoPacket(0xFF, 63, 86, {});
+    const Bytes reply = qvtest::EncodeProtoPacket(0xFF, 63, 86, Cat({Bytes(4, 0), Text("77")}));
+    {
+        Printer printer;
+        printer.AddReply(query, Cat({Printer::StatusFrame(zero, 3), Printer::StatusFrame(next, 0),
+                                     Printer::StatusFrame(last, 2), reply}));
+        void* h = CP_Port_OpenTcp(nullptr, printer.kAddress, printer.Port(), 1000, 0);
+        ASSERT_NE(h, nullptr);
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(CP_Proto_QueryBatteryLevel(h, 2000), 77) << i;
+        CP_Port_Close(h);
+    }
+    {
+        const uint8_t count[5] = {1, 2, 3, 4, 0};
+        qvtest::LoopbackUdpPeer peer;
+        peer.SetResponder([&](const qvtest::Datagram&) {
+            return std::vector<Bytes>{Printer::StatusFrame(count, 3), reply};
+        });
+        void* h = CP_Proto_OpenUdp("127.0.0.1", 0, "127.0.0.1", peer.Port());
+        ASSERT_NE(h, nullptr);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(CP_Proto_QueryBatteryLevel(h, 2000), 77) << i;
+        CP_Port_Close(h);
+    }
+}
+
 TEST_F(ProtoClient, SerialAndUsbDoNotOpenHere) {
     EXPECT_EQ(CP_Proto_OpenCom("/dev/ttyS0", 9600, CP_ComDataBits_8, CP_ComParity_NoParity,
                                CP_ComStopBits_One),
