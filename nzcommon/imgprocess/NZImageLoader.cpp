@@ -60,8 +60,10 @@ bool PnmSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c 
 // stb_image reads the pixels of an uncompressed PNM or TGA file with one bounded copy
 // per image or row and ignores a copy that runs out of data: those pixels are then
 // whatever the fresh allocation held. Such files are refused when their pixels cannot
-// all be present. The header is scanned as stb_image scans it.
-bool PnmPixelsCanBePresent(const unsigned char *data, size_t length) {
+// all be present. The header is scanned as stb_image scans it. *wide_channels is the
+// file's channel count when its samples take two bytes, else 0.
+bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, int *wide_channels) {
+    *wide_channels = 0;
     if (length < 2 || data[0] != 'P' || (data[1] != '5' && data[1] != '6')) return true; // not a binary PNM
     size_t pos = 2;
     auto eof = [&] { return pos >= length; };
@@ -88,7 +90,9 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length) {
     const uint64_t h = number();
     skip();
     const uint64_t maxv = number();
-    const uint64_t bytes = (data[1] == '6' ? 3 : 1) * (maxv > 255 ? 2 : 1);
+    const int channels = data[1] == '6' ? 3 : 1;
+    if (maxv > 255) *wide_channels = channels;
+    const uint64_t bytes = static_cast<uint64_t>(channels) * (maxv > 255 ? 2 : 1);
     const uint64_t left = length - pos;
     return w == 0 || h == 0 || (w <= left && h <= left && w * h <= left / bytes);
 }
@@ -143,6 +147,30 @@ std::atomic<unsigned long> decodes{0};
 
 unsigned long DecodeCount() { return decodes.load(std::memory_order_relaxed); }
 
+// stb_image converts the channels of a PNM with two-byte samples as if its samples were
+// bytes, into a buffer half the size that its narrowing to bytes then reads whole: wrong
+// pixels and a read past the buffer. Asked for the file's own channels it converts
+// nothing; gray is widened to RGB here.
+static bool DecodeWidePnm(const unsigned char *data, int length, int channels, DecodedImage *out) {
+    int w = 0, h = 0, n = 0;
+    unsigned char *pixels = stbi_load_from_memory(data, length, &w, &h, &n, channels);
+    if (!pixels) return false;
+    out->pixels = {pixels, stbi_image_free};
+    size_t dots, bytes;
+    if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || !MulSize(dots, 3, &bytes))
+        return false;
+    if (channels == 1) {
+        auto *rgb = static_cast<unsigned char *>(std::malloc(bytes));
+        if (!rgb) return false;
+        for (size_t i = 0; i < dots; ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = pixels[i];
+        out->pixels = {rgb, &std::free};
+    }
+    out->format = CP_ImagePixelsFormat_Rgb888;
+    out->opaque = true;
+    out->bpp = n * 8, out->width = w, out->height = h;
+    return true;
+}
+
 bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
     decodes.fetch_add(1, std::memory_order_relaxed);
     if (!data || length == 0) return false;
@@ -153,9 +181,11 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
-    if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length) ||
+    int wide_pnm = 0;
+    if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length, &wide_pnm) ||
         !TgaPixelsCanBePresent(data, length) || !PngChunksArePresent(data, length))
         return false;
+    if (wide_pnm) return DecodeWidePnm(data, static_cast<int>(length), wide_pnm, out);
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.
     // (Four is also what stb_image's fast colour conversion of a JPEG writes.) Its buffer is

@@ -292,6 +292,10 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
         {"P5", pnm("P5\n2 1\n255\n", {0, 255})},
         {"P5 with a comment", pnm("P5 # two dots\n2 1 255 ", {0, 255})},
         {"P6", pnm("P6\n2 1\n255\n", {0, 0, 0, 255, 255, 255})},
+        // Two bytes per sample: stb_image widens these to four channels as if each byte
+        // were a sample, then narrows twice the bytes its buffer holds.
+        {"P5 16-bit", pnm("P5\n2 1\n65535\n", {0, 0, 255, 255})},
+        {"P6 16-bit", pnm("P6\n2 1\n65535\n", {0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255})},
         {"TGA gray", tga(3, 8, {0, 255})},
         {"TGA 24-bit", tga(2, 24, {0, 0, 0, 255, 255, 255})},
         {"TGA 32-bit", tga(2, 32, {0, 0, 0, 255, 255, 255, 255, 255})},
