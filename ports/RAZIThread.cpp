@@ -100,11 +100,7 @@ WholeSecondDeadline::WholeSecondDeadline(uint32_t timeout_ms)
     limit_seconds_ = RoundUpToWholeSeconds(timeout_ms, second_ms_);
 }
 
-bool WholeSecondDeadline::Passed() const {
-    int64_t elapsed = RAZITimeStamp::GetMonotonicMs() - start_ms_;
-    if (elapsed < 0) elapsed = 0;
-    return static_cast<uint64_t>(elapsed) / second_ms_ > limit_seconds_;
-}
+bool WholeSecondDeadline::Passed() const { return RemainingMs() == 0; }
 
 int64_t WholeSecondDeadline::RemainingMs() const {
     int64_t elapsed = RAZITimeStamp::GetMonotonicMs() - start_ms_;

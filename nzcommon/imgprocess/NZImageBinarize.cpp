@@ -287,8 +287,7 @@ QV_TARGET_AVX2 void PackDiffusedRowAvx2(const double *row, size_t width, unsigne
         const int hi = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(row + x + 4), limit, _CMP_LE_OQ));
         out[x / 8] = BitReverseTable256[lo | hi << 4]; // mask bit 0 is the leftmost dot
     }
-    for (; x < width; ++x)
-        if (row[x] <= 127.0) out[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
+    PackDiffusedRow(row + x, width - x, out + x / 8);
 }
 #endif
 

@@ -119,15 +119,14 @@ QV_TARGET_AVX2 size_t GrayRowAvx2(const unsigned char *src, unsigned char *dst, 
         const __m128i hi = _mm_packs_epi32(Luma4<BPP, R, G, B>(p + 8 * BPP), Luma4<BPP, R, G, B>(p + 12 * BPP));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + x), _mm_packus_epi16(lo, hi));
         if constexpr (A >= 0) {
-            const __m256i a = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)),
-                                               _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32)));
+            const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+            const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+            const __m256i a = _mm256_and_si256(v0, v1);
             const unsigned opaque = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(-1))));
             constexpr unsigned kAlphaBits = 0x11111111u << A;
             if ((opaque & kAlphaBits) != kAlphaBits) {
                 // Wholly transparent steps, common around logos, are white whatever their colour.
                 const __m256i zero = _mm256_setzero_si256();
-                const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-                const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
                 const unsigned clear0 = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, zero)));
                 const unsigned clear1 = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, zero)));
                 if ((clear0 & kAlphaBits) == kAlphaBits && (clear1 & kAlphaBits) == kAlphaBits) {

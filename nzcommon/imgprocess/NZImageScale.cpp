@@ -1,6 +1,5 @@
 #include "nzcommon/imgprocess/NZImageScale.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -8,9 +7,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
+#include "nzcommon/imgprocess/NZKernelPath.h"
+#if QV_AVX2_KERNELS
 #include <immintrin.h>
-#define QV_SCALE_AVX2 1
 #endif
 
 #include "nzcommon/imgprocess/NZImageBuffer.h"
@@ -103,8 +102,6 @@ void ToDoubles(const unsigned char *s, size_t n, double *d) {
     for (; i < n; ++i) d[i] = s[i];
 }
 
-std::atomic<bool> wideAllowed{true};
-
 // One destination column for the four-lane path: where its taps start in a source row, in
 // values (bytes or doubles), and their weights.
 struct WideTaps {
@@ -112,29 +109,22 @@ struct WideTaps {
     double w[4];
 };
 
-bool UseWide() {
-#if defined(QV_SCALE_AVX2)
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has && wideAllowed.load(std::memory_order_relaxed);
-#else
-    return false;
-#endif
-}
+bool UseWide() { return nzimg::ChosenKernelPath() == nzimg::KernelPath::Avx2; }
 
-#if defined(QV_SCALE_AVX2)
+#if QV_AVX2_KERNELS
 // Four channels in four double lanes: the same products and sums, in the same order, as one
 // channel at a time (multiply, then add; never fused).
-__attribute__((target("avx2"), always_inline)) inline __m256d Lanes(const unsigned char *p) {
+QV_TARGET_AVX2 __attribute__((always_inline)) inline __m256d Lanes(const unsigned char *p) {
     int32_t v;
     std::memcpy(&v, p, 4);
     return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(v)));
 }
-__attribute__((target("avx2"), always_inline)) inline __m256d Lanes(const double *p) { return _mm256_loadu_pd(p); }
+QV_TARGET_AVX2 __attribute__((always_inline)) inline __m256d Lanes(const double *p) { return _mm256_loadu_pd(p); }
 
 // Inner sums of one source row for every destination column; reads and writes four values
 // per pixel, so with three channels one past the last pixel of row and of h.
 template <int CH, typename P>
-__attribute__((target("avx2"))) void HorizontalWide(const P *row, const WideTaps *taps, size_t dw, double *h) {
+QV_TARGET_AVX2 void HorizontalWide(const P *row, const WideTaps *taps, size_t dw, double *h) {
     for (size_t x = 0; x < dw; ++x) {
         const WideTaps &t = taps[x];
         __m256d a = _mm256_mul_pd(_mm256_set1_pd(t.w[0]), Lanes(row + t.at[0]));
@@ -146,7 +136,7 @@ __attribute__((target("avx2"))) void HorizontalWide(const P *row, const WideTaps
 }
 
 // Four output bytes: the weighted rows, then border_color as clamping and truncation.
-__attribute__((target("avx2"), always_inline)) inline __m128i VerticalFour(const __m256d *w,
+QV_TARGET_AVX2 __attribute__((always_inline)) inline __m128i VerticalFour(const __m256d *w,
                                                                           const double *const *h, size_t j) {
     __m256d s = _mm256_mul_pd(w[0], _mm256_loadu_pd(h[0] + j));
     s = _mm256_add_pd(s, _mm256_mul_pd(w[1], _mm256_loadu_pd(h[1] + j)));
@@ -157,7 +147,7 @@ __attribute__((target("avx2"), always_inline)) inline __m128i VerticalFour(const
 }
 
 // Output bytes from the start, in blocks of 16; returns how many were written.
-__attribute__((target("avx2"))) size_t VerticalWide(const double *w, const double *const *h, size_t n,
+QV_TARGET_AVX2 size_t VerticalWide(const double *w, const double *const *h, size_t n,
                                                      unsigned char *out) {
     const __m256d wv[4] = {_mm256_set1_pd(w[0]), _mm256_set1_pd(w[1]), _mm256_set1_pd(w[2]), _mm256_set1_pd(w[3])};
     size_t i = 0;
@@ -187,7 +177,7 @@ public:
             for (size_t t : a.tap)
                 if (!used[t]) used[t] = true, ++distinct;
         allColumns_ = distinct == sw_;
-#if defined(QV_SCALE_AVX2)
+#if QV_AVX2_KERNELS
         if (wide_) {
             taps_.resize(dw_);
             for (size_t x = 0; x < dw_; ++x)
@@ -229,7 +219,7 @@ private:
     void Vertical(const double *w, const double *const *h, size_t n, unsigned char *out) const {
         const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
         size_t i = 0;
-#if defined(QV_SCALE_AVX2)
+#if QV_AVX2_KERNELS
         if (wide_) i = VerticalWide(w, h, n, out);
 #endif
 #if defined(__SSE2__)
@@ -307,7 +297,7 @@ private:
     static double One(const unsigned char *p) { return kByteDouble.v[*p]; }
 
     template <typename P> void Horizontal(const P *row, double *h) const {
-#if defined(QV_SCALE_AVX2)
+#if QV_AVX2_KERNELS
         if (wide_) {
             HorizontalWide<CH>(row, taps_.data(), dw_, h);
             if constexpr (CH == 4) Alpha(row, h);
@@ -362,7 +352,7 @@ private:
 #if defined(__SSE2__)
     std::vector<double> pairs_; // each column weight twice, for two channels at once
 #endif
-#if defined(QV_SCALE_AVX2)
+#if QV_AVX2_KERNELS
     std::vector<WideTaps> taps_;
 #endif
     std::vector<double> rows_[4];
@@ -408,10 +398,6 @@ nzimg::MallocPtr<unsigned char> nzimg::ScaleRgb888FromRgbx(const unsigned char *
                                                            size_t dh) {
     return MallocPtr<unsigned char>(Scale<3, 4>(sw, sh, src, dw, dh));
 }
-
-void nzimg::AllowWideVectorScaling(bool allow) { wideAllowed.store(allow, std::memory_order_relaxed); }
-
-bool nzimg::WideVectorScalingUsed() { return UseWide(); }
 
 extern "C" {
 

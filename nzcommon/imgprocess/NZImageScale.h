@@ -16,9 +16,4 @@ MallocPtr<unsigned char> ScaleRgb888(const unsigned char *src, size_t sw, size_t
 // RGBA8888.
 MallocPtr<unsigned char> ScaleRgb888FromRgbx(const unsigned char *src, size_t sw, size_t sh, size_t dw, size_t dh);
 
-// Whether the scaler may use the processor's wider vector units where it has them (the
-// default); false keeps it on the baseline path, so that tests can compare both.
-void AllowWideVectorScaling(bool allow);
-bool WideVectorScalingUsed();
-
 } // namespace nzimg

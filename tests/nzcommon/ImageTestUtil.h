@@ -15,6 +15,7 @@
 #include <stb_image_write.h>
 
 #include "nzcommon/imgprocess/NZImageScale.h"
+#include "nzcommon/imgprocess/NZKernelPath.h"
 
 namespace imgtest {
 
@@ -145,15 +146,15 @@ inline Bytes Noise(size_t n, uint32_t seed) {
     return out;
 }
 
-// Runs body once on the scaler's baseline path and once on its wide-vector path (where the
+// Runs body once on the scaler's baseline path and once on its AVX2 path (where the
 // processor has one), restoring the default.
 template <typename Body> void OnEveryScalingPath(Body &&body) {
-    for (bool wide : {false, true}) {
-        SCOPED_TRACE(wide ? "wide-vector scaling" : "baseline scaling");
-        nzimg::AllowWideVectorScaling(wide);
+    for (nzimg::KernelPath path : {nzimg::KernelPath::Scalar, nzimg::KernelPath::Avx2}) {
+        SCOPED_TRACE(path == nzimg::KernelPath::Avx2 ? "AVX2 scaling" : "baseline scaling");
+        nzimg::RequestKernelPath(path);
         body();
     }
-    nzimg::AllowWideVectorScaling(true);
+    nzimg::RequestKernelPath(nzimg::KernelPath::Avx2);
 }
 
 } // namespace imgtest
