@@ -122,11 +122,11 @@ bool IsJpeg(const unsigned char *data, size_t length) {
     return i < length && data[i] == 0xD8;
 }
 
-// Two Huffman tables stb_image decodes with that read and write past its arrays: a table
-// whose 16 code counts add up to more than the 256 codes it has room for, and one a scan
-// uses that no DHT segment has defined (its memory is left as it was). Every segment it can
-// reach is checked, found as it finds them: segments by their lengths, bytes between them
-// skipped to the next 0xFF, and in entropy-coded data the next 0xFF followed by a byte
+// Two kinds of Huffman table make stb_image write or read past its arrays: one whose 16
+// code counts add up to more than the 256 codes it has room for, and one that a scan
+// decodes with but no DHT segment defined (its memory is left as it was). Every segment it
+// can reach is checked, found as it finds them: segments by their lengths, bytes between
+// them skipped to the next 0xFF, and in entropy-coded data the next 0xFF followed by a byte
 // that is neither 0 nor a restart. Bytes past the end read as 0, as stb_image reads them.
 bool JpegHuffmanTablesAreSound(const unsigned char *data, size_t length) {
     auto at = [&](size_t i) -> unsigned { return i < length ? data[i] : 0; };
