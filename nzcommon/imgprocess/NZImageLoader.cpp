@@ -5,13 +5,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include <stb_image.h>
-
 #include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
 #include "nzcommon/imgprocess/NZImageBinarize.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "nzcommon/imgprocess/NZImageScale.h"
+#include "nzcommon/imgprocess/NZStbImage.h"
 
 using nzimg::DecodedImage;
 using nzimg::MallocPtr;
@@ -76,10 +75,14 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, int *wide_c
             while (!eof() && c != '\n' && c != '\r') c = next();
         }
     };
+    // stb_image reads each number into an int that overflows past INT_MAX (and refuses
+    // sizes far below it): such a header is refused here.
+    bool overflows = false;
     auto number = [&] {
         uint64_t v = 0;
         while (!eof() && c >= '0' && c <= '9') {
-            v = v < (uint64_t{1} << 40) ? v * 10 + static_cast<uint64_t>(c - '0') : v; // stb refuses far less
+            v = v * 10 + static_cast<uint64_t>(c - '0');
+            if (v > INT_MAX) overflows = true, v = uint64_t{INT_MAX} + 1;
             c = next();
         }
         return v;
@@ -90,6 +93,7 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, int *wide_c
     const uint64_t h = number();
     skip();
     const uint64_t maxv = number();
+    if (overflows) return false;
     const int channels = data[1] == '6' ? 3 : 1;
     if (maxv > 255) *wide_channels = channels;
     const uint64_t bytes = static_cast<uint64_t>(channels) * (maxv > 255 ? 2 : 1);
@@ -116,6 +120,69 @@ bool IsJpeg(const unsigned char *data, size_t length) {
     size_t i = 1;
     while (i < length && data[i] == 0xFF) ++i;
     return i < length && data[i] == 0xD8;
+}
+
+// Two kinds of Huffman table make stb_image write or read past its arrays: one whose 16
+// code counts add up to more than the 256 codes it has room for, and one that a scan
+// decodes with but no DHT segment defined (its memory is left as it was). Every segment it
+// can reach is checked, found as it finds them: segments by their lengths, bytes between
+// them skipped to the next 0xFF, and in entropy-coded data the next 0xFF followed by a byte
+// that is neither 0 nor a restart. Bytes past the end read as 0, as stb_image reads them.
+bool JpegHuffmanTablesAreSound(const unsigned char *data, size_t length) {
+    auto at = [&](size_t i) -> unsigned { return i < length ? data[i] : 0; };
+    unsigned defined[2] = {0, 0}; // bit t: DC or AC table t
+    bool framed = false, progressive = false; // the first frame header decides
+    size_t i = 0;
+    while (i < length && data[i] == 0xFF) ++i;
+    ++i; // the start-of-image marker
+    bool in_scan = false;
+    while (i < length) {
+        const void *ff = std::memchr(data + i, 0xFF, length - i);
+        if (!ff) return true;
+        size_t m = static_cast<size_t>(static_cast<const unsigned char *>(ff) - data) + 1;
+        while (m < length && data[m] == 0xFF) ++m; // fill bytes
+        if (m >= length) return true;
+        const unsigned marker = data[m];
+        if (in_scan && (marker == 0 || (marker >= 0xD0 && marker <= 0xD7))) {
+            i = m + 1;
+            continue;
+        }
+        // No other marker stands alone in a file that stb_image goes on reading.
+        if (marker == 0 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9)) return true;
+        const size_t segment = at(m + 1) << 8 | at(m + 2);
+        if (marker == 0xC4) {
+            long left = static_cast<long>(segment) - 2;
+            for (size_t t = m + 3; left > 0;) {
+                const unsigned q = at(t);
+                if (q >> 4 > 1 || (q & 15) > 3) return true; // stb_image refuses the segment
+                size_t codes = 0;
+                for (size_t k = 1; k <= 16; ++k) codes += at(t + k);
+                if (codes > 256) return false;
+                defined[q >> 4] |= 1u << (q & 15);
+                left -= static_cast<long>(17 + codes);
+                t += 17 + codes;
+            }
+            if (left != 0) return true; // refused
+        } else if (segment < 2) {
+            return true; // refused
+        } else if (!framed && marker >= 0xC0 && marker <= 0xC2) {
+            framed = true, progressive = marker == 0xC2;
+        } else if (marker == 0xDA) {
+            // The tables the scan's components decode with: a progressive scan's first DC
+            // pass its DC tables, its AC passes their AC tables; a sequential scan both.
+            const size_t n = at(m + 3), bands = m + 4 + 2 * n;
+            const bool dc = !progressive || (at(bands) == 0 && at(bands + 2) >> 4 == 0);
+            const bool ac = !progressive || at(bands) != 0;
+            for (size_t c = 0; c < n; ++c) {
+                const unsigned q = at(m + 5 + 2 * c);
+                if (q >> 4 > 3 || (q & 15) > 3) return true; // refused
+                if ((dc && !(defined[0] >> (q >> 4) & 1)) || (ac && !(defined[1] >> (q & 15) & 1))) return false;
+            }
+        }
+        i = m + 1 + segment;
+        in_scan = marker == 0xDA;
+    }
+    return true;
 }
 
 } // namespace
@@ -153,9 +220,9 @@ unsigned long DecodeCount() { return decodes.load(std::memory_order_relaxed); }
 // nothing; gray is widened to RGB here.
 static bool DecodeWidePnm(const unsigned char *data, int length, int channels, DecodedImage *out) {
     int w = 0, h = 0, n = 0;
-    unsigned char *pixels = stbi_load_from_memory(data, length, &w, &h, &n, channels);
+    unsigned char *pixels = nzimg::StbLoadFromMemory(data, length, &w, &h, &n, channels);
     if (!pixels) return false;
-    out->pixels = {pixels, stbi_image_free};
+    out->pixels = {pixels, nzimg::StbImageFree};
     size_t dots, bytes;
     if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || !MulSize(dots, 3, &bytes))
         return false;
@@ -189,16 +256,18 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.
     // (Four is also what stb_image's fast colour conversion of a JPEG writes.) Its buffer is
-    // kept: a photograph's pixels are tens of megabytes, each page fresh.
+    // kept: a photograph's pixels are tens of megabytes.
+    const bool jpeg = IsJpeg(data, length);
+    if (jpeg && !JpegHuffmanTablesAreSound(data, length)) return false;
     int channels = 0;
-    stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(length), &w, &h, &channels, 4);
+    unsigned char *pixels = nzimg::StbLoadFromMemory(data, static_cast<int>(length), &w, &h, &channels, 4);
     if (!pixels) return false;
-    out->pixels = {pixels, stbi_image_free};
+    out->pixels = {pixels, nzimg::StbImageFree};
     size_t dots;
     if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || dots > SIZE_MAX / 4)
         return false;
     out->format = CP_ImagePixelsFormat_Rgba8888;
-    out->opaque = IsJpeg(data, length);
+    out->opaque = jpeg;
     out->bpp = channels * 8, out->width = w, out->height = h;
     return true;
 }

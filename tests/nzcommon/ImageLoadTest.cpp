@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <unistd.h>
@@ -323,6 +325,12 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
     // A header alone claiming a large picture allocates nothing of that size.
     const Bytes big = pnm("P6\n30000 30000\n255\n", {});
     EXPECT_FALSE(SizeQuery(big).ok);
+    // A maximum past INT_MAX, which stb_image's int would overflow on; the pixels are there.
+    for (const char *head : {"P5\n2 1\n2147483648\n", "P6\n1 1\n99999999999\n"}) {
+        SCOPED_TRACE(head);
+        EXPECT_FALSE(SizeQuery(pnm(head, Bytes(64, 0))).ok);
+    }
+    EXPECT_TRUE(SizeQuery(pnm("P5\n0002 1\n255\n", {0, 255})).ok);
 }
 
 Bytes RgbToMono(const Bytes &rgb, size_t w, size_t h, int method) {
@@ -382,6 +390,154 @@ TEST(ImageLoad, PngAndJpegThroughStbImage) {
                             r);
         }
     }
+}
+
+// A PNG with its image data cut into IDAT chunks of `piece` bytes each, so that the decoder
+// grows its buffer for them step by step.
+Bytes SplitIdat(const Bytes &png, size_t piece) {
+    auto be32 = [](const unsigned char *p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; };
+    auto crc32 = [](const unsigned char *p, size_t n) {
+        uint32_t c = 0xFFFFFFFFu;
+        for (size_t i = 0; i < n; ++i) {
+            c ^= p[i];
+            for (int k = 0; k < 8; ++k) c = c >> 1 ^ (0xEDB88320u & (0u - (c & 1)));
+        }
+        return ~c;
+    };
+    auto put_be32 = [](unsigned char *p, uint32_t v) {
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+    };
+    Bytes out(png.begin(), png.begin() + 8), idat;
+    auto chunk = [&](const char *type, const unsigned char *data, size_t n) {
+        Bytes c(8 + n + 4);
+        put_be32(&c[0], static_cast<uint32_t>(n));
+        std::memcpy(&c[4], type, 4);
+        if (n) std::memcpy(&c[8], data, n);
+        put_be32(&c[8 + n], crc32(&c[4], 4 + n));
+        out.insert(out.end(), c.begin(), c.end());
+    };
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t n = be32(&png[at]);
+        const std::string type(png.begin() + at + 4, png.begin() + at + 8);
+        if (type == "IDAT") {
+            idat.insert(idat.end(), png.begin() + at + 8, png.begin() + at + 8 + n);
+        } else {
+            for (size_t i = 0; i < idat.size(); i += piece) chunk("IDAT", &idat[i], std::min(piece, idat.size() - i));
+            idat.clear();
+            chunk(type.c_str(), &png[at + 8], n);
+        }
+        at += 12 + n;
+    }
+    return out;
+}
+
+TEST(ImageLoad, LargeImagesDecodeAsTheDecoderAloneDoes) {
+    // Planes, pixels and image data of several MiB each, as a photograph's are, and image data
+    // whose buffer grows through them.
+    Bytes smooth(2400 * 1800 * 3);
+    for (size_t i = 0; i < smooth.size(); ++i) smooth[i] = static_cast<unsigned char>(i / 3 % 2400 / 10 + i / 7200 / 9 + i % 3 * 40);
+    const Bytes gray(smooth.begin(), smooth.begin() + 2400 * 1800);
+    const struct {
+        const char *name;
+        Bytes data;
+    } cases[] = {
+        {"jpeg rgb", imgtest::Jpeg(2400, 1800, 3, smooth, 90)},
+        {"jpeg gray", imgtest::Jpeg(2400, 1800, 1, gray, 90)},
+        {"png rgba, many image data chunks", SplitIdat(imgtest::Png(1100, 1000, 4, imgtest::Noise(1100 * 1000 * 4, 5)), 256 << 10)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        int w = 0, h = 0, n = 0;
+        unsigned char *want = stbi_load_from_memory(c.data.data(), static_cast<int>(c.data.size()), &w, &h, &n, 4);
+        ASSERT_NE(want, nullptr);
+        const Bytes expected = Take(want, size_t(w) * h * 4);
+        nzimg::DecodedImage img;
+        ASSERT_TRUE(nzimg::DecodeImage(c.data.data(), c.data.size(), &img));
+        EXPECT_EQ(img.format, CP_ImagePixelsFormat_Rgba8888);
+        ASSERT_EQ(img.width, w);
+        ASSERT_EQ(img.height, h);
+        EXPECT_TRUE(std::memcmp(img.pixels.get(), expected.data(), expected.size()) == 0);
+    }
+}
+
+// 24x16, progressive, 4:2:0: ten scans, each after its own DHT segment.
+const char kProgressiveJpegHex[] =
+    "ffd8ffe000104a46494600010100000100010000ffdb0043000302020302020303030304030304050805050404050a070706080c"
+    "0a0c0c0b0a0b0b0d0e12100d0e110e0b0b1016101113141515150c0f171816141812141514ffdb00430103040405040509050509"
+    "140d0b0d141414141414141414141414141414141414141414141414141414141414141414141414141414141414141414141414"
+    "1414ffc20011080010001803012200021101031101ffc400160001010100000000000000000000000000060007ffc40016010101"
+    "0100000000000000000000000000050207ffda000c03010002100310000001c4d43e516381b6595d4fffc4001910000301010100"
+    "00000000000000000000000405010203ffda00080101000105025e50bc917922f245e49e32f39cffc4001a110002020300000000"
+    "000000000000000000050121030431ffda0008010301013f0156ff00966abd99c747ffc4001b1100020300030000000000000000"
+    "0000000102000304051161ffda0008010201013f01cf747e532e6e96fb554fa409ffc40018100101010101000000000000000000"
+    "00000031011121ffda0008010100063f0288888eee78ffc4001810010100030000000000000000000000000031012141ffda0008"
+    "010100013f219b264c993a98c3afffda000c030100020003000000103b0fffc40015110101000000000000000000000000000001"
+    "00ffda0008010301013f10a4b296ffc4001811010003010000000000000000000000000100112131ffda0008010201013f10e7b2"
+    "c45160e272c14c9fffc4001810000301010000000000000000000000000001f11131ffda0008010100013f10984024120806432b"
+    "ad970fffd9";
+
+Bytes FromHex(const char *hex) {
+    Bytes b;
+    for (; hex[0] && hex[1]; hex += 2) b.push_back(static_cast<unsigned char>(std::stoi(std::string(hex, 2), nullptr, 16)));
+    return b;
+}
+
+TEST(ImageLoad, JpegHuffmanTablesThatStbImageCannotHoldAreRefused) {
+    const Bytes jpeg = imgtest::Jpeg(16, 8, 3, imgtest::Noise(16 * 8 * 3, 21));
+    // A DHT segment of one table with `codes` codes of 15 and 16 bits.
+    auto dht = [](size_t codes) {
+        Bytes s = {0xFF, 0xC4, static_cast<unsigned char>((19 + codes) >> 8), static_cast<unsigned char>(19 + codes), 0x00};
+        s.resize(s.size() + 16, 0);
+        s[s.size() - 2] = static_cast<unsigned char>(codes / 2), s[s.size() - 1] = static_cast<unsigned char>(codes - codes / 2);
+        for (size_t i = 0; i < codes; ++i) s.push_back(static_cast<unsigned char>(i));
+        return s;
+    };
+    auto with = [&](size_t at, const Bytes &insert) {
+        Bytes b = jpeg;
+        b.insert(b.begin() + static_cast<long>(at), insert.begin(), insert.end());
+        return b;
+    };
+    // The last component's scan selector names tables 2, which no segment defines.
+    Bytes undefined = jpeg;
+    for (size_t i = 0; i + 1 < undefined.size(); ++i)
+        if (undefined[i] == 0xFF && undefined[i + 1] == 0xDA) {
+            undefined[i + 4 + 2 * undefined[i + 4]] = 0x22;
+            break;
+        }
+    Bytes app1 = {0xFF, 0xE1, 0x01, 0x50};
+    const Bytes bad = dht(300);
+    app1.insert(app1.end(), bad.begin(), bad.end());
+    app1.resize(0x152, 0);
+    const struct {
+        const char *name;
+        Bytes data;
+        bool decodes;
+    } cases[] = {
+        {"300 codes among the header's segments", with(2, dht(300)), false},
+        {"300 codes after the scan", with(jpeg.size() - 2, dht(300)), false},
+        {"256 codes", with(2, dht(256)), true},
+        {"the bytes of 300 codes inside an application segment", with(2, app1), true},
+        {"a scan decoding with tables never defined", undefined, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        nzimg::DecodedImage img;
+        EXPECT_EQ(nzimg::DecodeImage(c.data.data(), c.data.size(), &img), c.decodes);
+        if (c.decodes) {
+            EXPECT_EQ(img.width, 16);
+        }
+    }
+    // A progressive JPEG defines tables between its scans, each only where a pass uses it.
+    const Bytes progressive = FromHex(kProgressiveJpegHex);
+    int w = 0, h = 0, n = 0;
+    unsigned char *want = stbi_load_from_memory(progressive.data(), static_cast<int>(progressive.size()), &w, &h, &n, 4);
+    ASSERT_NE(want, nullptr);
+    const Bytes expected = Take(want, size_t(w) * h * 4);
+    nzimg::DecodedImage img;
+    ASSERT_TRUE(nzimg::DecodeImage(progressive.data(), progressive.size(), &img));
+    ASSERT_EQ(img.width, 24);
+    ASSERT_EQ(img.height, 16);
+    EXPECT_BYTES_EQ(expected, Bytes(img.pixels.get(), img.pixels.get() + expected.size()));
 }
 
 TEST(ImageLoad, PngChunksRunningPastTheDataAreRefused) {
