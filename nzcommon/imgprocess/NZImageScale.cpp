@@ -136,8 +136,8 @@ QV_TARGET_AVX2 void HorizontalWide(const P *row, const WideTaps *taps, size_t dw
 }
 
 // Four output bytes: the weighted rows, then border_color as clamping and truncation.
-QV_TARGET_AVX2 __attribute__((always_inline)) inline __m128i VerticalFour(const __m256d *w,
-                                                                          const double *const *h, size_t j) {
+QV_TARGET_AVX2 __attribute__((always_inline)) inline __m128i VerticalFour(const __m256d *w, const double *const *h,
+                                                                          size_t j) {
     __m256d s = _mm256_mul_pd(w[0], _mm256_loadu_pd(h[0] + j));
     s = _mm256_add_pd(s, _mm256_mul_pd(w[1], _mm256_loadu_pd(h[1] + j)));
     s = _mm256_add_pd(s, _mm256_mul_pd(w[2], _mm256_loadu_pd(h[2] + j)));
@@ -147,8 +147,7 @@ QV_TARGET_AVX2 __attribute__((always_inline)) inline __m128i VerticalFour(const 
 }
 
 // Output bytes from the start, in blocks of 16; returns how many were written.
-QV_TARGET_AVX2 size_t VerticalWide(const double *w, const double *const *h, size_t n,
-                                                     unsigned char *out) {
+QV_TARGET_AVX2 size_t VerticalWide(const double *w, const double *const *h, size_t n, unsigned char *out) {
     const __m256d wv[4] = {_mm256_set1_pd(w[0]), _mm256_set1_pd(w[1]), _mm256_set1_pd(w[2]), _mm256_set1_pd(w[3])};
     size_t i = 0;
     for (; i + 16 <= n; i += 16) {
