@@ -53,9 +53,10 @@ CP_API const char *CP_Library_Version(void);
  * A handle (void *) names one open port. It is an opaque value, not an address, and is valid
  * from a successful open until the port's close begins, whether the application closes it
  * or the library does after a transport failure. No handle value is given out twice in the
- * life of the process, so a closed handle never names a port opened later. Every call
- * refuses a null, unknown or closed handle with its failure value. Up to 100 handles exist
- * at once.
+ * life of the process (a 32-bit build may give one out again after some 2^31 opens, never
+ * while its port lives), so a closed handle never names a port opened later. Every call
+ * refuses a null, unknown or closed handle with its failure value. Up to 100 ports are open
+ * at once; a port leaves its place to the next open as soon as its close begins.
  */
 
 /* Port type codes. */
@@ -111,7 +112,9 @@ typedef enum CP_ComFlowControl CP_ENUM_BASE {
  * Opened and open-failed callbacks run on a new thread per open, closed callbacks on a new
  * thread per close, written callbacks on the writing thread, received and printer
  * callbacks on the port's reader thread. When no thread can be created, opened, open-failed
- * and closed callbacks run on the calling thread instead.
+ * and closed callbacks run on the calling thread instead. A port reports opened once and
+ * then closed once: its closed callbacks wait until its opened callbacks have returned, so
+ * an opened callback must not wait for its own port's closed event.
  */
 typedef void (*CP_OnPortOpenedEvent)(void *handle, const char *name, void *private_data);
 typedef void (*CP_OnPortOpenFailedEvent)(void *handle, const char *name, void *private_data);

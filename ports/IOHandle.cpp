@@ -22,6 +22,24 @@ IOHandle::~IOHandle() {
     }
 }
 
+void IOHandle::MarkOpenEventDelivered() {
+    std::lock_guard<std::mutex> lock(openEventMutex_);
+    openEventDelivered_ = true;
+    openEventChanged_.notify_all();
+}
+
+void IOHandle::WaitOpenEventDelivered() {
+    std::unique_lock<std::mutex> lock(openEventMutex_);
+    ++closedEventsWaiting_;
+    openEventChanged_.wait(lock, [&] { return openEventDelivered_; });
+    --closedEventsWaiting_;
+}
+
+int IOHandle::ClosedEventsWaitingForOpen() {
+    std::lock_guard<std::mutex> lock(openEventMutex_);
+    return closedEventsWaiting_;
+}
+
 PtrAutoDeleteManager<IOHandle>& ptrs() {
     // Never destroyed: detached threads may still release handles while the process exits.
     static auto* table = new PtrAutoDeleteManager<IOHandle>(kHandleTableCapacity);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -140,8 +141,21 @@ public:
     // Set by the first close that drops the open's reference, so later closes do not.
     std::atomic<bool> openReferenceDropped{false};
 
+    // The port's opened callbacks have returned (or it reports none): its closed callbacks
+    // wait for that, so a program always hears opened before closed.
+    void MarkOpenEventDelivered();
+    void WaitOpenEventDelivered();
+    // Closed-event deliveries waiting for the opened callbacks now (tests).
+    int ClosedEventsWaitingForOpen();
+
     // The handle value callers and events know this port by; set when it is registered.
     void* handleValue = nullptr;
+
+private:
+    std::mutex openEventMutex_;
+    std::condition_variable openEventChanged_;
+    bool openEventDelivered_ = false;
+    int closedEventsWaiting_ = 0;
 };
 
 // The process-wide handle table, 100 slots. Lives for the whole process.

@@ -175,6 +175,9 @@ void NZTcpClientIO_ios::BaseClose() {
         if (shut != 0) {
             std::printf("NZTcpClientIO_ios BaseClose: shutdown failed with error: %d\n", error);
             std::fflush(stdout);
+        } else if (OnReaderThread()) {
+            // Closed from a received or status callback: the reader that would see the
+            // printer's end is this very thread, so there is nothing to wait for.
         } else if (!WaitReadThreadFinished(closeWaitMs)) {
             std::printf("NZTcpClientIO_ios BaseClose: force closesocket\n");
             std::fflush(stdout);

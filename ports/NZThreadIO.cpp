@@ -89,11 +89,14 @@ bool NZThreadIO::StartReadThread() {
 
 void NZThreadIO::StopReadThread() {
     stop_read_.store(true);
-    if (tl_reader_of == this) return;
+    if (OnReaderThread()) return;
     waitUntil(read_finished_, read_start_);
 }
 
+bool NZThreadIO::OnReaderThread() const { return tl_reader_of == this; }
+
 bool NZThreadIO::WaitReadThreadFinished(uint32_t timeout_ms) {
+    if (OnReaderThread()) return false;
     WholeSecondDeadline deadline(timeout_ms);
     std::unique_lock<std::mutex> lock(threads_mutex_);
     while (IsReaderRunning() && !deadline.Passed())

@@ -35,8 +35,11 @@ public:
     // reader thread itself it only asks.
     void StopReadThread();
     // Waits, without asking it to stop, until the reader has finished or the whole-second
-    // limit has passed; true when no reader runs any more.
+    // limit has passed; true when no reader runs any more. On the reader thread itself
+    // (a hook that closes) it cannot wait: false at once.
     bool WaitReadThreadFinished(uint32_t timeout_ms);
+    // Whether the calling thread is this transport's reader.
+    bool OnReaderThread() const;
     // Closes the port on a new thread and waits until that thread runs; closes on the
     // calling thread when no thread could be created.
     void StartCloseThread();

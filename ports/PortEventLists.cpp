@@ -148,27 +148,38 @@ void CallPrinterPrintedEventForStructList(void* handle, unsigned int printer_pri
 
 namespace {
 
+// The port whose opened callbacks run on this thread: its closed event, when it has to be
+// delivered right here, must not wait for them.
+thread_local const void* tl_reporting_opened = nullptr;
+
 // One open's arguments, on the opening thread's stack until the event thread has copied
 // them and set started.
 struct PortOpenFinishedEventClass {
     void* handle = nullptr;
+    IOHandle* object = nullptr;
     const char* name = nullptr;
     std::mutex mutex;
     std::condition_variable changed;
     bool started = false;
 };
 
-void deliverOpenFinished(void* handle, const char* name) {
-    if (handle != nullptr) {
-        CallPortOpenedEventForStructList(handle, name);
-    } else {
+void deliverOpenFinished(void* handle, IOHandle* object, const char* name) {
+    if (handle == nullptr) {
         CallPortOpenFailedEventForStructList(nullptr, name);
+        return;
     }
+    tl_reporting_opened = handle;
+    CallPortOpenedEventForStructList(handle, name);
+    tl_reporting_opened = nullptr;
+    if (object == nullptr) return;
+    object->MarkOpenEventDelivered();
+    ptrs().Release(handle);
 }
 
 void PortOpenFinishedEventFunction(void* raw) {
     auto* event = static_cast<PortOpenFinishedEventClass*>(raw);
     void* handle = event->handle;
+    IOHandle* object = event->object;
     std::string name = event->name != nullptr ? event->name : "";
     {
         // Notified under the lock, our last touch: the event object may leave the opener's
@@ -177,25 +188,32 @@ void PortOpenFinishedEventFunction(void* raw) {
         event->started = true;
         event->changed.notify_all();
     }
-    deliverOpenFinished(handle, name.c_str());
+    deliverOpenFinished(handle, object, name.c_str());
+}
+
+void waitForOpenedCallbacks(IOHandle& object, void* handle) {
+    if (tl_reporting_opened != handle) object.WaitOpenEventDelivered();
 }
 
 void Port_ClosedEvent(void* handle) {
-    CallPortClosedEventForStructList(handle);
     // The hook's reference keeps the handle ours until here.
-    ClosePortHandle(*ptrs().Peek(handle));
+    IOHandle& object = *ptrs().Peek(handle);
+    waitForOpenedCallbacks(object, handle);
+    CallPortClosedEventForStructList(handle);
+    ClosePortHandle(object);
     ptrs().Release(handle);
 }
 
 }  // namespace
 
-void Port_OpenFinishedEventOnChildThread(void* handle, const char* name) {
+void Port_OpenFinishedEventOnChildThread(void* handle, const char* name, IOHandle* object) {
     PortOpenFinishedEventClass event;
     event.handle = handle;
+    event.object = object;
     event.name = name;
     if (!RAZIThread::StartThread(&PortOpenFinishedEventFunction, &event)) {
         std::string copy = name != nullptr ? name : "";
-        deliverOpenFinished(handle, copy.c_str());
+        deliverOpenFinished(handle, object, copy.c_str());
         return;
     }
     std::unique_lock<std::mutex> lock(event.mutex);
@@ -209,13 +227,15 @@ void Port_ClosedEventOnChildThread(void* handle) {
     if (handle == nullptr) return;
     IOHandle* object = ptrs().AddRefWithdrawn(handle);
     if (object == nullptr) {
-        // The handle went while its transport was still closing: report, nothing to close.
+        // The handle went while its transport was still closing, so its open report, which
+        // held a reference, is over: report, nothing to close.
         CallPortClosedEventForStructList(handle);
         return;
     }
     if (RAZIThread::StartThread(&Port_ClosedEvent, handle)) return;
     // No thread: report here and drop what the event thread would have. This may be the
     // close thread that the handle's destructor waits for.
+    waitForOpenedCallbacks(*object, handle);
     CallPortClosedEventForStructList(handle);
     ClosePortHandle(*object);
     ReleaseFromPortThread(handle);

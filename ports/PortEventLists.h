@@ -4,6 +4,8 @@
 
 #include "quorvantelmise.h"
 
+class IOHandle;
+
 // The eight process-wide event lists. Each list has its own non-recursive mutex, held while
 // its callbacks run: a callback must not add or remove callbacks of its own kind. The lists
 // live for the whole process.
@@ -41,10 +43,15 @@ void CallPrinterPrintedEventForStructList(void* handle, unsigned int printer_pri
 
 // Reports one open's outcome (opened when handle is not null, else open-failed with a null
 // handle) on a new thread, and returns once that thread has taken its own copy of the
-// name. When no thread can be created the callbacks run on the calling thread.
-void Port_OpenFinishedEventOnChildThread(void* handle, const char* name);
+// name. When no thread can be created the callbacks run on the calling thread. An opened
+// port comes with its object and one reference taken for the report: once the opened
+// callbacks have returned, the port's closed callbacks may run, and the reference is
+// dropped.
+void Port_OpenFinishedEventOnChildThread(void* handle, const char* name,
+                                         IOHandle* object = nullptr);
 
 // The closed hook of every open port except memory ports (context: the handle). Holds a
-// reference to the handle and, on a new thread, fires the closed callbacks and then closes
-// that same handle, dropping the open's reference if no close has yet.
+// reference to the handle and, on a new thread, fires the closed callbacks (once the opened
+// ones have returned) and then closes that same handle, dropping the open's reference if no
+// close has yet.
 void Port_ClosedEventOnChildThread(void* handle);

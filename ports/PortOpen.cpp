@@ -1,5 +1,6 @@
 #include "ports/PortOpen.h"
 
+#include <atomic>
 #include <cstdio>
 #include <utility>
 
@@ -16,11 +17,32 @@ void* FailOpen(const char* event_name, bool report_events) {
     return nullptr;
 }
 
+namespace {
+
+std::atomic<OpenStepProbe> g_open_step_probe{nullptr};
+
+void probeOpenStep(OpenStep step, void* handle, RAZI* transport) {
+    if (OpenStepProbe probe = g_open_step_probe.load()) probe(step, handle, transport);
+}
+
+// An open that fails after its handle was registered: nobody else knows the handle yet, so
+// dropping the open's reference destroys it (after any close under way has finished).
+void* failRegisteredOpen(IOHandle* object, void* handle, RAZI* transport,
+                         const char* event_name, bool report_events) {
+    transport->Close();
+    object->openReferenceDropped.store(true);
+    ptrs().Release(handle);
+    return FailOpen(event_name, report_events);
+}
+
+}  // namespace
+
+void SetOpenStepProbeForTesting(OpenStepProbe probe) { g_open_step_probe.store(probe); }
+
 bool Port_Initialize(void* handle) {
     IOHandleRef ref(handle);
     if (!ref || ref->activeTransport == nullptr) return false;
     RAZI* io = ref->activeTransport;
-    io->SetClosingEvent(&Port_ClosingEvent, handle);
     io->SetReadQuietEvent(&Port_ReadQuietEvent, handle);
     io->SetReadedEvent(&Port_ReadedEvent, handle);
     io->SetWritedEvent(&Port_WritedEvent, handle);
@@ -49,16 +71,32 @@ void* FinishOpen(std::unique_ptr<IOHandle> owned, RAZI* transport, uint32_t port
     owned.release();  // the table's count owns it now
     object->handleValue = handle;
     object->velnorMode.store(velnor_mode);
+    probeOpenStep(OpenStep::Registered, handle, transport);
     if (!Port_Initialize(handle)) {
-        transport->Close();
-        object->openReferenceDropped.store(true);
+        return failRegisteredOpen(object, handle, transport, event_name, report_events);
+    }
+    probeOpenStep(OpenStep::Initialized, handle, transport);
+    if (!report_events) {
+        // Memory ports: no events, and nothing of theirs closes on its own.
+        object->MarkOpenEventDelivered();
+        if (!transport->SetCloseEventsUnlessClosing(&Port_ClosingEvent, nullptr, handle)) {
+            return failRegisteredOpen(object, handle, transport, event_name, report_events);
+        }
+        return handle;
+    }
+    // The open report's reference, taken while the handle is surely alive: once the closed
+    // hook is in, a close of the transport may drop the open's reference at any moment.
+    ptrs().AddRef(handle);
+    // A transport that began closing before its hooks were in would never report closed:
+    // the open fails instead, and nothing of it stays registered.
+    if (!transport->SetCloseEventsUnlessClosing(&Port_ClosingEvent,
+                                                &Port_ClosedEventOnChildThread, handle)) {
         ptrs().Release(handle);
-        return FailOpen(event_name, report_events);
+        return failRegisteredOpen(object, handle, transport, event_name, report_events);
     }
-    if (report_events) {
-        transport->SetClosedEvent(&Port_ClosedEventOnChildThread, handle);
-        Port_OpenFinishedEventOnChildThread(handle, event_name);
-    }
+    probeOpenStep(OpenStep::HooksInstalled, handle, transport);
+    Port_OpenFinishedEventOnChildThread(handle, event_name, object);
+    probeOpenStep(OpenStep::Reported, handle, transport);
     return handle;
 }
 

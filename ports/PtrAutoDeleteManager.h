@@ -2,22 +2,30 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <vector>
 
 // Registry of live objects with reference counts, reached through opaque handle values.
-// Every registration gets a value never given out before in the life of the process, so a
-// value whose object is gone, or that was withdrawn, is refused without anything being
-// touched, even when a later object lands at the same address or in the same slot.
-// When a count reaches 0 the slot is cleared under the lock and the object is destroyed
-// after the lock is released, so a destructor that waits for threads never blocks the
-// other registered objects (nor a thread that is about to AddRef one of them).
+// A registration gets a value that no live object holds and that, on 64-bit targets, was
+// never given out before in the life of the process, so a value whose object is gone, or
+// that was withdrawn, is refused without anything being touched, even when a later object
+// lands at the same address or in the same slot.
+// Only served objects take slots: a withdrawn object leaves its slot at once, for the next
+// registration, and lives on outside the slots until its last reference is released.
+// When a count reaches 0 the object is unlisted under the lock and destroyed after the lock
+// is released, so a destructor that waits for threads never blocks the other registered
+// objects (nor a thread that is about to AddRef one of them).
 template <typename T>
 class PtrAutoDeleteManager {
 public:
     explicit PtrAutoDeleteManager(size_t capacity)
-        : slots_(new (std::nothrow) Slot[capacity]()), capacity_(capacity) {}
+        : slots_(new (std::nothrow) Slot[capacity]()), capacity_(capacity) {
+        // Room for every slot's object at once, so a withdrawal does not allocate.
+        withdrawn_.reserve(capacity);
+    }
     PtrAutoDeleteManager(const PtrAutoDeleteManager&) = delete;
     PtrAutoDeleteManager& operator=(const PtrAutoDeleteManager&) = delete;
 
@@ -28,15 +36,12 @@ public:
     void* InitPtr(T* object) {
         if (object == nullptr || !usable()) return nullptr;
         std::lock_guard<std::mutex> lock(mutex_);
-        for (size_t i = 0; i < capacity_; ++i)
-            if (slots_[i].object == object) return nullptr;
+        if (findObject(object) != nullptr) return nullptr;
         for (size_t i = 0; i < capacity_; ++i) {
             Slot& slot = slots_[i];
             if (slot.object != nullptr) continue;
-            // Odd values only: no aligned address, and so no stray pointer, ever equals one.
-            next_value_ += 2;
-            slot = Slot{object, 1, next_value_, false};
-            return reinterpret_cast<void*>(next_value_);
+            slot = Slot{object, 1, newValue()};
+            return reinterpret_cast<void*>(slot.value);
         }
         return nullptr;
     }
@@ -60,7 +65,7 @@ public:
             if (slot->count != 0) --slot->count;
             if (slot->count != 0) return false;
             doomed = slot->object;
-            *slot = Slot{};
+            unlist(slot);
         }
         delete doomed;
         return true;
@@ -77,14 +82,16 @@ public:
         return true;
     }
 
-    // Stops serving the handle: AddRef refuses it from now on, while the references already
-    // held stay valid until released. True for the first withdrawal of a registered handle.
+    // Stops serving the handle and frees its slot: AddRef refuses it from now on, while the
+    // references already held stay valid until released. True for the first withdrawal of
+    // a registered handle.
     bool Withdraw(void* handle) {
         if (!usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        Slot* slot = find(handle);
-        if (slot == nullptr || slot->withdrawn) return false;
-        slot->withdrawn = true;
+        Slot* slot = findServed(handle);
+        if (slot == nullptr) return false;
+        withdrawn_.push_back(*slot);
+        *slot = Slot{};
         return true;
     }
 
@@ -98,8 +105,7 @@ public:
     bool IsServed(void* handle) {
         if (!usable()) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        const Slot* slot = find(handle);
-        return slot != nullptr && !slot->withdrawn;
+        return findServed(handle) != nullptr;
     }
 
     // The reference count of a registered handle, else 0.
@@ -119,12 +125,25 @@ public:
         return slot == nullptr ? nullptr : slot->object;
     }
 
+    // Objects alive in the table, served or withdrawn.
     size_t RegisteredCount() {
         if (!usable()) return 0;
         std::lock_guard<std::mutex> lock(mutex_);
-        size_t count = 0;
-        for (size_t i = 0; i < capacity_; ++i) count += slots_[i].object != nullptr ? 1 : 0;
-        return count;
+        return servedCount() + withdrawn_.size();
+    }
+
+    // Slots taken: served objects.
+    size_t ServedCount() {
+        if (!usable()) return 0;
+        std::lock_guard<std::mutex> lock(mutex_);
+        return servedCount();
+    }
+
+    // Test-only: the value the next registration counts on from, to reach a wrap of the
+    // counter or a value still in use.
+    void SetLastValueForTesting(uintptr_t value) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next_value_ = value | 1;
     }
 
 private:
@@ -132,7 +151,6 @@ private:
         T* object = nullptr;
         uint64_t count = 0;
         uintptr_t value = 0;
-        bool withdrawn = false;
     };
 
     bool usable() const { return slots_ != nullptr; }
@@ -140,13 +158,23 @@ private:
     T* addRef(void* handle, bool withdrawn_too) {
         if (!usable()) return nullptr;
         std::lock_guard<std::mutex> lock(mutex_);
-        Slot* slot = find(handle);
-        if (slot == nullptr || (slot->withdrawn && !withdrawn_too)) return nullptr;
+        Slot* slot = withdrawn_too ? find(handle) : findServed(handle);
+        if (slot == nullptr) return nullptr;
         ++slot->count;
         return slot->object;
     }
 
-    Slot* find(void* handle) const {
+    // Odd values only: no aligned address, and so no stray pointer, ever equals one. Values
+    // only grow; a counter as wide as a 32-bit pointer can wrap, so a value that a live
+    // object still holds is passed over.
+    uintptr_t newValue() {
+        do {
+            next_value_ += 2;
+        } while (findValue(next_value_) != nullptr);
+        return next_value_;
+    }
+
+    Slot* findServed(void* handle) const {
         const auto value = reinterpret_cast<uintptr_t>(handle);
         if (value == 0) return nullptr;
         for (size_t i = 0; i < capacity_; ++i)
@@ -154,9 +182,47 @@ private:
         return nullptr;
     }
 
+    Slot* findValue(uintptr_t value) {
+        if (Slot* slot = findServed(reinterpret_cast<void*>(value))) return slot;
+        for (Slot& slot : withdrawn_)
+            if (slot.value == value) return &slot;
+        return nullptr;
+    }
+
+    Slot* find(void* handle) {
+        if (handle == nullptr) return nullptr;
+        return findValue(reinterpret_cast<uintptr_t>(handle));
+    }
+
+    Slot* findObject(const T* object) {
+        for (size_t i = 0; i < capacity_; ++i)
+            if (slots_[i].object == object) return &slots_[i];
+        for (Slot& slot : withdrawn_)
+            if (slot.object == object) return &slot;
+        return nullptr;
+    }
+
+    // Forgets a slot whose count reached 0, served or withdrawn.
+    void unlist(Slot* slot) {
+        const std::less<const Slot*> before;
+        if (!before(slot, slots_.get()) && before(slot, slots_.get() + capacity_)) {
+            *slot = Slot{};
+            return;
+        }
+        withdrawn_.erase(withdrawn_.begin() + (slot - withdrawn_.data()));
+    }
+
+    size_t servedCount() const {
+        size_t count = 0;
+        for (size_t i = 0; i < capacity_; ++i) count += slots_[i].object != nullptr ? 1 : 0;
+        return count;
+    }
+
     std::unique_ptr<Slot[]> slots_;
     size_t capacity_;
-    // The last value given out; values only grow (with 64-bit pointers they never wrap).
+    // Withdrawn objects that are still referenced; they hold no slot.
+    std::vector<Slot> withdrawn_;
+    // The last value given out.
     uintptr_t next_value_ = 0x10001;
     std::mutex mutex_;
 };

@@ -92,28 +92,39 @@ void RAZIBase::BaseClose() {}
 void RAZIBase::SkipAvailable() {}
 void RAZIBase::FlushBuffer() {}
 
+bool RAZIBase::SetCloseEventsUnlessClosing(RAZIClosedHook closing, RAZIClosedHook closed,
+                                           void* context) {
+    // Under the lock that a close takes to begin: a close either began before (and runs
+    // with no hooks) or sees both.
+    std::lock_guard<std::recursive_mutex> close_lock(close_mutex_);
+    if (close_nesting_ != 0 || !IsOpened()) return false;
+    std::lock_guard<std::mutex> lock(hook_mutex_);
+    closing_hook_ = closing;
+    closing_context_ = context;
+    closed_hook_ = closed;
+    closed_context_ = context;
+    return true;
+}
+
 void RAZIBase::Close() {
-    unsigned int previous;
+    bool first = false;
+    RAZIClosedHook closing = nullptr, closed = nullptr;
+    void *closing_context = nullptr, *closed_context = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> lock(close_mutex_);
-        previous = close_nesting_++;
-    }
-    if (previous == 0 && IsOpened()) {
-        RAZIClosedHook closing, closed;
-        void *closing_context, *closed_context;
-        {
+        std::lock_guard<std::recursive_mutex> close_lock(close_mutex_);
+        first = close_nesting_++ == 0 && IsOpened();
+        if (first) {
             std::lock_guard<std::mutex> lock(hook_mutex_);
             closing = closing_hook_;
             closing_context = closing_context_;
-        }
-        if (closing != nullptr) closing(closing_context);
-        BaseClose();
-        SetOpened(false);
-        {
-            std::lock_guard<std::mutex> lock(hook_mutex_);
             closed = closed_hook_;
             closed_context = closed_context_;
         }
+    }
+    if (first) {
+        if (closing != nullptr) closing(closing_context);
+        BaseClose();
+        SetOpened(false);
         if (closed != nullptr) closed(closed_context);
     }
     std::lock_guard<std::recursive_mutex> lock(close_mutex_);

@@ -35,6 +35,10 @@ public:
     virtual void SetClosedEvent(RAZIClosedHook hook, void* context);
     virtual void SetReadQuietEvent(RAZIQuietHook hook, void* context);
     void SetClosingEvent(RAZIClosedHook hook, void* context);
+    // Installs the closing and closed hooks together, unless a close has begun or the
+    // transport is not opened (false, nothing installed): then no close of this opening
+    // will ever call them, and the owner must not count on them.
+    bool SetCloseEventsUnlessClosing(RAZIClosedHook closing, RAZIClosedHook closed, void* context);
 
     // The filter is not owned and must outlive its use by the transport.
     virtual void SetWriteFilter(NZFilter* filter);

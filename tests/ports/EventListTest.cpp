@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "TcpUdpTestWait.h"
 #include "ports/IOHandle.h"
 #include "ports/PortEventLists.h"
 #include "ports/RAZIThread.h"
@@ -310,4 +312,56 @@ TEST(EventThreads, OpenedSeesAReadyHandleAndClosedRunsBeforeTheHandleIsClosed) {
     EXPECT_FALSE(ptrs().IsRegistered(handle));
     EXPECT_TRUE(CP_Port_RemoveOnPortOpenedEvent(&OrderProbe::OnOpened));
     EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&OrderProbe::OnClosed));
+}
+
+namespace {
+
+// An opened callback that holds the open report of the port with this name until released.
+struct OpenedGate {
+    const char* name = "held open report";
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+
+    static void OnOpened(void*, const char* name, void* context) {
+        auto* self = static_cast<OpenedGate*>(context);
+        if (std::strcmp(name, self->name) != 0) return;
+        std::unique_lock<std::mutex> lock(self->mutex);
+        self->entered = true;
+        self->changed.notify_all();
+        self->changed.wait(lock, [&] { return self->open; });
+    }
+    void WaitEntered() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+};
+
+}  // namespace
+
+TEST(EventThreads, ClosedWaitsUntilTheOpenedCallbacksHaveReturned) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::CallbackRecorder events;
+    static OpenedGate gate;  // the event threads may outlive a failed assertion
+    ASSERT_TRUE(CP_Port_AddOnPortOpenedEvent(&OpenedGate::OnOpened, &gate));
+    auto fake = std::make_shared<qvtest::FakeTransport>();
+    void* handle = qvtest::OpenFakeHandle(fake, CP_PortType_Tcp, gate.name);
+    ASSERT_NE(handle, nullptr);
+    gate.WaitEntered();
+    EXPECT_TRUE(CP_Port_Close(handle));
+    // The closed event is due; the open report holds the handle until it has been heard.
+    EXPECT_TRUE(WaitUntil([&] { return ptrs().Peek(handle)->ClosedEventsWaitingForOpen() == 1; }, 2000));
+    EXPECT_EQ(events.Count(EventKind::Closed, handle), 0u);
+    gate.Open();
+    ASSERT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
+    EXPECT_EQ(events.OpenedAndClosedOf(handle),
+              (std::vector<EventKind>{EventKind::Opened, EventKind::Closed}));
+    EXPECT_TRUE(WaitUntil([&] { return !ptrs().IsRegistered(handle); }, 2000));
+    EXPECT_TRUE(CP_Port_RemoveOnPortOpenedEvent(&OpenedGate::OnOpened));
 }

@@ -131,6 +131,55 @@ TEST(PtrAutoDeleteManager, WithdrawnHandleServesOnlyItsHolders) {
     EXPECT_EQ(table.AddRefWithdrawn(h), nullptr);
 }
 
+TEST(PtrAutoDeleteManager, NewValuesPassOverLiveOnesWhenTheCounterWraps) {
+    PtrAutoDeleteManager<Counted> table(3);
+    // The last values before the counter wraps, as a 32-bit build reaches them.
+    const uintptr_t top = UINTPTR_MAX;
+    table.SetLastValueForTesting(top - 4);
+    auto* a = new Counted;
+    auto* b = new Counted;
+    void* ha = table.InitPtr(a);
+    void* hb = table.InitPtr(b);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ha), top - 2);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(hb), top);
+    ASSERT_TRUE(table.Withdraw(hb));  // withdrawn, still referenced: its value stays taken
+    table.SetLastValueForTesting(top - 4);
+    auto* c = new Counted;
+    void* hc = table.InitPtr(c);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(hc), 1u);  // wrapped, past both live values
+    EXPECT_EQ(table.AddRef(ha), a);
+    EXPECT_EQ(table.AddRefWithdrawn(hb), b);
+    EXPECT_EQ(table.Peek(hc), c);
+    EXPECT_FALSE(table.Release(ha));
+    EXPECT_TRUE(table.Release(ha));
+    EXPECT_FALSE(table.Release(hb));
+    EXPECT_TRUE(table.Release(hb));
+    EXPECT_TRUE(table.Release(hc));
+}
+
+TEST(PtrAutoDeleteManager, WithdrawnObjectLeavesItsSlotForTheNext) {
+    Counted::destroyed = 0;
+    PtrAutoDeleteManager<Counted> table(1);
+    auto* a = new Counted;
+    void* ha = table.InitPtr(a);
+    ASSERT_NE(ha, nullptr);
+    EXPECT_EQ(table.AddRefWithdrawn(ha), a);  // a reference that outlives the withdrawal
+    ASSERT_TRUE(table.Withdraw(ha));
+    auto* b = new Counted;
+    void* hb = table.InitPtr(b);
+    ASSERT_NE(hb, nullptr);
+    EXPECT_EQ(table.ServedCount(), 1u);
+    EXPECT_EQ(table.RegisteredCount(), 2u);
+    EXPECT_EQ(table.InitPtr(a), nullptr);  // still registered, though slotless
+    EXPECT_FALSE(table.Release(ha));
+    EXPECT_EQ(Counted::destroyed.load(), 0);
+    EXPECT_TRUE(table.Release(ha));
+    EXPECT_EQ(Counted::destroyed.load(), 1);
+    EXPECT_EQ(table.AddRefWithdrawn(ha), nullptr);
+    EXPECT_TRUE(table.Release(hb));
+    EXPECT_EQ(table.RegisteredCount(), 0u);
+}
+
 TEST(HandleContract, NullAndUnknownHandlesGetFailureValues) {
     int not_a_handle = 0;
     void* const bad_handles[] = {nullptr, &not_a_handle};
@@ -232,6 +281,30 @@ struct Gate {
 
 }  // namespace
 
+TEST(HandleContract, SlotIsFreeOnceCloseReturns) {
+    qvtest::ScopedPortTiming timing;
+    qvtest::TempDir dir;
+    ASSERT_EQ(ptrs().ServedCount(), 0u);
+    std::vector<void*> handles;
+    for (int i = 0; i < 100; ++i) {
+        void* h = CP_Port_OpenFile(dir.File("port" + std::to_string(i)).c_str());
+        ASSERT_NE(h, nullptr) << i;
+        handles.push_back(h);
+    }
+    Gate gate;
+    gate.handle = handles[0];
+    ASSERT_TRUE(CP_Port_AddOnPortClosedEvent(&Gate::OnClosed, &gate));
+    ASSERT_TRUE(CP_Port_Close(handles[0]));
+    gate.WaitEntered();  // its closed-event thread still holds the closed port
+    void* next = CP_Port_OpenFile(dir.File("next").c_str());
+    EXPECT_NE(next, nullptr);
+    gate.Open();
+    handles[0] = next;
+    for (void* h : handles) EXPECT_TRUE(h == nullptr || CP_Port_Close(h));
+    EXPECT_TRUE(waitFor([&] { return ptrs().RegisteredCount() == 0; }));
+    EXPECT_TRUE(CP_Port_RemoveOnPortClosedEvent(&Gate::OnClosed));
+}
+
 TEST(HandleContract, CloseDuringCallFreesOnlyWhenThatCallReturns) {
     qvtest::ScopedPortTiming timing;
     qvtest::CallbackRecorder events;
@@ -332,53 +405,24 @@ TEST(HandleContract, TransportFailureClosesAndFreesTheHandle) {
     EXPECT_EQ(events.Count(EventKind::Closed, handle), 1u);
 }
 
-namespace {
-
-// A transport whose close (on the reader's close thread) waits at a gate.
-class SlowClose : public qvtest::FakeTransport {
-public:
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool entered = false;
-    bool open = false;
-    void BaseClose() override {
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            entered = true;
-            changed.notify_all();
-            changed.wait(lock, [&] { return open; });
-        }
-        FakeTransport::BaseClose();
-    }
-};
-
-}  // namespace
-
 TEST(HandleContract, ApplicationCloseDuringFailureCloseIsRefused) {
     qvtest::ScopedPortTiming timing;
     qvtest::CallbackRecorder events;
-    auto slow = std::make_shared<SlowClose>();
-    SlowClose* io = slow.get();
+    auto slow = std::make_shared<qvtest::GatedCloseTransport>();
+    qvtest::GatedCloseTransport* io = slow.get();
     void* handle = qvtest::OpenFakeHandle(slow);
     ASSERT_NE(handle, nullptr);
-    std::weak_ptr<SlowClose> watch = slow;
+    std::weak_ptr<qvtest::GatedCloseTransport> watch = slow;
     slow.reset();  // the handle owns the transport now
     io->PushReadInvalid();
-    {
-        std::unique_lock<std::mutex> lock(io->mutex);
-        io->changed.wait(lock, [&] { return io->entered; });
-    }
+    io->WaitCloseEntered();
     // The failure's close thread is inside BaseClose: the close has begun, so the handle is
     // no longer served, while the close still runs in it.
     EXPECT_FALSE(CP_Port_Close(handle));
     EXPECT_FALSE(CP_Port_IsOpened(handle));
     EXPECT_TRUE(ptrs().IsRegistered(handle));
     EXPECT_FALSE(watch.expired());
-    {
-        std::lock_guard<std::mutex> lock(io->mutex);
-        io->open = true;
-        io->changed.notify_all();
-    }
+    io->OpenGate();
     EXPECT_TRUE(events.WaitForHandle(EventKind::Closed, handle, 1, 2s));
     EXPECT_TRUE(waitFor([&] { return watch.expired(); }));
     EXPECT_FALSE(ptrs().IsRegistered(handle));

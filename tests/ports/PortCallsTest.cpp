@@ -219,6 +219,8 @@ TEST(PortRead, CloseEndsAWaitingRead) {
     auto fake = std::make_shared<qvtest::FakeTransport>();
     void* handle = qvtest::OpenFakeHandle(fake);
     ASSERT_NE(handle, nullptr);
+    // The open's report holds a reference of its own until its callbacks have returned.
+    while (ptrs().RefCount(handle) != 1) RAZISleep::SleepMs(1);
     int result = -2;
     const int64_t start = RAZITimeStamp::GetMonotonicMs();
     std::thread reader([&] {

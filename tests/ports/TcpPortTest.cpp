@@ -151,6 +151,44 @@ TEST_F(TcpPort, GracefulCloseEndsAsSoonAsThePrinterCloses) {
     EXPECT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 2s));
 }
 
+namespace {
+
+// A received callback that closes its own port, as the header advises against.
+struct SelfClosingReceiver {
+    std::atomic<void *> handle{nullptr};
+    std::atomic<bool> closed{false};
+    std::atomic<int64_t> close_ms{-1};
+
+    static void OnReceived(void *handle, const unsigned char *, unsigned int, void *context) {
+        auto *self = static_cast<SelfClosingReceiver *>(context);
+        if (handle != self->handle.load()) return;
+        const auto start = std::chrono::steady_clock::now();
+        self->closed = CP_Port_Close(handle);
+        self->close_ms = ElapsedMs(start);
+    }
+};
+
+}  // namespace
+
+TEST_F(TcpPort, ReceivedCallbackThatClosesItsOwnPortReturnsPromptly) {
+    // The printer does not close its side before the client's reader sees the half-close,
+    // and that reader is the thread that closes.
+    LoopbackTcpPrinter printer;
+    void *h = CP_Port_OpenTcp(nullptr, LoopbackTcpPrinter::kAddress, printer.Port(), 2000, 0);
+    ASSERT_NE(h, nullptr);
+    static SelfClosingReceiver receiver;  // the reader may outlive a failed assertion
+    receiver.handle = h;
+    ASSERT_TRUE(CP_Port_AddOnPortReceivedEvent(&SelfClosingReceiver::OnReceived, &receiver));
+    printer.Send({1, 2, 3});
+    ASSERT_TRUE(events_.WaitForHandle(EventKind::Closed, h, 1, 5s));
+    EXPECT_TRUE(receiver.closed.load());
+    EXPECT_LT(receiver.close_ms.load(), 500);
+    EXPECT_TRUE(printer.WaitForClientClose(2000));
+    EXPECT_TRUE(WaitUntil([&] { return !ptrs().IsRegistered(h); }, 2000));
+    EXPECT_EQ(events_.Count(EventKind::Closed, h), 1u);
+    EXPECT_TRUE(CP_Port_RemoveOnPortReceivedEvent(&SelfClosingReceiver::OnReceived));
+}
+
 TEST_F(TcpPort, OpenAndCloseWaitForTheirThreadsWithoutPolling) {
     // A poll pass of 2 s would show in both: the open waits for its reader and its event
     // thread to start, the close for the reader to end. The reader waits in its receive.

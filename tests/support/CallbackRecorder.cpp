@@ -138,6 +138,14 @@ std::vector<RecordedEvent> CallbackRecorder::Of(EventKind kind, void* handle) co
 size_t CallbackRecorder::Count(EventKind kind) const { return Of(kind).size(); }
 size_t CallbackRecorder::Count(EventKind kind, void* handle) const { return Of(kind, handle).size(); }
 
+std::vector<EventKind> CallbackRecorder::OpenedAndClosedOf(void* handle) const {
+    std::vector<EventKind> kinds;
+    for (const RecordedEvent& e : Events())
+        if (e.handle == handle && (e.kind == EventKind::Opened || e.kind == EventKind::Closed))
+            kinds.push_back(e.kind);
+    return kinds;
+}
+
 bool CallbackRecorder::WaitFor(EventKind kind, size_t count, std::chrono::milliseconds deadline) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return recorded_.wait_for(lock, deadline, [&] {

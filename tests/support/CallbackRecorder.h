@@ -53,6 +53,8 @@ public:
     std::vector<RecordedEvent> Of(EventKind kind, void* handle) const;
     size_t Count(EventKind kind) const;
     size_t Count(EventKind kind, void* handle) const;
+    // The opened and closed events of one handle, in the order they were recorded.
+    std::vector<EventKind> OpenedAndClosedOf(void* handle) const;
 
     // True once at least count events of the kind (for the handle) were recorded.
     bool WaitFor(EventKind kind, size_t count, std::chrono::milliseconds deadline) const;

@@ -220,6 +220,27 @@ int FakeTransport::BaseRead(unsigned char* buffer, size_t length, unsigned int t
     return ReadDirectly(buffer, length, timeout_ms);
 }
 
+void GatedCloseTransport::BaseClose() {
+    {
+        std::unique_lock<std::mutex> lock(gate_mutex_);
+        entered_ = true;
+        gate_changed_.notify_all();
+        gate_changed_.wait(lock, [&] { return open_; });
+    }
+    FakeTransport::BaseClose();
+}
+
+void GatedCloseTransport::WaitCloseEntered() {
+    std::unique_lock<std::mutex> lock(gate_mutex_);
+    gate_changed_.wait(lock, [&] { return entered_; });
+}
+
+void GatedCloseTransport::OpenGate() {
+    std::lock_guard<std::mutex> lock(gate_mutex_);
+    open_ = true;
+    gate_changed_.notify_all();
+}
+
 void* OpenFakeHandle(const std::shared_ptr<FakeTransport>& transport, uint32_t port_type,
                      const char* name, uint32_t velnor_mode) {
     if (transport == nullptr) return nullptr;

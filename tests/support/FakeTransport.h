@@ -110,6 +110,21 @@ private:
     int base_read_calls_ = 0;
 };
 
+// A FakeTransport whose BaseClose waits at a gate until the test opens it, so that a test
+// can hold a close half-way, on whichever thread runs it.
+class GatedCloseTransport : public FakeTransport {
+public:
+    void BaseClose() override;
+    void WaitCloseEntered();
+    void OpenGate();
+
+private:
+    std::mutex gate_mutex_;
+    std::condition_variable gate_changed_;
+    bool entered_ = false;
+    bool open_ = false;
+};
+
 // An open handle whose active transport is the given transport, made by the same steps and
 // events as CP_Port_Open* (opened event, closed hook). Opens the transport first when it is
 // not yet open. Null when it does not open. port_type defaults to TCP so that calls which
