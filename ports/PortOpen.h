@@ -26,6 +26,8 @@ bool Port_Initialize(void* handle);
 
 // Test-only: called on the opening thread after each step of an open that registered its
 // handle, with the handle and its transport, so a test can close it at that very point.
+// At Reported, a close may have freed the handle and its member transports: only a
+// transport the test owns itself may be touched then.
 enum class OpenStep { Registered, Initialized, HooksInstalled, Reported };
 using OpenStepProbe = void (*)(OpenStep step, void* handle, RAZI* transport);
 void SetOpenStepProbeForTesting(OpenStepProbe probe);
