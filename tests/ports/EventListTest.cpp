@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
+#include "support/Gate.h"
 #include "support/ScopedBleTiming.h"
 #include "support/ScopedPortTiming.h"
 #include "support/TempDir.h"
@@ -317,29 +317,12 @@ TEST(EventThreads, OpenedSeesAReadyHandleAndClosedRunsBeforeTheHandleIsClosed) {
 namespace {
 
 // An opened callback that holds the open report of the port with this name until released.
-struct OpenedGate {
+struct OpenedGate : qvtest::Gate {
     const char* name = "held open report";
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool entered = false;
-    bool open = false;
 
     static void OnOpened(void*, const char* name, void* context) {
         auto* self = static_cast<OpenedGate*>(context);
-        if (std::strcmp(name, self->name) != 0) return;
-        std::unique_lock<std::mutex> lock(self->mutex);
-        self->entered = true;
-        self->changed.notify_all();
-        self->changed.wait(lock, [&] { return self->open; });
-    }
-    void WaitEntered() {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return entered; });
-    }
-    void Open() {
-        std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
+        if (std::strcmp(name, self->name) == 0) self->Hold();
     }
 };
 

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -15,6 +14,7 @@
 #include "quorvantelmise.h"
 #include "support/CallbackRecorder.h"
 #include "support/FakeTransport.h"
+#include "support/Gate.h"
 #include "support/ScopedPortTiming.h"
 #include "support/TempDir.h"
 
@@ -250,32 +250,15 @@ namespace {
 
 // A written or closed callback that holds the call or event thread (and so its reference)
 // until released.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
+struct Gate : qvtest::Gate {
     void* handle = nullptr;
-    bool entered = false;
-    bool open = false;
 
     static void OnWritten(void* handle, const unsigned char*, unsigned int, void* context) {
-        static_cast<Gate*>(context)->Hold(handle);
+        static_cast<Gate*>(context)->HoldFor(handle);
     }
-    static void OnClosed(void* handle, void* context) { static_cast<Gate*>(context)->Hold(handle); }
-    void Hold(void* seen) {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (seen != handle) return;
-        entered = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return open; });
-    }
-    void WaitEntered() {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return entered; });
-    }
-    void Open() {
-        std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
+    static void OnClosed(void* handle, void* context) { static_cast<Gate*>(context)->HoldFor(handle); }
+    void HoldFor(void* seen) {
+        if (seen == handle) Hold();
     }
 };
 

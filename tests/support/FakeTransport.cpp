@@ -221,24 +221,8 @@ int FakeTransport::BaseRead(unsigned char* buffer, size_t length, unsigned int t
 }
 
 void GatedCloseTransport::BaseClose() {
-    {
-        std::unique_lock<std::mutex> lock(gate_mutex_);
-        entered_ = true;
-        gate_changed_.notify_all();
-        gate_changed_.wait(lock, [&] { return open_; });
-    }
+    gate_.Hold();
     FakeTransport::BaseClose();
-}
-
-void GatedCloseTransport::WaitCloseEntered() {
-    std::unique_lock<std::mutex> lock(gate_mutex_);
-    gate_changed_.wait(lock, [&] { return entered_; });
-}
-
-void GatedCloseTransport::OpenGate() {
-    std::lock_guard<std::mutex> lock(gate_mutex_);
-    open_ = true;
-    gate_changed_.notify_all();
 }
 
 void* OpenFakeHandle(const std::shared_ptr<FakeTransport>& transport, uint32_t port_type,

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "ports/NZThreadIO.h"
+#include "support/Gate.h"
 
 namespace qvtest {
 
@@ -115,14 +116,11 @@ private:
 class GatedCloseTransport : public FakeTransport {
 public:
     void BaseClose() override;
-    void WaitCloseEntered();
-    void OpenGate();
+    void WaitCloseEntered() { gate_.WaitEntered(); }
+    void OpenGate() { gate_.Open(); }
 
 private:
-    std::mutex gate_mutex_;
-    std::condition_variable gate_changed_;
-    bool entered_ = false;
-    bool open_ = false;
+    Gate gate_;
 };
 
 // An open handle whose active transport is the given transport, made by the same steps and
