@@ -22,7 +22,7 @@ namespace {
 // malloc they are fresh mmap pages, one fault and one cleared 4 KiB page at a time. Large
 // blocks are mapped on a 2 MiB boundary and offered to transparent huge pages.
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kLargeBlock = size_t{4} << 20;
+constexpr size_t kLargeBlock = nzimg::kStbLargeBlock;
 
 // Before every block; keeps the data 16-byte aligned as malloc's is.
 struct alignas(16) BlockHead {
@@ -57,6 +57,20 @@ void *MapLarge(size_t size) {
     head->size = size, head->mapped = length;
     return head + 1;
 }
+
+} // namespace
+
+namespace nzimg {
+
+bool StbMapsLargeBlocks() {
+#ifdef QV_STB_PLAIN_MALLOC
+    return false;
+#else
+    return true;
+#endif
+}
+
+bool StbBlockIsMapped(const void *p) { return p && (static_cast<const BlockHead *>(p) - 1)->mapped != 0; }
 
 void *StbMalloc(size_t size) {
 #ifndef QV_STB_PLAIN_MALLOC // AddressSanitizer bounds and tracks malloc's blocks only
@@ -100,15 +114,15 @@ void *StbRealloc(void *p, size_t size) {
     return moved;
 }
 
-} // namespace
+} // namespace nzimg
 
 // Static: no stbi_ symbol leaves this file, so nothing clashes with a prebuilt stb that a
 // program linking the library (or its tests, linking it statically) brings as well.
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#define STBI_MALLOC(sz) StbMalloc(sz)
-#define STBI_REALLOC_SIZED(p, oldsz, newsz) StbRealloc(p, newsz)
-#define STBI_FREE(p) StbFree(p)
+#define STBI_MALLOC(sz) nzimg::StbMalloc(sz)
+#define STBI_REALLOC_SIZED(p, oldsz, newsz) nzimg::StbRealloc(p, newsz)
+#define STBI_FREE(p) nzimg::StbFree(p)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb_image.h>
