@@ -21,6 +21,11 @@ namespace {
 // A photograph's planes and pixels are tens of megabytes, each page touched once: from
 // malloc they are fresh mmap pages, one fault and one cleared 4 KiB page at a time. Large
 // blocks are mapped on a 2 MiB boundary and offered to transparent huge pages.
+//
+// Every byte handed out reads zero until stb_image writes it: it reads some buffers before
+// it writes them (the coefficients of a progressive JPEG whose first scan refines them),
+// and what a freed block held must not reach paper. A mapping comes zeroed; a mapped block
+// keeps the bytes past its size zero, so that it can grow in place again.
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kLargeBlock = nzimg::kStbLargeBlock;
 
@@ -77,7 +82,7 @@ void *StbMalloc(size_t size) {
     if (size >= kLargeBlock) return MapLarge(size);
 #endif
     if (size > SIZE_MAX - sizeof(BlockHead)) return nullptr;
-    auto *head = static_cast<BlockHead *>(std::malloc(sizeof(BlockHead) + size));
+    auto *head = static_cast<BlockHead *>(std::calloc(1, sizeof(BlockHead) + size));
     if (!head) return nullptr;
     head->size = size, head->mapped = 0;
     return head + 1;
@@ -96,20 +101,23 @@ void StbFree(void *p) {
 void *StbRealloc(void *p, size_t size) {
     if (!p) return StbMalloc(size);
     BlockHead *head = static_cast<BlockHead *>(p) - 1;
+    const size_t old = head->size;
     if (head->mapped && size <= head->mapped - sizeof(BlockHead)) {
+        if (size < old) std::memset(static_cast<unsigned char *>(p) + size, 0, old - size);
         head->size = size;
         return p;
     }
-    if (!head->mapped && (size < kLargeBlock || size <= head->size)) {
+    if (!head->mapped && (size < kLargeBlock || size <= old)) {
         if (size > SIZE_MAX - sizeof(BlockHead)) return nullptr;
         auto *grown = static_cast<BlockHead *>(std::realloc(head, sizeof(BlockHead) + size));
         if (!grown) return nullptr;
+        if (size > old) std::memset(reinterpret_cast<unsigned char *>(grown + 1) + old, 0, size - old);
         grown->size = size;
         return grown + 1;
     }
     void *moved = StbMalloc(size);
     if (!moved) return nullptr; // p stays valid, as realloc leaves it
-    std::memcpy(moved, p, head->size < size ? head->size : size);
+    std::memcpy(moved, p, old < size ? old : size);
     StbFree(p);
     return moved;
 }

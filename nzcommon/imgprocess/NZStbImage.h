@@ -13,7 +13,8 @@ void StbImageFree(void *pixels);
 // The allocator stb_image decodes with (exposed for its tests): malloc, realloc and free,
 // except that blocks of kStbLargeBlock bytes and more are mapped on huge-page boundaries
 // where StbMapsLargeBlocks (not under AddressSanitizer, which tracks malloc's blocks only).
-// A mapped block shrinks in place and grows in place within its mapping.
+// A mapped block shrinks in place and grows in place within its mapping. Every byte handed
+// out, grown tails included, reads zero until written.
 constexpr size_t kStbLargeBlock = size_t{4} << 20;
 void *StbMalloc(size_t size);
 void *StbRealloc(void *p, size_t size);

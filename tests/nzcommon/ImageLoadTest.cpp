@@ -15,6 +15,7 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "support/BytesRead.h"
+#include "support/DirtyMemory.h"
 #include "support/Fifo.h"
 #include "quorvantelmise.h"
 
@@ -538,6 +539,54 @@ TEST(ImageLoad, JpegHuffmanTablesThatStbImageCannotHoldAreRefused) {
     ASSERT_EQ(img.width, 24);
     ASSERT_EQ(img.height, 16);
     EXPECT_BYTES_EQ(expected, Bytes(img.pixels.get(), img.pixels.get() + expected.size()));
+}
+
+// The progressive JPEG above with its DC refinement scan moved to the front, in place of
+// the first DC scan: no scan then sets a coefficient before one refines or reads it.
+Bytes RefinementScanFirst() {
+    const Bytes p = FromHex(kProgressiveJpegHex);
+    auto find = [&](const Bytes &what) {
+        return static_cast<size_t>(std::search(p.begin(), p.end(), what.begin(), what.end()) - p.begin());
+    };
+    auto scan_end = [&](size_t sos) { // the next marker after the scan's header and data
+        size_t i = sos + 2 + (p[sos + 2] << 8 | p[sos + 3]);
+        while (!(p[i] == 0xFF && p[i + 1] != 0)) ++i;
+        return i;
+    };
+    const size_t first = find({0xFF, 0xDA});
+    const size_t refine = find({0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00, 0x10});
+    Bytes out(p.begin(), p.begin() + first);
+    out.insert(out.end(), p.begin() + refine, p.begin() + scan_end(refine));
+    out.insert(out.end(), p.begin() + scan_end(first), p.begin() + refine);
+    out.insert(out.end(), p.begin() + scan_end(refine), p.end());
+    return out;
+}
+
+Bytes Pixels(const nzimg::DecodedImage &img) {
+    const nzimg::PixelView v = img.View();
+    return Bytes(v.data, v.data + v.stride * v.height);
+}
+
+// Whatever the heap and the stack held before, a file decodes to the same pixels.
+TEST(ImageLoad, FilesDecodeTheSameWhateverMemoryHeld) {
+    const struct {
+        const char *name;
+        Bytes data;
+    } cases[] = {
+        {"progressive JPEG, refining coefficients no scan set", RefinementScanFirst()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes first;
+        for (unsigned char pattern : {0x00, 0x5A, 0xA5, 0xFF}) {
+            SCOPED_TRACE(int(pattern));
+            qvtest::DirtyMemory(pattern);
+            nzimg::DecodedImage img;
+            ASSERT_TRUE(nzimg::DecodeImage(c.data.data(), c.data.size(), &img));
+            if (first.empty()) first = Pixels(img);
+            EXPECT_BYTES_EQ(first, Pixels(img));
+        }
+    }
 }
 
 TEST(ImageLoad, PngChunksRunningPastTheDataAreRefused) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "nzcommon/imgprocess/NZStbImage.h"
+#include "support/DirtyMemory.h"
 
 namespace {
 
@@ -61,12 +62,14 @@ bool PageMapped(const void *p) {
     return mincore(reinterpret_cast<void *>(page), Page(), &resident) == 0 || errno != ENOMEM;
 }
 
-TEST(StbAllocator, BlocksComeFromTheirPath) {
+TEST(StbAllocator, BlocksComeZeroedFromTheirPath) {
     for (size_t size : {size_t{0}, size_t{1}, size_t{100}, size_t{4099}, kMiB + 7, kStbLargeBlock - 1, kStbLargeBlock,
                         kStbLargeBlock + 5, 3 * kStbLargeBlock + 12345}) {
         SCOPED_TRACE(size);
+        qvtest::DirtyHeap(0xA5);
         void *p = nzimg::StbMalloc(size);
         ExpectPath(p, size);
+        EXPECT_TRUE(Holds(p, 0, size, 0));
         std::memset(p, 0x5A, size);
         const bool mapped = nzimg::StbBlockIsMapped(p);
         nzimg::StbFree(p);
@@ -77,7 +80,7 @@ TEST(StbAllocator, BlocksComeFromTheirPath) {
     nzimg::StbFree(nullptr);
 }
 
-TEST(StbAllocator, ResizedBlocksKeepTheirBytes) {
+TEST(StbAllocator, ResizedBlocksKeepTheirBytesAndGrowZeroed) {
     const struct {
         const char *name;
         size_t from, to;
@@ -92,6 +95,7 @@ TEST(StbAllocator, ResizedBlocksKeepTheirBytes) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        qvtest::DirtyHeap(0xA5);
         void *p = c.from ? nzimg::StbMalloc(c.from) : nullptr;
         if (p) std::memset(p, 0x3C, c.from);
         const bool was_mapped = p && nzimg::StbBlockIsMapped(p);
@@ -100,7 +104,30 @@ TEST(StbAllocator, ResizedBlocksKeepTheirBytes) {
         ExpectPath(q, was_mapped && c.to < c.from ? c.from : c.to);
         const size_t kept = c.from < c.to ? c.from : c.to;
         EXPECT_TRUE(Holds(q, 0, kept, 0x3C));
+        EXPECT_TRUE(Holds(q, kept, c.to, 0));
         nzimg::StbFree(q);
+    }
+}
+
+TEST(StbAllocator, BlocksShrunkThenGrownAgainReadZeroPastWhatTheyKept) {
+    for (size_t size : {size_t{200000}, 3 * kStbLargeBlock}) {
+        SCOPED_TRACE(size);
+        void *p = nzimg::StbMalloc(size);
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 0x77, size);
+        void *small = nzimg::StbRealloc(p, 1000);
+        ASSERT_NE(small, nullptr);
+        if (nzimg::StbBlockIsMapped(p)) {
+            EXPECT_EQ(small, p) << "a mapped block shrinks in place";
+        }
+        void *again = nzimg::StbRealloc(small, size);
+        ASSERT_NE(again, nullptr);
+        if (nzimg::StbBlockIsMapped(p)) {
+            EXPECT_EQ(again, p) << "and grows in place within its mapping";
+        }
+        EXPECT_TRUE(Holds(again, 0, 1000, 0x77));
+        EXPECT_TRUE(Holds(again, 1000, size, 0));
+        nzimg::StbFree(again);
     }
 }
 
@@ -139,7 +166,7 @@ TEST(StbAllocator, TwoThreadsAtOnce) {
                     break;
                 }
                 const size_t kept = size < next ? size : next;
-                if (!Holds(q, 0, kept, pattern)) ++faults;
+                if (!Holds(q, 0, kept, pattern) || !Holds(q, kept, next, 0)) ++faults;
                 std::memset(q, pattern, next);
                 p = q, size = next;
             }
