@@ -1,9 +1,11 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
@@ -52,6 +54,40 @@ bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
     const uint64_t start = offset > headers ? offset : headers;
     if (start > length) return false;
     return row == 0 || h <= (length - start) / row;
+}
+
+// stb_image counts a palette BMP's colours from its pixel offset (four fewer than a file
+// with a 12-byte header holds) and gives a pixel past that count a colour from its
+// uninitialised stack. Such a file reaches it as a copy whose palette holds every
+// colour a pixel can name: the file's own, then black. A file that holds no colour at all
+// is refused; *copy stays empty for every other file.
+bool PadShortBmpPalette(const unsigned char *data, size_t length, std::vector<unsigned char> *copy) {
+    if (length < 26 || data[0] != 'B' || data[1] != 'M') return true;
+    const uint32_t info = Le(data + 14, 4);
+    const bool core = info == 12;
+    if (!core && info != 40 && info != 56 && info != 108 && info != 124) return true; // stb_image refuses
+    if (!core && (length < 34 || Le(data + 30, 4) != 0)) return true; // compressed: refused with a palette
+    const uint32_t bpp = Le(data + (core ? 24 : 28), 2);
+    if (bpp != 1 && bpp != 4 && bpp != 8) return true;
+    const int64_t offset = Le(data + 10, 4);
+    if (offset > INT_MAX) return true; // a negative int to stb_image: refused
+    // stb_image's count, in its arithmetic; it refuses a count of 0.
+    const int64_t counted = core ? (offset - 38) / 3 : (offset - 14 - info) >> 2;
+    const size_t colours = size_t{1} << bpp;
+    if (counted == 0 || counted >= static_cast<int64_t>(colours)) return true;
+    const size_t headers = 14 + size_t{info}, entry = core ? 3 : 4;
+    const size_t start = static_cast<size_t>(offset) > headers ? static_cast<size_t>(offset) : headers;
+    if (start > length) return true; // refused for its rows
+    const size_t own = std::min((start - headers) / entry, colours);
+    // After the palette of a 12-byte header stb_image skips the 12 bytes it miscounted.
+    const size_t pixels_at = headers + colours * entry + (core ? 12 : 0);
+    if (own == 0 || pixels_at + (length - start) > INT_MAX) return false;
+    copy->reserve(pixels_at + (length - start));
+    copy->assign(data, data + headers + own * entry);
+    copy->resize(pixels_at, 0);
+    copy->insert(copy->end(), data + start, data + length);
+    for (int i = 0; i < 4; ++i) (*copy)[10 + i] = static_cast<unsigned char>(pixels_at >> (8 * i));
+    return true;
 }
 
 bool PnmSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -252,6 +288,9 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
     if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length, &wide_pnm) ||
         !TgaPixelsCanBePresent(data, length) || !PngChunksArePresent(data, length))
         return false;
+    std::vector<unsigned char> padded;
+    if (!PadShortBmpPalette(data, length, &padded)) return false;
+    if (!padded.empty()) data = padded.data(), length = padded.size();
     if (wide_pnm) return DecodeWidePnm(data, static_cast<int>(length), wide_pnm, out);
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.

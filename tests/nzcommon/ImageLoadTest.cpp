@@ -226,6 +226,78 @@ TEST(ImageBmp, CoreHeaderBmpIsLeftToStbImage) {
                                         1));
 }
 
+// One row of a BMP with the 12-byte core header: 16-bit sizes, three-byte palette entries.
+Bytes CoreBmp(uint16_t bpp, const std::vector<uint32_t> &palette, uint16_t width, const Bytes &row) {
+    Bytes d = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0};
+    imgtest::Put16(d, 18, width);
+    imgtest::Put16(d, 24, bpp);
+    for (uint32_t c : palette) d.insert(d.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+    imgtest::Put32(d, 10, static_cast<uint32_t>(d.size()));
+    Bytes padded = row;
+    padded.resize((size_t(width) * bpp + 31) / 32 * 4, 0);
+    d.insert(d.end(), padded.begin(), padded.end());
+    imgtest::Put32(d, 2, static_cast<uint32_t>(d.size()));
+    return d;
+}
+
+Bytes Rgb(const nzimg::DecodedImage &img) {
+    const nzimg::PixelView v = img.View();
+    const size_t step = v.format == CP_ImagePixelsFormat_Rgba8888 ? 4 : 3;
+    Bytes rgb;
+    for (size_t i = 0; i < v.width * v.height; ++i) rgb.insert(rgb.end(), v.data + i * step, v.data + i * step + 3);
+    return rgb;
+}
+
+// stb_image counts a palette from the pixel offset, and in a 12-byte-header file four
+// entries short: a pixel past its count took its colour from the stack. Such files print
+// every colour they hold, and black for an index past them, whatever the stack held.
+TEST(ImageBmp, ShortPalettesGiveTheFileColoursThenBlack) {
+    std::vector<uint32_t> many(256);
+    for (size_t i = 0; i < many.size(); ++i) many[i] = uint32_t(i) << 16 | uint32_t(255 - i) << 8 | uint32_t(i * 7 % 256);
+    const std::vector<uint32_t> two = {0xFF0000, 0x0000FF}, six(kColours.begin(), kColours.end()),
+        sixteen(many.begin(), many.begin() + 16), three(many.begin() + 100, many.begin() + 103);
+    auto info40 = [](uint16_t bpp, const std::vector<uint32_t> &palette, int width, const Bytes &row) {
+        Bmp b;
+        b.width = width, b.height = 1, b.bpp = bpp, b.palette = palette, b.rows = {row};
+        return b.Encode();
+    };
+    const struct {
+        const char *name;
+        Bytes data;
+        const std::vector<uint32_t> &palette;
+        std::vector<int> indexes;
+    } cases[] = {
+        {"12-byte header, 8-bit, 6 colours", CoreBmp(8, six, 8, {0, 1, 2, 3, 4, 5, 6, 200}), six, {0, 1, 2, 3, 4, 5, 6, 200}},
+        {"12-byte header, 1-bit, 2 colours", CoreBmp(1, two, 9, {0xB4, 0x80}), two, {1, 0, 1, 1, 0, 1, 0, 0, 1}},
+        {"12-byte header, 4-bit, 16 colours", CoreBmp(4, sixteen, 5, {0xCD, 0xEF, 0x00}), sixteen, {12, 13, 14, 15, 0}},
+        {"12-byte header, 8-bit, 256 colours", CoreBmp(8, many, 6, {250, 251, 252, 253, 254, 255}), many, {250, 251, 252, 253, 254, 255}},
+        {"40-byte header, 8-bit, 6 colours", info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), six, {0, 1, 2, 3, 4, 5, 7}},
+        {"40-byte header, 4-bit, 3 colours", info40(4, three, 4, {0x01, 0x2F}), three, {0, 1, 2, 15}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(OwnReader(c.data).ok);
+        Bytes expected;
+        for (int i : c.indexes) {
+            const uint32_t colour = size_t(i) < c.palette.size() ? c.palette[i] : 0;
+            expected.insert(expected.end(), {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)});
+        }
+        for (unsigned char pattern : {0x00, 0x5A, 0xA5, 0xFF}) {
+            SCOPED_TRACE(int(pattern));
+            qvtest::DirtyMemory(pattern);
+            nzimg::DecodedImage img;
+            ASSERT_TRUE(nzimg::DecodeImage(c.data.data(), c.data.size(), &img));
+            EXPECT_EQ(img.height, 1);
+            EXPECT_BYTES_EQ(expected, Rgb(img));
+        }
+    }
+    // Pixel offsets inside the headers leave no colour at all: refused.
+    Bytes inside40 = info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), inside12 = CoreBmp(8, six, 8, {0, 1, 2, 3, 4, 5, 6, 200});
+    imgtest::Put32(inside40, 10, 50);
+    imgtest::Put32(inside12, 10, 26);
+    for (const Bytes *d : {&inside40, &inside12}) EXPECT_FALSE(SizeQuery(*d).ok);
+}
+
 TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
     // An RLE8 image (two rows of "3 x index 1") and an RLE4 one.
     Bmp rle8 = Palette(8, false);
