@@ -143,6 +143,11 @@ unsigned char *StbLoadFromMemory(const unsigned char *data, int length, int *w, 
     return stbi_load_from_memory(data, length, w, h, channels, wanted_channels);
 }
 
+unsigned short *StbLoad16FromMemory(const unsigned char *data, int length, int *w, int *h, int *channels,
+                                    int wanted_channels) {
+    return stbi_load_16_from_memory(data, length, w, h, channels, wanted_channels);
+}
+
 void StbImageFree(void *pixels) { stbi_image_free(pixels); }
 
 } // namespace nzimg

@@ -8,6 +8,9 @@ namespace nzimg {
 // stbi_load_from_memory's contract; the pixels are freed by StbImageFree alone.
 unsigned char *StbLoadFromMemory(const unsigned char *data, int length, int *w, int *h, int *channels,
                                  int wanted_channels);
+// stbi_load_16_from_memory's: samples of 16 bits (a PNM's lie as in the file).
+unsigned short *StbLoad16FromMemory(const unsigned char *data, int length, int *w, int *h, int *channels,
+                                    int wanted_channels);
 void StbImageFree(void *pixels);
 
 // The allocator stb_image decodes with (exposed for its tests): malloc, realloc and free,

@@ -391,7 +391,7 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
                                                                                    nullptr, nullptr, nullptr),
                   nullptr);
     }
-    // Two bytes per sample above a maximum of 255 (stb_image's 8-bit view of those is its own).
+    // Two bytes per sample above a maximum of 255 (their levels: PnmSamplesScaleByTheirMaximum).
     const Bytes wide = pnm("P5\n2 1\n65535\n", {0, 0, 255, 255});
     EXPECT_TRUE(SizeQuery(wide).ok);
     EXPECT_FALSE(SizeQuery(Bytes(wide.begin(), wide.end() - 1)).ok);
@@ -404,6 +404,47 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
         EXPECT_FALSE(SizeQuery(pnm(head, Bytes(64, 0))).ok);
     }
     EXPECT_TRUE(SizeQuery(pnm("P5\n0002 1\n255\n", {0, 255})).ok);
+}
+
+// A PNM sample s of maximum value M prints as s * 255 / M rounded (above M as 255),
+// two-byte samples most significant byte first: samples whose two bytes differ tell.
+TEST(ImageLoad, PnmSamplesScaleByTheirMaximum) {
+    auto be16 = [](std::initializer_list<unsigned> samples) {
+        Bytes b;
+        for (unsigned s : samples) b.insert(b.end(), {uint8_t(s >> 8), uint8_t(s)});
+        return b;
+    };
+    const struct {
+        const char *name;
+        std::string head;
+        Bytes samples;
+        Bytes levels; // one per sample
+    } cases[] = {
+        {"P5, maximum 65535", "P5 5 1 65535\n", be16({0x1234, 0xFF00, 0x00FF, 0x8000, 0xFFFF}), {0x12, 0xFE, 0x01, 0x80, 0xFF}},
+        {"P6, maximum 65535", "P6 2 1 65535\n", be16({0x1234, 0xABCD, 0x00FF, 0xFF00, 0x7F80, 0x0102}),
+         {0x12, 0xAB, 0x01, 0xFE, 0x7F, 0x01}},
+        {"P5, maximum 1023, two samples above it", "P5 7 1 1023\n", be16({0, 1, 0x100, 0x200, 0x3FF, 0x400, 0xFFFF}),
+         {0x00, 0x00, 0x40, 0x80, 0xFF, 0xFF, 0xFF}},
+        {"P5, maximum 256, a half rounded up", "P5 3 1 256\n", be16({0x80, 1, 0x100}), {0x80, 0x01, 0xFF}},
+        {"P6, maximum 4095", "P6 1 1 4095\n", be16({0x0FFF, 0x0800, 0x0123}), {0xFF, 0x80, 0x12}},
+        {"P5, maximum 100", "P5 6 1 100\n", {0, 1, 50, 99, 100, 200}, {0x00, 0x03, 0x80, 0xFC, 0xFF, 0xFF}},
+        {"P6, maximum 15", "P6 2 1 15\n", {0, 7, 8, 15, 1, 14}, {0x00, 0x77, 0x88, 0xFF, 0x11, 0xEE}},
+        {"P5, maximum 1", "P5 3 1 1\n", {0, 1, 7}, {0x00, 0xFF, 0xFF}},
+        {"P5, maximum 255: as stored", "P5 2 1 255\n", {0x12, 0xFE}, {0x12, 0xFE}},
+        {"P5, maximum 0, which has no scale: as stored", "P5 2 1 0\n", {0x12, 0xFE}, {0x12, 0xFE}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes data(c.head.begin(), c.head.end());
+        data.insert(data.end(), c.samples.begin(), c.samples.end());
+        const bool gray = c.head[1] == '5';
+        Bytes expected;
+        for (unsigned char v : c.levels) expected.insert(expected.end(), gray ? 3 : 1, v);
+        nzimg::DecodedImage img;
+        ASSERT_TRUE(nzimg::DecodeImage(data.data(), data.size(), &img));
+        EXPECT_EQ(img.bpp, gray ? 8 : 24);
+        EXPECT_BYTES_EQ(expected, Rgb(img));
+    }
 }
 
 Bytes RgbToMono(const Bytes &rgb, size_t w, size_t h, int method) {
