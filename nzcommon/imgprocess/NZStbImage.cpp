@@ -18,6 +18,13 @@
 
 namespace {
 
+// AddressSanitizer bounds and tracks malloc's blocks only.
+#ifdef QV_STB_PLAIN_MALLOC
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
 // A photograph's planes and pixels are tens of megabytes, each page touched once: from
 // malloc they are fresh mmap pages, one fault and one cleared 4 KiB page at a time. Large
 // blocks are mapped on a 2 MiB boundary and offered to transparent huge pages.
@@ -67,20 +74,12 @@ void *MapLarge(size_t size) {
 
 namespace nzimg {
 
-bool StbMapsLargeBlocks() {
-#ifdef QV_STB_PLAIN_MALLOC
-    return false;
-#else
-    return true;
-#endif
-}
+bool StbMapsLargeBlocks() { return kMapLargeBlocks; }
 
 bool StbBlockIsMapped(const void *p) { return p && (static_cast<const BlockHead *>(p) - 1)->mapped != 0; }
 
 void *StbMalloc(size_t size) {
-#ifndef QV_STB_PLAIN_MALLOC // AddressSanitizer bounds and tracks malloc's blocks only
-    if (size >= kLargeBlock) return MapLarge(size);
-#endif
+    if (kMapLargeBlocks && size >= kLargeBlock) return MapLarge(size);
     if (size > SIZE_MAX - sizeof(BlockHead)) return nullptr;
     auto *head = static_cast<BlockHead *>(std::calloc(1, sizeof(BlockHead) + size));
     if (!head) return nullptr;
