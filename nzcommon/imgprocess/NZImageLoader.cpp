@@ -66,7 +66,8 @@ bool PadShortBmpPalette(const unsigned char *data, size_t length, std::vector<un
     const uint32_t info = Le(data + 14, 4);
     const bool core = info == 12;
     if (!core && info != 40 && info != 56 && info != 108 && info != 124) return true; // stb_image refuses
-    if (!core && (length < 34 || Le(data + 30, 4) != 0)) return true; // compressed: refused with a palette
+    // stb_image refuses compression with a palette, but reads a negative value as none.
+    if (!core && (length < 34 || static_cast<int32_t>(Le(data + 30, 4)) > 0)) return true;
     const uint32_t bpp = Le(data + (core ? 24 : 28), 2);
     if (bpp != 1 && bpp != 4 && bpp != 8) return true;
     const int64_t offset = Le(data + 10, 4);

@@ -256,9 +256,9 @@ TEST(ImageBmp, ShortPalettesGiveTheFileColoursThenBlack) {
     for (size_t i = 0; i < many.size(); ++i) many[i] = uint32_t(i) << 16 | uint32_t(255 - i) << 8 | uint32_t(i * 7 % 256);
     const std::vector<uint32_t> two = {0xFF0000, 0x0000FF}, six(kColours.begin(), kColours.end()),
         sixteen(many.begin(), many.begin() + 16), three(many.begin() + 100, many.begin() + 103);
-    auto info40 = [](uint16_t bpp, const std::vector<uint32_t> &palette, int width, const Bytes &row) {
+    auto info40 = [](uint16_t bpp, const std::vector<uint32_t> &palette, int width, const Bytes &row, uint32_t compression = 0) {
         Bmp b;
-        b.width = width, b.height = 1, b.bpp = bpp, b.palette = palette, b.rows = {row};
+        b.width = width, b.height = 1, b.bpp = bpp, b.palette = palette, b.rows = {row}, b.compression = compression;
         return b.Encode();
     };
     const struct {
@@ -273,6 +273,8 @@ TEST(ImageBmp, ShortPalettesGiveTheFileColoursThenBlack) {
         {"12-byte header, 8-bit, 256 colours", CoreBmp(8, many, 6, {250, 251, 252, 253, 254, 255}), many, {250, 251, 252, 253, 254, 255}},
         {"40-byte header, 8-bit, 6 colours", info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), six, {0, 1, 2, 3, 4, 5, 7}},
         {"40-byte header, 4-bit, 3 colours", info40(4, three, 4, {0x01, 0x2F}), three, {0, 1, 2, 15}},
+        // stb_image reads a negative compression as none.
+        {"40-byte header, 4-bit, 3 colours, compression -1280", info40(4, three, 4, {0x01, 0x2F}, 0xFFFFFB00), three, {0, 1, 2, 15}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -295,7 +297,9 @@ TEST(ImageBmp, ShortPalettesGiveTheFileColoursThenBlack) {
     Bytes inside40 = info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), inside12 = CoreBmp(8, six, 8, {0, 1, 2, 3, 4, 5, 6, 200});
     imgtest::Put32(inside40, 10, 50);
     imgtest::Put32(inside12, 10, 26);
-    for (const Bytes *d : {&inside40, &inside12}) EXPECT_FALSE(SizeQuery(*d).ok);
+    Bytes at_zero = info40(4, three, 3, {0x01, 0x20}, 0xFFFFFB00);
+    imgtest::Put32(at_zero, 10, 0);
+    for (const Bytes *d : {&inside40, &inside12, &at_zero}) EXPECT_FALSE(SizeQuery(*d).ok);
 }
 
 TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
