@@ -46,7 +46,8 @@ bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
         bpp = Le(data + 28, 2);
         compression = Le(data + 30, 4);
     }
-    if (compression != 0 && compression != 3 && compression != 6) return true; // left to stb_image
+    // Left to stb_image, which refuses them; it reads a negative value as none.
+    if (static_cast<int32_t>(compression) > 0 && compression != 3 && compression != 6) return true;
     const uint64_t row = (w * bpp + 31) / 32 * 4; // w < 2^32, bpp < 2^16: no wrap
     // Rows start at the pixel offset; a file whose offset points inside its headers still
     // cannot start them before the headers end.

@@ -198,9 +198,12 @@ TEST(ImageBmp, HeadersClaimingMoreRowsThanTheDataHoldsAreRefused) {
     b32.rows = {Bytes(256, 0x80)};
     Bmp b16 = b32;
     b16.bpp = 16;
-    for (const Bmp &b : {big, b32, b16}) {
+    // stb_image reads a negative compression value as none.
+    Bmp big_negative = big;
+    big_negative.compression = 0x80000000u;
+    for (const Bmp &b : {big, b32, b16, big_negative}) {
         const Bytes data = b.Encode();
-        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp;
+        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp << ", compression " << b.compression;
         EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data.data(), data.size(), CP_ImageBinarizationMethod_Dithering,
                                                                                    nullptr, nullptr, nullptr, nullptr),
                   nullptr);
