@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <thread>
+#include <vector>
 
 #include "nzcommon/imgprocess/NZStbImage.h"
 #include "support/DirtyMemory.h"
@@ -115,14 +115,15 @@ TEST(StbAllocator, BlocksShrunkThenGrownAgainReadZeroPastWhatTheyKept) {
         void *p = nzimg::StbMalloc(size);
         ASSERT_NE(p, nullptr);
         std::memset(p, 0x77, size);
+        const bool mapped = nzimg::StbBlockIsMapped(p);
         void *small = nzimg::StbRealloc(p, 1000);
         ASSERT_NE(small, nullptr);
-        if (nzimg::StbBlockIsMapped(p)) {
+        if (mapped) {
             EXPECT_EQ(small, p) << "a mapped block shrinks in place";
         }
         void *again = nzimg::StbRealloc(small, size);
         ASSERT_NE(again, nullptr);
-        if (nzimg::StbBlockIsMapped(p)) {
+        if (mapped) {
             EXPECT_EQ(again, p) << "and grows in place within its mapping";
         }
         EXPECT_TRUE(Holds(again, 0, 1000, 0x77));
@@ -132,15 +133,17 @@ TEST(StbAllocator, BlocksShrunkThenGrownAgainReadZeroPastWhatTheyKept) {
 }
 
 TEST(StbAllocator, SizesNoBlockCanHaveFail) {
-    EXPECT_EQ(nzimg::StbMalloc(SIZE_MAX), nullptr);
-    EXPECT_EQ(nzimg::StbMalloc(SIZE_MAX - 8), nullptr);
-    EXPECT_EQ(nzimg::StbMalloc(SIZE_MAX / 2), nullptr);
+    // Half the address space reaches malloc only where nothing is mapped, and there
+    // AddressSanitizer stops the process rather than fail the call.
+    std::vector<size_t> huge = {SIZE_MAX, SIZE_MAX - 8};
+    if (Maps()) huge.push_back(SIZE_MAX / 2);
+    for (size_t n : huge) EXPECT_EQ(nzimg::StbMalloc(n), nullptr) << n;
     for (size_t size : {size_t{64}, kStbLargeBlock}) {
         SCOPED_TRACE(size);
         void *p = nzimg::StbMalloc(size);
         ASSERT_NE(p, nullptr);
         std::memset(p, 0x42, size);
-        for (size_t huge : {SIZE_MAX, SIZE_MAX - 8, SIZE_MAX / 2}) EXPECT_EQ(nzimg::StbRealloc(p, huge), nullptr);
+        for (size_t n : huge) EXPECT_EQ(nzimg::StbRealloc(p, n), nullptr) << n;
         // The block stays as it was, as realloc leaves it.
         EXPECT_TRUE(Holds(p, 0, size, 0x42));
         nzimg::StbFree(p);
