@@ -1,12 +1,15 @@
 // Image loading on arbitrary bytes: size query, own-size and scaled rasters, vertical and
-// aligned forms, through the own BMP reader and stb_image.
+// aligned forms, through the own BMP reader and stb_image. The own-size raster is made
+// twice, with memory dirtied between, and must come out the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include <stb_image.h>
 
 #include "quorvantelmise.h"
+#include "tests/support/DirtyMemory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Keep each run quick: stb_image trusts header sizes and would spend seconds (and
@@ -26,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         volatile unsigned char last = r[out_size - 1];
         (void)last;
     }
+    qvtest::DirtyMemory(0xA5);
+    size_t again_size = 0;
+    unsigned char *again =
+        Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data, size, method, &again_size, &bpl, &ow, &oh);
+    if (!r != !again || (r && (again_size != out_size || std::memcmp(r, again, out_size) != 0))) std::abort();
+    std::free(again);
     std::free(r);
     std::free(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormat(data, size, 13, 7, method, &out_size, &bpl));
     std::free(Quorvantelmise_ImgUtils_ConvertImageDataToVerticalRasterImage(data, size, 9, 11, method, &out_size, &bpl));

@@ -1,6 +1,6 @@
 // Encoded images of any format through the receipt, page and label image calls on a memory
 // port, from data and from a file: whatever the bytes, a call sends one whole command or
-// nothing.
+// nothing, and the receipt call sends the same bytes again after memory was dirtied.
 //
 // Data: dstw and dsth (two bytes each, little-endian, signed), the binarisation and the
 // compression method (one byte each, one value past the valid ones included), a byte whose
@@ -14,16 +14,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <stb_image.h>
 
 #include "quorvantelmise.h"
+#include "tests/support/DirtyMemory.h"
 
 namespace {
 
 constexpr size_t kHeader = 7;
-// Keep each run short: every input is decoded four times and scaled, binarised and
-// encoded three times, at a cost that follows the dots. Beyond these sizes nothing new is
+// Keep each run short: every input is decoded five times and scaled, binarised and
+// encoded four times, at a cost that follows the dots. Beyond these sizes nothing new is
 // reached, only more of the same rows; a side of 4096 still gives rows wider than the
 // run-length and bank limits.
 constexpr int64_t kMaxImageDots = 1 << 14;
@@ -49,13 +51,16 @@ std::string MemoryFile(const uint8_t *data, size_t size, int *fd) {
     return "/proc/self/fd/" + std::to_string(*fd);
 }
 
-// A call that failed sent nothing; one that succeeded starts with its command.
-void Check(void *port, int ok, const uint8_t *head, size_t head_length) {
+// A call that failed sent nothing; one that succeeded starts with its command. Gives what
+// was sent, cleared from the port.
+std::vector<uint8_t> Check(void *port, int ok, const uint8_t *head, size_t head_length) {
     const unsigned char *sent = CP_Port_GetMemoryBufferDataPointer(port);
     const unsigned sent_length = CP_Port_GetMemoryBufferDataLength(port);
     if (!ok && sent_length != 0) std::abort();
     if (ok && (head == nullptr || sent_length < head_length || std::memcmp(sent, head, head_length) != 0)) std::abort();
+    std::vector<uint8_t> bytes(sent, sent + sent_length);
     CP_Port_ClearMemoryBufferData(port);
+    return bytes;
 }
 
 }  // namespace
@@ -86,9 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const uint8_t kReceiptHeads[][3] = {{0x1D, 0x76, 0x30}, {0x1F, 0x28, 0x50}, {0x1F, 0x28, 0x4A}};
     static const uint8_t kPageHead[3] = {0x1B, 0x24, 0x00}, kLabelHead[3] = {0x1A, 0x21, 0x00};
     const int c = static_cast<int>(compression);
-    Check(port, use_file ? CP_Pos_PrintRasterImageFromFile(port, dstw, dsth, file, method, compression)
-                         : CP_Pos_PrintRasterImageFromData(port, dstw, dsth, image, n, method, compression),
-          c < 3 ? kReceiptHeads[c] : nullptr, 3);
+    auto receipt = [&] {
+        return use_file ? CP_Pos_PrintRasterImageFromFile(port, dstw, dsth, file, method, compression)
+                        : CP_Pos_PrintRasterImageFromData(port, dstw, dsth, image, n, method, compression);
+    };
+    const std::vector<uint8_t> sent = Check(port, receipt(), c < 3 ? kReceiptHeads[c] : nullptr, 3);
+    qvtest::DirtyMemory(0xA5);
+    if (Check(port, receipt(), c < 3 ? kReceiptHeads[c] : nullptr, 3) != sent) std::abort();
     Check(port, use_file ? CP_Page_DrawRasterImageFromFile(port, -2, -2, dstw, dsth, file, method)
                          : CP_Page_DrawRasterImageFromData(port, -2, -2, dstw, dsth, image, n, method),
           kPageHead, 2);

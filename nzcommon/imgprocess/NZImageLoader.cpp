@@ -1,9 +1,11 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "base/RegularFile.h"
 #include "nzcommon/imgprocess/NZBmpReader.h"
@@ -44,7 +46,8 @@ bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
         bpp = Le(data + 28, 2);
         compression = Le(data + 30, 4);
     }
-    if (compression != 0 && compression != 3 && compression != 6) return true; // left to stb_image
+    // Left to stb_image, which refuses them; it reads a negative value as none.
+    if (static_cast<int32_t>(compression) > 0 && compression != 3 && compression != 6) return true;
     const uint64_t row = (w * bpp + 31) / 32 * 4; // w < 2^32, bpp < 2^16: no wrap
     // Rows start at the pixel offset; a file whose offset points inside its headers still
     // cannot start them before the headers end.
@@ -54,15 +57,53 @@ bool BmpRowsCanBePresent(const unsigned char *data, size_t length) {
     return row == 0 || h <= (length - start) / row;
 }
 
+// stb_image counts a palette BMP's colours from its pixel offset (four fewer than a file
+// with a 12-byte header holds) and gives a pixel past that count a colour from its
+// uninitialised stack. Such a file reaches it as a copy whose palette holds every
+// colour a pixel can name: the file's own, then black. A file that holds no colour at all
+// is refused; *copy stays empty for every other file.
+bool PadShortBmpPalette(const unsigned char *data, size_t length, std::vector<unsigned char> *copy) {
+    if (length < 26 || data[0] != 'B' || data[1] != 'M') return true;
+    const uint32_t info = Le(data + 14, 4);
+    const bool core = info == 12;
+    if (!core && info != 40 && info != 56 && info != 108 && info != 124) return true; // stb_image refuses
+    // stb_image refuses compression with a palette, but reads a negative value as none.
+    if (!core && (length < 34 || static_cast<int32_t>(Le(data + 30, 4)) > 0)) return true;
+    const uint32_t bpp = Le(data + (core ? 24 : 28), 2);
+    if (bpp != 1 && bpp != 4 && bpp != 8) return true;
+    const int64_t offset = Le(data + 10, 4);
+    if (offset > INT_MAX) return true; // a negative int to stb_image: refused
+    // stb_image's count, in its arithmetic; it refuses a count of 0.
+    const int64_t counted = core ? (offset - 38) / 3 : (offset - 14 - info) >> 2;
+    const size_t colours = size_t{1} << bpp;
+    if (counted == 0 || counted >= static_cast<int64_t>(colours)) return true;
+    const size_t headers = 14 + size_t{info}, entry = core ? 3 : 4;
+    const size_t start = static_cast<size_t>(offset) > headers ? static_cast<size_t>(offset) : headers;
+    if (start > length) return true; // refused for its rows
+    const size_t own = std::min((start - headers) / entry, colours);
+    // After the palette of a 12-byte header stb_image skips the 12 bytes it miscounted.
+    const size_t pixels_at = headers + colours * entry + (core ? 12 : 0);
+    if (own == 0 || pixels_at + (length - start) > INT_MAX) return false;
+    copy->reserve(pixels_at + (length - start));
+    copy->assign(data, data + headers + own * entry);
+    copy->resize(pixels_at, 0);
+    copy->insert(copy->end(), data + start, data + length);
+    for (int i = 0; i < 4; ++i) (*copy)[10 + i] = static_cast<unsigned char>(pixels_at >> (8 * i));
+    return true;
+}
+
 bool PnmSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+struct PnmHeader {
+    int channels = 0; // 0: not a binary PNM
+    uint64_t maxval = 0; // samples take two bytes above 255
+};
 
 // stb_image reads the pixels of an uncompressed PNM or TGA file with one bounded copy
 // per image or row and ignores a copy that runs out of data: those pixels are then
 // whatever the fresh allocation held. Such files are refused when their pixels cannot
-// all be present. The header is scanned as stb_image scans it. *wide_channels is the
-// file's channel count when its samples take two bytes, else 0.
-bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, int *wide_channels) {
-    *wide_channels = 0;
+// all be present. The header is scanned as stb_image scans it into *pnm.
+bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, PnmHeader *pnm) {
     if (length < 2 || data[0] != 'P' || (data[1] != '5' && data[1] != '6')) return true; // not a binary PNM
     size_t pos = 2;
     auto eof = [&] { return pos >= length; };
@@ -95,10 +136,18 @@ bool PnmPixelsCanBePresent(const unsigned char *data, size_t length, int *wide_c
     const uint64_t maxv = number();
     if (overflows) return false;
     const int channels = data[1] == '6' ? 3 : 1;
-    if (maxv > 255) *wide_channels = channels;
+    pnm->channels = channels, pnm->maxval = maxv;
     const uint64_t bytes = static_cast<uint64_t>(channels) * (maxv > 255 ? 2 : 1);
     const uint64_t left = length - pos;
     return w == 0 || h == 0 || (w <= left && h <= left && w * h <= left / bytes);
+}
+
+// stb_image ignores a PNM's maximum value. Its samples 0 to `top` as bytes: s * 255 /
+// maxval rounded, and those above the maximum (which stb_image keeps) as 255.
+std::vector<unsigned char> PnmLevels(uint32_t maxval, uint32_t top) {
+    std::vector<unsigned char> levels(size_t{top} + 1, 255);
+    for (uint32_t s = 0; s < maxval && s <= top; ++s) levels[s] = static_cast<unsigned char>((s * 255 + maxval / 2) / maxval);
+    return levels;
 }
 
 bool TgaPixelsCanBePresent(const unsigned char *data, size_t length) {
@@ -214,24 +263,26 @@ std::atomic<unsigned long> decodes{0};
 
 unsigned long DecodeCount() { return decodes.load(std::memory_order_relaxed); }
 
-// stb_image converts the channels of a PNM with two-byte samples as if its samples were
-// bytes, into a buffer half the size that its narrowing to bytes then reads whole: wrong
-// pixels and a read past the buffer. Asked for the file's own channels it converts
-// nothing; gray is widened to RGB here.
-static bool DecodeWidePnm(const unsigned char *data, int length, int channels, DecodedImage *out) {
+// Two-byte samples: stb_image's narrowing to bytes keeps the byte that lies second, the
+// least significant; asked for other channels than the file's it converts them as if they
+// were bytes, into a buffer that its narrowing then overruns. They are read here whole, in
+// the file's own channels, most significant byte first, and gray is widened to RGB.
+static bool DecodeWidePnm(const unsigned char *data, int length, const PnmHeader &pnm, DecodedImage *out) {
     int w = 0, h = 0, n = 0;
-    unsigned char *pixels = nzimg::StbLoadFromMemory(data, length, &w, &h, &n, channels);
-    if (!pixels) return false;
-    out->pixels = {pixels, nzimg::StbImageFree};
+    const std::unique_ptr<unsigned short, void (*)(void *)> samples(
+        nzimg::StbLoad16FromMemory(data, length, &w, &h, &n, pnm.channels), nzimg::StbImageFree);
     size_t dots, bytes;
-    if (w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) || !MulSize(dots, 3, &bytes))
+    if (!samples || w <= 0 || h <= 0 || !MulSize(static_cast<size_t>(w), static_cast<size_t>(h), &dots) ||
+        !MulSize(dots, 3, &bytes))
         return false;
-    if (channels == 1) {
-        auto *rgb = static_cast<unsigned char *>(std::malloc(bytes));
-        if (!rgb) return false;
-        for (size_t i = 0; i < dots; ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = pixels[i];
-        out->pixels = {rgb, &std::free};
-    }
+    auto *rgb = static_cast<unsigned char *>(std::malloc(bytes));
+    if (!rgb) return false;
+    out->pixels = {rgb, &std::free};
+    const std::vector<unsigned char> levels = PnmLevels(static_cast<uint32_t>(pnm.maxval), 0xFFFF);
+    const auto *be = reinterpret_cast<const unsigned char *>(samples.get());
+    const size_t step = pnm.channels == 3 ? 2 : 0;
+    for (size_t i = 0; i < dots; ++i, be += 2 * pnm.channels)
+        for (size_t c = 0; c < 3; ++c) rgb[3 * i + c] = levels[be[step * c] << 8 | be[step * c + 1]];
     out->format = CP_ImagePixelsFormat_Rgb888;
     out->opaque = true;
     out->bpp = n * 8, out->width = w, out->height = h;
@@ -248,11 +299,14 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
         out->bpp = bpp, out->width = w, out->height = h;
         return true;
     }
-    int wide_pnm = 0;
-    if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length, &wide_pnm) ||
+    PnmHeader pnm;
+    if (length > INT_MAX || !BmpRowsCanBePresent(data, length) || !PnmPixelsCanBePresent(data, length, &pnm) ||
         !TgaPixelsCanBePresent(data, length) || !PngChunksArePresent(data, length))
         return false;
-    if (wide_pnm) return DecodeWidePnm(data, static_cast<int>(length), wide_pnm, out);
+    std::vector<unsigned char> padded;
+    if (!PadShortBmpPalette(data, length, &padded)) return false;
+    if (!padded.empty()) data = padded.data(), length = padded.size();
+    if (pnm.maxval > 255) return DecodeWidePnm(data, static_cast<int>(length), pnm, out);
     // Four channels whatever the file holds: transparency can also come from a palette or
     // a transparent-colour chunk, and fully transparent pixels are often black underneath.
     // (Four is also what stb_image's fast colour conversion of a JPEG writes.) Its buffer is
@@ -269,6 +323,12 @@ bool DecodeImage(const unsigned char *data, size_t length, DecodedImage *out) {
     out->format = CP_ImagePixelsFormat_Rgba8888;
     out->opaque = jpeg;
     out->bpp = channels * 8, out->width = w, out->height = h;
+    // A PNM's samples scaled by its maximum value (one of 0 has no scale: kept as stored).
+    if (pnm.channels && pnm.maxval != 255 && pnm.maxval != 0) {
+        const std::vector<unsigned char> levels = PnmLevels(static_cast<uint32_t>(pnm.maxval), 255);
+        for (unsigned char *p = pixels, *end = pixels + dots * 4; p != end; p += 4)
+            p[0] = levels[p[0]], p[1] = levels[p[1]], p[2] = levels[p[2]];
+    }
     return true;
 }
 

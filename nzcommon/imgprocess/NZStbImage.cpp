@@ -18,11 +18,23 @@
 
 namespace {
 
+// AddressSanitizer bounds and tracks malloc's blocks only.
+#ifdef QV_STB_PLAIN_MALLOC
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
 // A photograph's planes and pixels are tens of megabytes, each page touched once: from
 // malloc they are fresh mmap pages, one fault and one cleared 4 KiB page at a time. Large
 // blocks are mapped on a 2 MiB boundary and offered to transparent huge pages.
+//
+// Every byte handed out reads zero until stb_image writes it: it reads some buffers before
+// it writes them (the coefficients of a progressive JPEG whose first scan refines them),
+// and what a freed block held must not reach paper. A mapping comes zeroed; a mapped block
+// keeps the bytes past its size zero, so that it can grow in place again.
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kLargeBlock = size_t{4} << 20;
+constexpr size_t kLargeBlock = nzimg::kStbLargeBlock;
 
 // Before every block; keeps the data 16-byte aligned as malloc's is.
 struct alignas(16) BlockHead {
@@ -58,12 +70,18 @@ void *MapLarge(size_t size) {
     return head + 1;
 }
 
+} // namespace
+
+namespace nzimg {
+
+bool StbMapsLargeBlocks() { return kMapLargeBlocks; }
+
+bool StbBlockIsMapped(const void *p) { return p && (static_cast<const BlockHead *>(p) - 1)->mapped != 0; }
+
 void *StbMalloc(size_t size) {
-#ifndef QV_STB_PLAIN_MALLOC // AddressSanitizer bounds and tracks malloc's blocks only
-    if (size >= kLargeBlock) return MapLarge(size);
-#endif
+    if (kMapLargeBlocks && size >= kLargeBlock) return MapLarge(size);
     if (size > SIZE_MAX - sizeof(BlockHead)) return nullptr;
-    auto *head = static_cast<BlockHead *>(std::malloc(sizeof(BlockHead) + size));
+    auto *head = static_cast<BlockHead *>(std::calloc(1, sizeof(BlockHead) + size));
     if (!head) return nullptr;
     head->size = size, head->mapped = 0;
     return head + 1;
@@ -82,33 +100,36 @@ void StbFree(void *p) {
 void *StbRealloc(void *p, size_t size) {
     if (!p) return StbMalloc(size);
     BlockHead *head = static_cast<BlockHead *>(p) - 1;
+    const size_t old = head->size;
     if (head->mapped && size <= head->mapped - sizeof(BlockHead)) {
+        if (size < old) std::memset(static_cast<unsigned char *>(p) + size, 0, old - size);
         head->size = size;
         return p;
     }
-    if (!head->mapped && (size < kLargeBlock || size <= head->size)) {
+    if (!head->mapped && (size < kLargeBlock || size <= old)) {
         if (size > SIZE_MAX - sizeof(BlockHead)) return nullptr;
         auto *grown = static_cast<BlockHead *>(std::realloc(head, sizeof(BlockHead) + size));
         if (!grown) return nullptr;
+        if (size > old) std::memset(reinterpret_cast<unsigned char *>(grown + 1) + old, 0, size - old);
         grown->size = size;
         return grown + 1;
     }
     void *moved = StbMalloc(size);
     if (!moved) return nullptr; // p stays valid, as realloc leaves it
-    std::memcpy(moved, p, head->size < size ? head->size : size);
+    std::memcpy(moved, p, old < size ? old : size);
     StbFree(p);
     return moved;
 }
 
-} // namespace
+} // namespace nzimg
 
 // Static: no stbi_ symbol leaves this file, so nothing clashes with a prebuilt stb that a
 // program linking the library (or its tests, linking it statically) brings as well.
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#define STBI_MALLOC(sz) StbMalloc(sz)
-#define STBI_REALLOC_SIZED(p, oldsz, newsz) StbRealloc(p, newsz)
-#define STBI_FREE(p) StbFree(p)
+#define STBI_MALLOC(sz) nzimg::StbMalloc(sz)
+#define STBI_REALLOC_SIZED(p, oldsz, newsz) nzimg::StbRealloc(p, newsz)
+#define STBI_FREE(p) nzimg::StbFree(p)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb_image.h>
@@ -119,6 +140,11 @@ namespace nzimg {
 unsigned char *StbLoadFromMemory(const unsigned char *data, int length, int *w, int *h, int *channels,
                                  int wanted_channels) {
     return stbi_load_from_memory(data, length, w, h, channels, wanted_channels);
+}
+
+unsigned short *StbLoad16FromMemory(const unsigned char *data, int length, int *w, int *h, int *channels,
+                                    int wanted_channels) {
+    return stbi_load_16_from_memory(data, length, w, h, channels, wanted_channels);
 }
 
 void StbImageFree(void *pixels) { stbi_image_free(pixels); }

@@ -15,6 +15,7 @@
 #include "nzcommon/imgprocess/NZImageLoader.h"
 #include "nzcommon/imgprocess/NZImagePixels.h"
 #include "support/BytesRead.h"
+#include "support/DirtyMemory.h"
 #include "support/Fifo.h"
 #include "quorvantelmise.h"
 
@@ -197,9 +198,12 @@ TEST(ImageBmp, HeadersClaimingMoreRowsThanTheDataHoldsAreRefused) {
     b32.rows = {Bytes(256, 0x80)};
     Bmp b16 = b32;
     b16.bpp = 16;
-    for (const Bmp &b : {big, b32, b16}) {
+    // stb_image reads a negative compression value as none.
+    Bmp big_negative = big;
+    big_negative.compression = 0x80000000u;
+    for (const Bmp &b : {big, b32, b16, big_negative}) {
         const Bytes data = b.Encode();
-        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp;
+        EXPECT_FALSE(SizeQuery(data).ok) << b.bpp << ", compression " << b.compression;
         EXPECT_EQ(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(data.data(), data.size(), CP_ImageBinarizationMethod_Dithering,
                                                                                    nullptr, nullptr, nullptr, nullptr),
                   nullptr);
@@ -223,6 +227,82 @@ TEST(ImageBmp, CoreHeaderBmpIsLeftToStbImage) {
     EXPECT_BYTES_EQ((Bytes{0x40}), Take(Quorvantelmise_ImgUtils_ConvertImageDataToMonoFormatWithoutScale(
                                             d.data(), d.size(), CP_ImageBinarizationMethod_Dithering, &size, &bpl, &w, &h),
                                         1));
+}
+
+// One row of a BMP with the 12-byte core header: 16-bit sizes, three-byte palette entries.
+Bytes CoreBmp(uint16_t bpp, const std::vector<uint32_t> &palette, uint16_t width, const Bytes &row) {
+    Bytes d = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0};
+    imgtest::Put16(d, 18, width);
+    imgtest::Put16(d, 24, bpp);
+    for (uint32_t c : palette) d.insert(d.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+    imgtest::Put32(d, 10, static_cast<uint32_t>(d.size()));
+    Bytes padded = row;
+    padded.resize((size_t(width) * bpp + 31) / 32 * 4, 0);
+    d.insert(d.end(), padded.begin(), padded.end());
+    imgtest::Put32(d, 2, static_cast<uint32_t>(d.size()));
+    return d;
+}
+
+Bytes Rgb(const nzimg::DecodedImage &img) {
+    const nzimg::PixelView v = img.View();
+    const size_t step = v.format == CP_ImagePixelsFormat_Rgba8888 ? 4 : 3;
+    Bytes rgb;
+    for (size_t i = 0; i < v.width * v.height; ++i) rgb.insert(rgb.end(), v.data + i * step, v.data + i * step + 3);
+    return rgb;
+}
+
+// stb_image counts a palette from the pixel offset, and in a 12-byte-header file four
+// entries short: a pixel past its count took its colour from the stack. Such files print
+// every colour they hold, and black for an index past them, whatever the stack held.
+TEST(ImageBmp, ShortPalettesGiveTheFileColoursThenBlack) {
+    std::vector<uint32_t> many(256);
+    for (size_t i = 0; i < many.size(); ++i) many[i] = uint32_t(i) << 16 | uint32_t(255 - i) << 8 | uint32_t(i * 7 % 256);
+    const std::vector<uint32_t> two = {0xFF0000, 0x0000FF}, six(kColours.begin(), kColours.end()),
+        sixteen(many.begin(), many.begin() + 16), three(many.begin() + 100, many.begin() + 103);
+    auto info40 = [](uint16_t bpp, const std::vector<uint32_t> &palette, int width, const Bytes &row, uint32_t compression = 0) {
+        Bmp b;
+        b.width = width, b.height = 1, b.bpp = bpp, b.palette = palette, b.rows = {row}, b.compression = compression;
+        return b.Encode();
+    };
+    const struct {
+        const char *name;
+        Bytes data;
+        const std::vector<uint32_t> &palette;
+        std::vector<int> indexes;
+    } cases[] = {
+        {"12-byte header, 8-bit, 6 colours", CoreBmp(8, six, 8, {0, 1, 2, 3, 4, 5, 6, 200}), six, {0, 1, 2, 3, 4, 5, 6, 200}},
+        {"12-byte header, 1-bit, 2 colours", CoreBmp(1, two, 9, {0xB4, 0x80}), two, {1, 0, 1, 1, 0, 1, 0, 0, 1}},
+        {"12-byte header, 4-bit, 16 colours", CoreBmp(4, sixteen, 5, {0xCD, 0xEF, 0x00}), sixteen, {12, 13, 14, 15, 0}},
+        {"12-byte header, 8-bit, 256 colours", CoreBmp(8, many, 6, {250, 251, 252, 253, 254, 255}), many, {250, 251, 252, 253, 254, 255}},
+        {"40-byte header, 8-bit, 6 colours", info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), six, {0, 1, 2, 3, 4, 5, 7}},
+        {"40-byte header, 4-bit, 3 colours", info40(4, three, 4, {0x01, 0x2F}), three, {0, 1, 2, 15}},
+        // stb_image reads a negative compression as none.
+        {"40-byte header, 4-bit, 3 colours, compression -1280", info40(4, three, 4, {0x01, 0x2F}, 0xFFFFFB00), three, {0, 1, 2, 15}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(OwnReader(c.data).ok);
+        Bytes expected;
+        for (int i : c.indexes) {
+            const uint32_t colour = size_t(i) < c.palette.size() ? c.palette[i] : 0;
+            expected.insert(expected.end(), {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)});
+        }
+        for (unsigned char pattern : {0x00, 0x5A, 0xA5, 0xFF}) {
+            SCOPED_TRACE(int(pattern));
+            qvtest::DirtyMemory(pattern);
+            nzimg::DecodedImage img;
+            ASSERT_TRUE(nzimg::DecodeImage(c.data.data(), c.data.size(), &img));
+            EXPECT_EQ(img.height, 1);
+            EXPECT_BYTES_EQ(expected, Rgb(img));
+        }
+    }
+    // Pixel offsets inside the headers leave no colour at all: refused.
+    Bytes inside40 = info40(8, six, 7, {0, 1, 2, 3, 4, 5, 7}), inside12 = CoreBmp(8, six, 8, {0, 1, 2, 3, 4, 5, 6, 200});
+    imgtest::Put32(inside40, 10, 50);
+    imgtest::Put32(inside12, 10, 26);
+    Bytes at_zero = info40(4, three, 3, {0x01, 0x20}, 0xFFFFFB00);
+    imgtest::Put32(at_zero, 10, 0);
+    for (const Bytes *d : {&inside40, &inside12, &at_zero}) EXPECT_FALSE(SizeQuery(*d).ok);
 }
 
 TEST(ImageBmp, RunLengthBmpsAreDeclinedByBothReaders) {
@@ -318,7 +398,7 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
                                                                                    nullptr, nullptr, nullptr),
                   nullptr);
     }
-    // Two bytes per sample above a maximum of 255 (stb_image's 8-bit view of those is its own).
+    // Two bytes per sample above a maximum of 255 (their levels: PnmSamplesScaleByTheirMaximum).
     const Bytes wide = pnm("P5\n2 1\n65535\n", {0, 0, 255, 255});
     EXPECT_TRUE(SizeQuery(wide).ok);
     EXPECT_FALSE(SizeQuery(Bytes(wide.begin(), wide.end() - 1)).ok);
@@ -331,6 +411,47 @@ TEST(ImageLoad, PnmAndTgaShortOfPixelsAreRefused) {
         EXPECT_FALSE(SizeQuery(pnm(head, Bytes(64, 0))).ok);
     }
     EXPECT_TRUE(SizeQuery(pnm("P5\n0002 1\n255\n", {0, 255})).ok);
+}
+
+// A PNM sample s of maximum value M prints as s * 255 / M rounded (above M as 255),
+// two-byte samples most significant byte first: samples whose two bytes differ tell.
+TEST(ImageLoad, PnmSamplesScaleByTheirMaximum) {
+    auto be16 = [](std::initializer_list<unsigned> samples) {
+        Bytes b;
+        for (unsigned s : samples) b.insert(b.end(), {uint8_t(s >> 8), uint8_t(s)});
+        return b;
+    };
+    const struct {
+        const char *name;
+        std::string head;
+        Bytes samples;
+        Bytes levels; // one per sample
+    } cases[] = {
+        {"P5, maximum 65535", "P5 5 1 65535\n", be16({0x1234, 0xFF00, 0x00FF, 0x8000, 0xFFFF}), {0x12, 0xFE, 0x01, 0x80, 0xFF}},
+        {"P6, maximum 65535", "P6 2 1 65535\n", be16({0x1234, 0xABCD, 0x00FF, 0xFF00, 0x7F80, 0x0102}),
+         {0x12, 0xAB, 0x01, 0xFE, 0x7F, 0x01}},
+        {"P5, maximum 1023, two samples above it", "P5 7 1 1023\n", be16({0, 1, 0x100, 0x200, 0x3FF, 0x400, 0xFFFF}),
+         {0x00, 0x00, 0x40, 0x80, 0xFF, 0xFF, 0xFF}},
+        {"P5, maximum 256, a half rounded up", "P5 3 1 256\n", be16({0x80, 1, 0x100}), {0x80, 0x01, 0xFF}},
+        {"P6, maximum 4095", "P6 1 1 4095\n", be16({0x0FFF, 0x0800, 0x0123}), {0xFF, 0x80, 0x12}},
+        {"P5, maximum 100", "P5 6 1 100\n", {0, 1, 50, 99, 100, 200}, {0x00, 0x03, 0x80, 0xFC, 0xFF, 0xFF}},
+        {"P6, maximum 15", "P6 2 1 15\n", {0, 7, 8, 15, 1, 14}, {0x00, 0x77, 0x88, 0xFF, 0x11, 0xEE}},
+        {"P5, maximum 1", "P5 3 1 1\n", {0, 1, 7}, {0x00, 0xFF, 0xFF}},
+        {"P5, maximum 255: as stored", "P5 2 1 255\n", {0x12, 0xFE}, {0x12, 0xFE}},
+        {"P5, maximum 0, which has no scale: as stored", "P5 2 1 0\n", {0x12, 0xFE}, {0x12, 0xFE}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes data(c.head.begin(), c.head.end());
+        data.insert(data.end(), c.samples.begin(), c.samples.end());
+        const bool gray = c.head[1] == '5';
+        Bytes expected;
+        for (unsigned char v : c.levels) expected.insert(expected.end(), gray ? 3 : 1, v);
+        nzimg::DecodedImage img;
+        ASSERT_TRUE(nzimg::DecodeImage(data.data(), data.size(), &img));
+        EXPECT_EQ(img.bpp, gray ? 8 : 24);
+        EXPECT_BYTES_EQ(expected, Rgb(img));
+    }
 }
 
 Bytes RgbToMono(const Bytes &rgb, size_t w, size_t h, int method) {
@@ -538,6 +659,42 @@ TEST(ImageLoad, JpegHuffmanTablesThatStbImageCannotHoldAreRefused) {
     ASSERT_EQ(img.width, 24);
     ASSERT_EQ(img.height, 16);
     EXPECT_BYTES_EQ(expected, Bytes(img.pixels.get(), img.pixels.get() + expected.size()));
+}
+
+// The progressive JPEG above with its DC refinement scan moved to the front, in place of
+// the first DC scan: no scan then sets a coefficient before one refines or reads it.
+Bytes RefinementScanFirst() {
+    const Bytes p = FromHex(kProgressiveJpegHex);
+    auto find = [&](const Bytes &what) {
+        return static_cast<size_t>(std::search(p.begin(), p.end(), what.begin(), what.end()) - p.begin());
+    };
+    auto scan_end = [&](size_t sos) { // the next marker after the scan's header and data
+        size_t i = sos + 2 + (p[sos + 2] << 8 | p[sos + 3]);
+        while (!(p[i] == 0xFF && p[i + 1] != 0)) ++i;
+        return i;
+    };
+    const size_t first = find({0xFF, 0xDA});
+    const size_t refine = find({0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00, 0x10});
+    Bytes out(p.begin(), p.begin() + first);
+    out.insert(out.end(), p.begin() + refine, p.begin() + scan_end(refine));
+    out.insert(out.end(), p.begin() + scan_end(first), p.begin() + refine);
+    out.insert(out.end(), p.begin() + scan_end(refine), p.end());
+    return out;
+}
+
+// Its coefficients start as whatever the decoder's fresh memory holds: the same pixels
+// every time, whatever the heap and the stack held before.
+TEST(ImageLoad, ProgressiveJpegRefiningFirstDecodesTheSameWhateverMemoryHeld) {
+    const Bytes jpeg = RefinementScanFirst();
+    Bytes first;
+    for (unsigned char pattern : {0x00, 0x5A, 0xA5, 0xFF}) {
+        SCOPED_TRACE(int(pattern));
+        qvtest::DirtyMemory(pattern);
+        nzimg::DecodedImage img;
+        ASSERT_TRUE(nzimg::DecodeImage(jpeg.data(), jpeg.size(), &img));
+        if (first.empty()) first = Rgb(img);
+        EXPECT_BYTES_EQ(first, Rgb(img));
+    }
 }
 
 TEST(ImageLoad, PngChunksRunningPastTheDataAreRefused) {
