@@ -24,12 +24,6 @@ void RAZIBase::SetClosedEvent(RAZIClosedHook hook, void* context) {
     closed_context_ = context;
 }
 
-void RAZIBase::SetClosingEvent(RAZIClosedHook hook, void* context) {
-    std::lock_guard<std::mutex> lock(hook_mutex_);
-    closing_hook_ = hook;
-    closing_context_ = context;
-}
-
 void RAZIBase::SetReadQuietEvent(RAZIQuietHook hook, void* context) {
     std::lock_guard<std::mutex> lock(hook_mutex_);
     quiet_hook_ = hook;

@@ -34,7 +34,6 @@ public:
     virtual void SetWritedEvent(RAZIDataHook hook, void* context);
     virtual void SetClosedEvent(RAZIClosedHook hook, void* context);
     virtual void SetReadQuietEvent(RAZIQuietHook hook, void* context);
-    void SetClosingEvent(RAZIClosedHook hook, void* context);
     // Installs the closing and closed hooks together, unless a close has begun or the
     // transport is not opened (false, nothing installed): then no close of this opening
     // will ever call them, and the owner must not count on them.
